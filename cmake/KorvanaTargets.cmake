@@ -1,0 +1,17 @@
+# Common compile settings for every Korvana target.
+# -ffp-contract=off: no fused multiply-add; every product is rounded where the
+# formulas say. Fast-math style options are never used.
+function(korvana_target_settings target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion
+    -ffp-contract=off -fno-fast-math)
+endfunction()
+
+# Registers a GoogleTest executable built from the given sources.
+function(korvana_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  korvana_target_settings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()
