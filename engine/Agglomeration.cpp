@@ -1,0 +1,64 @@
+#include "engine/Agglomeration.h"
+
+#include <string>
+
+#include "engine/AgglomerationState.h"
+#include "engine/ClusterMethod.h"
+#include "engine/ClusterSolution.h"
+#include "engine/ExtendedPrecision.h"
+#include "engine/KorvanaError.h"
+#include "engine/ProximityMatrix.h"
+#include "engine/SimilarityMatrix.h"
+
+namespace korvana {
+
+namespace {
+
+template <Direction dir>
+void runStages(const ProximityMatrix& matrix, ClusterMethod& method, SimilarityMatrix& workingMatrix,
+               AgglomerationState& state, ClusterSolution& solution, bool isWard) {
+  const int n = matrix.getNumberOfObjects();
+  double value = 0.0;
+  for (int t = 0; t + 1 < n; ++t) {
+    const double previous = value;
+    value = worstValue<dir>();
+    int position = -1;
+    int b = -1;
+    const int count = state.activeCount();
+    const int* active = state.activeList();
+    for (int k = 1; k < count; ++k) {
+      const int c = active[k];
+      const double candidate = workingMatrix.getNearestValue(c);
+      if (isAtLeastAsGood<dir>(candidate, value)) {
+        position = k;
+        b = c;
+        value = candidate;
+      }
+    }
+    const int d = b >= 0 ? workingMatrix.getNearest(b) : -1;
+    if (d < 0)
+      throw EKorvanaError("No pair of clusters could be merged at stage " + std::to_string(t + 1) +
+                          ": the proximities or merged values lie outside the range -1E+050 to 1E+050");
+    method.adjustCoefficient(value);
+    const double height = isWard ? static_cast<double>((static_cast<Extended>(value) - previous) * 2) : value;
+    solution.recordStage(t, b, d, matrix, state, value, height);
+    state.removeActiveAt(position);
+    method.mergeClusters(state, workingMatrix, d, b);
+  }
+}
+
+}  // namespace
+
+void agglomerate(const ProximityMatrix& matrix, const int* permutation, ClusterMethod& method,
+                 SimilarityMatrix& workingMatrix, AgglomerationState& state, ClusterSolution& solution,
+                 bool isWard) {
+  workingMatrix.fillFromMatrix(matrix, permutation);
+  state.reset();
+  method.startRun(matrix.isDissimilarity());
+  if (matrix.isDissimilarity())
+    runStages<Direction::dissimilarity>(matrix, method, workingMatrix, state, solution, isWard);
+  else
+    runStages<Direction::similarity>(matrix, method, workingMatrix, state, solution, isWard);
+}
+
+}  // namespace korvana

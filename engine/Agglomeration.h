@@ -1,0 +1,30 @@
+// One hierarchical agglomerative clustering of a proximity matrix in a given
+// object order.
+//
+// Stage by stage the run selects, among the active clusters in ascending order
+// (the first never has a lower neighbour), the last one whose nearest-neighbour
+// value is at least as good as the best so far; it merges that cluster b into
+// its nearest neighbour d < b, records the stage in the solution and lets the
+// method update the working matrix. Ward's coefficient is the accumulated half
+// of the merge values, and its fitting height the merge value given back from
+// the difference of two coefficients.
+#pragma once
+
+namespace korvana {
+
+class AgglomerationState;
+class ClusterMethod;
+class ClusterSolution;
+class ProximityMatrix;
+class SimilarityMatrix;
+
+/// Clusters `matrix` in the order `permutation` with `method` into `solution`,
+/// reusing the working matrix and the state (both sized for the matrix).
+/// `isWard` tells whether the method is the Ward instance.
+/// Throws EKorvanaError when no merge can be selected, which only happens
+/// with proximities outside ±1e50.
+void agglomerate(const ProximityMatrix& matrix, const int* permutation, ClusterMethod& method,
+                 SimilarityMatrix& workingMatrix, AgglomerationState& state, ClusterSolution& solution,
+                 bool isWard);
+
+}  // namespace korvana

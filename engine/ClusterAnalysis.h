@@ -1,0 +1,113 @@
+// One analysis request and its results: the proximity matrix is clustered once
+// per permutation of its objects with the chosen method; the fit, seed and
+// solution id of every permutation are kept, together with the distinct
+// solutions that share the best (lowest) rounded normalized SSDif.
+//
+// The settings are given through setters before the analysis is run. The
+// statistics-package connection, the proximity-command fields and the whole
+// analysis run (output, saving the fit table) are added by the front ends'
+// layers; the permutation run here needs only the method, the permutation
+// count, the first-permutation rule, the seed and a loaded matrix.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/ClusterSolution.h"
+#include "engine/ProgressMonitor.h"
+#include "engine/ProximityMatrix.h"
+
+namespace korvana {
+
+class ClusterMethod;
+
+class ClusterAnalysis {
+ public:
+  /// analysisType: 1 reads a proximity-matrix file, 2 analyzes the open data.
+  /// The method is a shared instance, borrowed, not owned.
+  ClusterAnalysis(ClusterMethod& method, int analysisType, int permutationCount);
+  ~ClusterAnalysis();
+  ClusterAnalysis(const ClusterAnalysis&) = delete;
+  ClusterAnalysis& operator=(const ClusterAnalysis&) = delete;
+
+  void setMatrixFileName(std::string fileName) { matrixFileName_ = std::move(fileName); }
+  void setView(int view) { view_ = view; }
+  void setFirstPermutationIsIdentity(bool value) { firstPermutationIsIdentity_ = value; }
+  void setSeed(std::int32_t seed) { seed_ = seed; }
+  void setPrintProximityMatrix(bool value) { printProximityMatrix_ = value; }
+  void setShowPermutationFit(bool value) { showPermutationFit_ = value; }
+  void setShowObjectOrder(bool value) { showObjectOrder_ = value; }
+  void setShowAgglomerationSchedule(bool value) { showAgglomerationSchedule_ = value; }
+  void setShowDendrogram(bool value) { showDendrogram_ = value; }
+  void setSaveFitTable(bool value) { saveFitTable_ = value; }
+  void setFitTableFileName(std::string fileName) { fitTableFileName_ = std::move(fileName); }
+  /// The progress display driven by the run (borrowed); none by default.
+  void setProgressMonitor(ProgressMonitor* progress) { progress_ = progress ? progress : &silentProgress_; }
+
+  /// Clusters the loaded matrix once per permutation. Stops before a
+  /// permutation once the progress monitor reports a cancellation; the arrays
+  /// then hold the permutations that ran (getCompletedPermutations).
+  /// Throws EKorvanaError for proximities outside ±1e50 (or infinite).
+  void runPermutations();
+
+  ClusterMethod& getMethod() const { return method_; }
+  int getAnalysisType() const { return analysisType_; }
+  int getPermutationCount() const { return permutationCount_; }
+  int getCompletedPermutations() const { return completedPermutations_; }
+  const std::string& getMatrixFileName() const { return matrixFileName_; }
+  int getView() const { return view_; }
+  bool getFirstPermutationIsIdentity() const { return firstPermutationIsIdentity_; }
+  std::int32_t getSeed() const { return seed_; }
+  bool getPrintProximityMatrix() const { return printProximityMatrix_; }
+  bool getShowPermutationFit() const { return showPermutationFit_; }
+  bool getShowObjectOrder() const { return showObjectOrder_; }
+  bool getShowAgglomerationSchedule() const { return showAgglomerationSchedule_; }
+  bool getShowDendrogram() const { return showDendrogram_; }
+  bool getSaveFitTable() const { return saveFitTable_; }
+  const std::string& getFitTableFileName() const { return fitTableFileName_; }
+
+  ProximityMatrix& getMatrix() { return matrix_; }
+  const ProximityMatrix& getMatrix() const { return matrix_; }
+  /// The distinct best solutions, in the order they were found.
+  const std::vector<std::unique_ptr<ClusterSolution>>& getSolutions() const { return solutions_; }
+  /// Hands the kept solutions over (the output destroys each after writing it).
+  std::vector<std::unique_ptr<ClusterSolution>> takeSolutions() { return std::move(solutions_); }
+  const std::vector<double>& getFitValues() const { return fitValues_; }
+  const std::vector<double>& getCorrelations() const { return correlations_; }
+  const std::vector<std::int32_t>& getSeeds() const { return seeds_; }
+  const std::vector<SolutionId>& getSolutionIds() const { return solutionIds_; }
+
+ private:
+  void keepIfBest(std::unique_ptr<ClusterSolution> solution);
+  void checkProximityRange() const;
+
+  ClusterMethod& method_;
+  int permutationCount_;
+  int analysisType_;
+  std::string matrixFileName_;
+  int view_ = 1;
+  bool firstPermutationIsIdentity_ = true;
+  std::int32_t seed_ = 7;
+  bool printProximityMatrix_ = false;
+  bool showPermutationFit_ = false;
+  bool showObjectOrder_ = false;
+  bool showAgglomerationSchedule_ = false;
+  bool showDendrogram_ = false;
+  bool saveFitTable_ = false;
+  std::string fitTableFileName_;
+
+  ProximityMatrix matrix_;
+  std::vector<std::unique_ptr<ClusterSolution>> solutions_;
+  std::vector<double> fitValues_;
+  std::vector<double> correlations_;
+  std::vector<std::int32_t> seeds_;
+  std::vector<SolutionId> solutionIds_;
+  int completedPermutations_ = 0;
+
+  SilentProgress silentProgress_;
+  ProgressMonitor* progress_ = &silentProgress_;
+};
+
+}  // namespace korvana

@@ -1,0 +1,14 @@
+#include "engine/ClusterMethod.h"
+
+namespace korvana {
+
+ClusterMethod::ClusterMethod(std::string name, std::string displayName)
+    : name_(std::move(name)), displayName_(std::move(displayName)) {}
+
+ClusterMethod::~ClusterMethod() = default;
+
+void ClusterMethod::startRun(bool isDissimilarity) { isDissimilarity_ = isDissimilarity; }
+
+void ClusterMethod::adjustCoefficient(double&) {}
+
+}  // namespace korvana

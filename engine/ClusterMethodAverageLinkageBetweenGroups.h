@@ -1,0 +1,16 @@
+// Average linkage between groups: the working matrix holds the sums of the
+// proximities between two clusters; the score of a pair is that sum divided by
+// the product of the cluster sizes (a 32-bit integer).
+#pragma once
+
+#include "engine/ClusterMethod.h"
+
+namespace korvana {
+
+class ClusterMethodAverageLinkageBetweenGroups final : public ClusterMethod {
+ public:
+  ClusterMethodAverageLinkageBetweenGroups();
+  void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
+};
+
+}  // namespace korvana

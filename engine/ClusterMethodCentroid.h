@@ -1,0 +1,15 @@
+// Centroid linkage, meant for squared Euclidean distances: the proximity to
+// the size-weighted centroid of the merged cluster.
+#pragma once
+
+#include "engine/ClusterMethod.h"
+
+namespace korvana {
+
+class ClusterMethodCentroid final : public ClusterMethod {
+ public:
+  ClusterMethodCentroid();
+  void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
+};
+
+}  // namespace korvana

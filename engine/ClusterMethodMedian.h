@@ -1,0 +1,15 @@
+// Median linkage, meant for squared Euclidean distances: the proximity to the
+// unweighted midpoint of the two merged clusters.
+#pragma once
+
+#include "engine/ClusterMethod.h"
+
+namespace korvana {
+
+class ClusterMethodMedian final : public ClusterMethod {
+ public:
+  ClusterMethodMedian();
+  void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
+};
+
+}  // namespace korvana

@@ -1,0 +1,16 @@
+// Single linkage (nearest neighbor): the proximity of a merged cluster is the
+// better of the two. Values only improve, so it maintains the nearest
+// neighbours without rescanning rows.
+#pragma once
+
+#include "engine/ClusterMethod.h"
+
+namespace korvana {
+
+class ClusterMethodSingleLinkage final : public ClusterMethod {
+ public:
+  ClusterMethodSingleLinkage();
+  void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
+};
+
+}  // namespace korvana

@@ -1,0 +1,21 @@
+// Ward's method, meant for squared Euclidean distances. The coefficient of a
+// stage is the accumulated half of the merge values: the total within-cluster
+// sum of squares after the merge.
+#pragma once
+
+#include "engine/ClusterMethod.h"
+
+namespace korvana {
+
+class ClusterMethodWard final : public ClusterMethod {
+ public:
+  ClusterMethodWard();
+  void startRun(bool isDissimilarity) override;
+  void adjustCoefficient(double& value) override;
+  void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
+
+ private:
+  double accumulatedCoefficient_ = 0.0;
+};
+
+}  // namespace korvana

@@ -1,0 +1,144 @@
+#include "engine/ClusterSolution.h"
+
+#include <openssl/evp.h>
+
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <string>
+
+#include "engine/AgglomerationState.h"
+#include "engine/ExtendedPrecision.h"
+#include "engine/KorvanaError.h"
+#include "engine/ProximityMatrix.h"
+#include "output/ScientificFormat.h"
+
+namespace korvana {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kDenominatorEpsilon = 1e-12;
+
+}  // namespace
+
+ClusterSolution::ClusterSolution(int objectCount, double sumOfSquares, int stageCount,
+                                 std::vector<int> permutation, std::int32_t seed, bool isIdentity)
+    : objectCount_(objectCount),
+      isIdentity_(isIdentity),
+      seed_(seed),
+      permutation_(std::move(permutation)),
+      stageCount_(stageCount),
+      sumOfSquares_(sumOfSquares),
+      pairCount_(int32Product(objectCount, objectCount - 1) >> 1) {
+  if (objectCount < 0 || stageCount < 0 || permutation_.size() != static_cast<std::size_t>(objectCount))
+    throw EKorvanaError("A cluster solution of " + std::to_string(objectCount) + " objects needs a permutation of " +
+                        std::to_string(objectCount) + " entries and a non-negative stage count");
+  const auto stages = static_cast<std::size_t>(stageCount);
+  cluster1_.resize(stages);
+  cluster2_.resize(stages);
+  coefficient_.resize(stages);
+  firstAppears1_.resize(stages);
+  firstAppears2_.resize(stages);
+  nextStage_.assign(stages, -1);
+  clusterOf_.resize(static_cast<std::size_t>(objectCount));
+  std::iota(clusterOf_.begin(), clusterOf_.end(), 0);
+  lastStage_.assign(static_cast<std::size_t>(objectCount), -1);
+}
+
+void ClusterSolution::recordStage(int t, int b, int d, const ProximityMatrix& matrix,
+                                  const AgglomerationState& state, double coefficient, double height) {
+  const auto st = static_cast<std::size_t>(t);
+  const int* permutation = permutation_.data();
+  const int clusterB = clusterOf_[static_cast<std::size_t>(permutation[b])];
+  const int clusterD = clusterOf_[static_cast<std::size_t>(permutation[d])];
+  const int c1 = std::min(clusterB, clusterD);
+  const int c2 = std::max(clusterB, clusterD);
+  cluster1_[st] = c1;
+  cluster2_[st] = c2;
+  coefficient_[st] = coefficient;
+  firstAppears2_[st] = lastStage_[static_cast<std::size_t>(c2)];
+  firstAppears1_[st] = lastStage_[static_cast<std::size_t>(c1)];
+  lastStage_[static_cast<std::size_t>(c1)] = t;
+  if (firstAppears1_[st] >= 0) nextStage_[static_cast<std::size_t>(firstAppears1_[st])] = t;
+  if (firstAppears2_[st] >= 0) nextStage_[static_cast<std::size_t>(firstAppears2_[st])] = t;
+
+  // The objects of cluster c2 are exactly those of whichever of b and d it
+  // names; they now belong to c1.
+  state.forEachMember(clusterB == c2 ? b : d,
+                      [&](int member) { clusterOf_[static_cast<std::size_t>(permutation[member])] = c1; });
+
+  // Fit over the pairs that meet at this stage: members of b (outer) against
+  // members of d (inner), both in list order. Terms that do not depend on the
+  // pair are the same extended values for every pair.
+  scratch_.clear();
+  state.forEachMember(d, [&](int member) { scratch_.push_back(permutation[member]); });
+  const Extended pairs = pairCount_;
+  const Extended h = height;
+  const Extended hOverPairs = h / pairs;
+  const Extended hhOverPairs = (h * h) / pairs;
+  const bool ssdifUndefined = std::fabs(sumOfSquares_) <= kDenominatorEpsilon;
+  const Extended sumOfSquares = sumOfSquares_;
+  double nssdif = normalizedSSDif_;
+  double meanP = meanP_, meanH = meanH_, meanPH = meanPH_, meanPP = meanPP_, meanHH = meanHH_;
+  state.forEachMember(b, [&](int member) {
+    const int objectB = permutation[member];
+    for (const int objectD : scratch_) {
+      const Extended p = matrix.getProximity(objectB, objectD);
+      if (ssdifUndefined) {
+        nssdif = kNaN;
+      } else {
+        const Extended diff = std::fabs(p - h);
+        nssdif = static_cast<double>(nssdif + diff * diff / sumOfSquares);
+      }
+      meanP = static_cast<double>(meanP + p / pairs);
+      meanH = static_cast<double>(meanH + hOverPairs);
+      meanPH = static_cast<double>(meanPH + (p * h) / pairs);
+      meanPP = static_cast<double>(meanPP + (p * p) / pairs);
+      meanHH = static_cast<double>(meanHH + hhOverPairs);
+    }
+  });
+  normalizedSSDif_ = nssdif;
+  meanP_ = meanP;
+  meanH_ = meanH;
+  meanPH_ = meanPH;
+  meanPP_ = meanPP;
+  meanHH_ = meanHH;
+  // The correlation only depends on the running means, so its value after the
+  // last stage is the same whether or not it is updated after every stage.
+  if (t == stageCount_ - 1) updateCorrelation();
+}
+
+void ClusterSolution::updateCorrelation() {
+  const double varP = static_cast<double>(meanPP_ - static_cast<Extended>(meanP_) * meanP_);
+  const double varH = static_cast<double>(meanHH_ - static_cast<Extended>(meanH_) * meanH_);
+  const Extended product = static_cast<Extended>(varP) * varH;
+  const double r = product < 0 ? kNaN : static_cast<double>(std::sqrt(product));
+  if (std::fabs(r) <= kDenominatorEpsilon)
+    copheneticCorrelation_ = kNaN;
+  else
+    copheneticCorrelation_ = static_cast<double>((meanPH_ - static_cast<Extended>(meanP_) * meanH_) / r);
+}
+
+void ClusterSolution::computeRoundedFit() {
+  const std::optional<double> parsed = parseScientific(formatScientific(normalizedSSDif_, 13));
+  roundedNormalizedSSDif_ = parsed ? *parsed : normalizedSSDif_;
+}
+
+void ClusterSolution::computeSolutionId() {
+  std::string text;
+  text.reserve(static_cast<std::size_t>(stageCount_) * 12);
+  for (int t = 0; t < stageCount_; ++t) {
+    text += '(';
+    text += std::to_string(getCluster1(t) + 1);
+    text += ',';
+    text += std::to_string(getCluster2(t) + 1);
+    text += ')';
+  }
+  unsigned int length = 0;
+  if (EVP_Digest(text.data(), text.size(), solutionId_.data(), &length, EVP_md5(), nullptr) != 1 ||
+      length != solutionId_.size())
+    throw EKorvanaError("The MD5 digest of a solution could not be computed");
+}
+
+}  // namespace korvana

@@ -1,0 +1,95 @@
+// The result of one agglomeration run: the agglomeration schedule in the
+// numbering of the proximity matrix (0-based; a cluster is numbered by its
+// lowest object number), the fit of the hierarchy to the proximities
+// (normalized sum of squared differences and cophenetic correlation), the
+// permutation and seed that produced it, and a 16-byte solution id: the MD5
+// digest of the merge sequence, so that runs with the same merges in the same
+// order are the same solution whatever their coefficients.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace korvana {
+
+class AgglomerationState;
+class ProximityMatrix;
+
+using SolutionId = std::array<std::uint8_t, 16>;
+
+class ClusterSolution {
+ public:
+  /// A solution of n objects with stageCount = n − 1 stages (0 for n ≤ 1); it
+  /// takes the permutation (working index → object number) over.
+  ClusterSolution(int objectCount, double sumOfSquares, int stageCount, std::vector<int> permutation,
+                  std::int32_t seed, bool isIdentity);
+
+  /// Records stage t, before clusters d < b (working indices) are merged:
+  /// the schedule entry, the first-appearance and next-stage links, and the fit
+  /// over every pair of objects that meets here, at cophenetic height h.
+  void recordStage(int t, int b, int d, const ProximityMatrix& matrix, const AgglomerationState& state,
+                   double coefficient, double height);
+
+  /// Rounds the normalized SSDif to 13 significant digits by writing it as
+  /// scientific text and reading it back; a text that does not read back (not
+  /// a number) leaves the value unrounded.
+  void computeRoundedFit();
+  /// The MD5 digest of the text "(c1+1,c2+1)" repeated over the stages.
+  void computeSolutionId();
+
+  /// The rounded normalized SSDif (after computeRoundedFit).
+  double getNormalizedSSDif() const { return roundedNormalizedSSDif_; }
+  /// The running, unrounded value.
+  double getUnroundedNormalizedSSDif() const { return normalizedSSDif_; }
+  double getCopheneticCorrelation() const { return copheneticCorrelation_; }
+  const SolutionId& getSolutionId() const { return solutionId_; }
+  bool isSameSolution(const ClusterSolution& other) const { return solutionId_ == other.solutionId_; }
+
+  int getObjectCount() const { return objectCount_; }
+  bool isIdentityPermutation() const { return isIdentity_; }
+  std::int32_t getSeed() const { return seed_; }
+  const std::vector<int>& getPermutation() const { return permutation_; }
+  int getStageCount() const { return stageCount_; }
+  double getSumOfSquares() const { return sumOfSquares_; }
+
+  int getCluster1(int t) const { return cluster1_[static_cast<std::size_t>(t)]; }
+  int getCluster2(int t) const { return cluster2_[static_cast<std::size_t>(t)]; }
+  double getCoefficient(int t) const { return coefficient_[static_cast<std::size_t>(t)]; }
+  int getFirstAppears1(int t) const { return firstAppears1_[static_cast<std::size_t>(t)]; }
+  int getFirstAppears2(int t) const { return firstAppears2_[static_cast<std::size_t>(t)]; }
+  int getNextStage(int t) const { return nextStage_[static_cast<std::size_t>(t)]; }
+
+ private:
+  void updateCorrelation();
+
+  int objectCount_;
+  bool isIdentity_;
+  std::int32_t seed_;
+  std::vector<int> permutation_;
+  int stageCount_;
+  double sumOfSquares_;
+
+  std::vector<int> cluster1_;
+  std::vector<int> cluster2_;
+  std::vector<double> coefficient_;
+  std::vector<int> firstAppears1_;
+  std::vector<int> firstAppears2_;
+  std::vector<int> nextStage_;
+  std::vector<int> clusterOf_;  // per object: its current cluster number
+  std::vector<int> lastStage_;  // per cluster number: the stage that last formed it
+
+  double normalizedSSDif_ = 0.0;
+  double roundedNormalizedSSDif_ = 0.0;
+  std::int32_t pairCount_;
+  double meanP_ = 0.0;
+  double meanH_ = 0.0;
+  double meanPH_ = 0.0;
+  double meanPP_ = 0.0;
+  double meanHH_ = 0.0;
+  double copheneticCorrelation_ = 0.0;
+  SolutionId solutionId_{};
+  std::vector<int> scratch_;  // object numbers of one cluster during recordStage
+};
+
+}  // namespace korvana

@@ -1,0 +1,78 @@
+// The read-only proximity matrix of an analysis: the symmetric proximities
+// between n objects (cases or variables), stored as the strict lower triangle.
+// Row i holds the i proximities of object i to the objects 0 … i − 1; the
+// diagonal reads as 0 and the upper triangle as its mirror.
+//
+// The matrix is filled once per analysis (from a matrix data file, or in memory
+// with appendRow) and never changed afterwards. Its direction (dissimilarities
+// or similarities) sets the direction of every comparison of the clustering.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/ProximityMatrixRow.h"
+
+namespace korvana {
+
+class ProximityMatrix {
+ public:
+  ProximityMatrix() = default;
+  ProximityMatrix(const ProximityMatrix&) = delete;
+  ProximityMatrix& operator=(const ProximityMatrix&) = delete;
+
+  /// Appends the next row; its position must equal the current number of rows.
+  void appendRow(std::unique_ptr<ProximityMatrixRow> row);
+
+  /// Fills an empty matrix in memory from the strict lower triangle given row
+  /// by row ((1,0), (2,0), (2,1), (3,0), …); objects are named by `names`, or
+  /// "1", "2", … when `names` is empty. Computes the sum of squares.
+  void assignLowerTriangle(int n, const std::vector<double>& lowerTriangle,
+                           const std::vector<std::string>& names = {});
+
+  /// Sum of the squares of all stored proximities, each unordered pair once.
+  void computeSumOfSquares();
+
+  int getNumberOfObjects() const { return static_cast<int>(rows_.size()); }
+
+  /// The proximity between objects a and b (both below n): 0 when a = b.
+  double getProximity(int a, int b) const {
+    if (a == b) return 0.0;
+    return a > b ? rowValues_[static_cast<std::size_t>(a)][b]
+                 : rowValues_[static_cast<std::size_t>(b)][a];
+  }
+  /// The same for a > b, without the checks: the hot path of the clustering.
+  double lowerValue(int a, int b) const { return rowValues_[static_cast<std::size_t>(a)][b]; }
+
+  /// The label shown for object i: with case numbers the case label (empty
+  /// without a label variable), otherwise the object's name.
+  const std::string& getObjectLabel(int i) const;
+
+  const ProximityMatrixRow& getRow(int i) const { return *rows_[static_cast<std::size_t>(i)]; }
+
+  bool isDissimilarity() const { return isDissimilarity_; }
+  bool isSquaredEuclidean() const { return isSquaredEuclidean_; }
+  bool hasLabelVariable() const { return hasLabelVariable_; }
+  bool hasCaseNumbers() const { return hasCaseNumbers_; }
+  bool hasObjectLabels() const { return hasObjectLabels_; }
+  double getSumOfSquares() const { return sumOfSquares_; }
+
+  void setIsDissimilarity(bool value) { isDissimilarity_ = value; }
+  void setIsSquaredEuclidean(bool value) { isSquaredEuclidean_ = value; }
+  void setHasLabelVariable(bool value) { hasLabelVariable_ = value; }
+  void setHasCaseNumbers(bool value) { hasCaseNumbers_ = value; }
+  void setHasObjectLabels(bool value) { hasObjectLabels_ = value; }
+
+ private:
+  std::vector<std::unique_ptr<ProximityMatrixRow>> rows_;
+  std::vector<const double*> rowValues_;  // rowValues_[i] == rows_[i]->values()
+  bool isDissimilarity_ = true;
+  bool isSquaredEuclidean_ = false;
+  bool hasLabelVariable_ = false;
+  bool hasCaseNumbers_ = false;
+  bool hasObjectLabels_ = false;
+  double sumOfSquares_ = 0.0;
+};
+
+}  // namespace korvana

@@ -1,0 +1,50 @@
+#include "engine/SimilarityMatrix.h"
+
+#include <string>
+
+#include "engine/KorvanaError.h"
+#include "engine/ProximityMatrix.h"
+
+namespace korvana {
+
+SimilarityMatrix::SimilarityMatrix(bool isDissimilarity, int size)
+    : isDissimilarity_(isDissimilarity), size_(size) {
+  if (size < 0) throw EKorvanaError("The number of objects cannot be negative");
+  const auto n = static_cast<std::size_t>(size);
+  cells_.resize(n > 0 ? n * (n - 1) / 2 : 0);
+  nearest_.resize(n);
+  nearestValue_.resize(n);
+}
+
+template <Direction dir>
+void SimilarityMatrix::fill(const ProximityMatrix& matrix, const int* permutation) {
+  double* out = cells_.data();
+  for (int i = 0; i < size_; ++i) {
+    const int pi = permutation[i];
+    int nearest = -1;
+    double nearestValue = worstValue<dir>();
+    for (int j = 0; j < i; ++j) {
+      const int pj = permutation[j];
+      const double v = pi > pj ? matrix.lowerValue(pi, pj) : matrix.lowerValue(pj, pi);
+      *out++ = v;
+      // Equality is accepted: the last of equally near columns wins.
+      if (isAtLeastAsGood<dir>(v, nearestValue)) {
+        nearest = j;
+        nearestValue = v;
+      }
+    }
+    nearest_[static_cast<std::size_t>(i)] = nearest;
+    nearestValue_[static_cast<std::size_t>(i)] = nearestValue;
+  }
+}
+
+void SimilarityMatrix::fillFromMatrix(const ProximityMatrix& matrix, const int* permutation) {
+  if (matrix.getNumberOfObjects() != size_)
+    throw EKorvanaError("The working matrix holds " + std::to_string(size_) +
+                        " objects, the proximity matrix " +
+                        std::to_string(matrix.getNumberOfObjects()));
+  if (isDissimilarity_) fill<Direction::dissimilarity>(matrix, permutation);
+  else fill<Direction::similarity>(matrix, permutation);
+}
+
+}  // namespace korvana
