@@ -36,6 +36,7 @@ const std::vector<double> kLowerTriangle = {
 constexpr int kObjects = 8;
 constexpr int kPermutations = 200;
 constexpr std::int32_t kSeed = 4000000;
+constexpr int kShownSolutions = 3;
 
 void printSolution(const ClusterSolution& solution, int number) {
   std::printf("  Solution %d  (normalized SSDif %s, cophenetic correlation %s, seed %s)\n", number,
@@ -72,7 +73,14 @@ int main() {
       std::printf("%s: %d different trees over all permutations, %zu best\n", method->getDisplayName().c_str(),
                   distinctIds, analysis.getSolutions().size());
       int number = 0;
-      for (const auto& solution : analysis.getSolutions()) printSolution(*solution, ++number);
+      for (const auto& solution : analysis.getSolutions()) {
+        if (number == kShownSolutions) {
+          std::printf("  ... and %zu more equally good solutions\n",
+                      analysis.getSolutions().size() - static_cast<std::size_t>(kShownSolutions));
+          break;
+        }
+        printSolution(*solution, ++number);
+      }
       std::printf("\n");
     }
     ClusterMethodFactory::destroyClusterMethods();

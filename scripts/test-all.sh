@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Korvana and runs every test: once in the
+# optimised build and once under AddressSanitizer + UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-dependencies.sh
+
+jobs=$(nproc)
+for preset in release asan; do
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== $preset: tests"
+  ctest --preset "$preset" -j "$jobs"
+done
+echo "All tests passed (release and asan)."
