@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 
 #include "engine/AgglomerationState.h"
 #include "engine/ExtendedPrecision.h"
@@ -68,6 +69,13 @@ class ClusterMethod {
       if (x == d || nearest == b || nearest == d) {
         int best = -1;
         double bestValue = worstValue<dir>();
+        if constexpr (std::is_same_v<Score, PlainScore>) {
+          if (scanRowFinite<dir>(matrix.rowCells(x), active, k, best, bestValue)) {
+            matrix.setNearest(x, best);
+            matrix.setNearestValue(x, bestValue);
+            continue;
+          }
+        }
         for (int j = 0; j < k; ++j) {
           const int y = active[j];
           const double value = score(x, y);
@@ -86,6 +94,54 @@ class ClusterMethod {
         }
       }
     }
+  }
+
+  /// The rescan of a row over the active columns active[0 … k − 1] when every
+  /// value is finite: the first of the best values, found with independent
+  /// lanes instead of one long dependency chain. Returns false (and leaves the
+  /// outputs alone) when a value is not finite; the caller then takes the
+  /// exact sequential scan, whose not-a-number rules this does not model.
+  template <Direction dir>
+  static bool scanRowFinite(const double* row, const int* active, int k, int& best, double& bestValue) {
+    constexpr int kLanes = 4;
+    double laneValue[kLanes];
+    int laneIndex[kLanes];
+    double probe[kLanes];
+    for (int l = 0; l < kLanes; ++l) {
+      laneValue[l] = worstValue<dir>();
+      laneIndex[l] = -1;
+      probe[l] = 0.0;
+    }
+    int j = 0;
+    for (; j + kLanes <= k; j += kLanes)
+      for (int l = 0; l < kLanes; ++l) {
+        const double value = row[active[j + l]];
+        probe[l] += value * 0.0;  // becomes NaN on an infinite or NaN value
+        const bool better = dir == Direction::dissimilarity ? value < laneValue[l] : value > laneValue[l];
+        laneValue[l] = better ? value : laneValue[l];
+        laneIndex[l] = better ? j + l : laneIndex[l];
+      }
+    for (; j < k; ++j) {
+      const double value = row[active[j]];
+      probe[0] += value * 0.0;
+      const bool better = dir == Direction::dissimilarity ? value < laneValue[0] : value > laneValue[0];
+      laneValue[0] = better ? value : laneValue[0];
+      laneIndex[0] = better ? j : laneIndex[0];
+    }
+    if (!(probe[0] + probe[1] + probe[2] + probe[3] == 0.0)) return false;
+    int index = -1;
+    double value = worstValue<dir>();
+    for (int l = 0; l < kLanes; ++l) {
+      if (laneIndex[l] < 0) continue;
+      const bool better = dir == Direction::dissimilarity ? laneValue[l] < value : laneValue[l] > value;
+      if (better || (laneValue[l] == value && index >= 0 && laneIndex[l] < index)) {
+        value = laneValue[l];
+        index = laneIndex[l];
+      }
+    }
+    best = index >= 0 ? active[index] : -1;
+    bestValue = value;
+    return true;
   }
 
   /// Calls f.template operator()<dir>() with the direction of the current run.
@@ -110,6 +166,7 @@ inline void updateProximities(const AgglomerationState& state, SimilarityMatrix&
   const int count = state.activeCount();
   const int* active = state.activeList();
   for (int k = 0; k < count; ++k) {
+    matrix.prefetchPair(k + kPrefetchAhead < count ? active[k + kPrefetchAhead] : d, d, b);
     const int x = active[k];
     if (x == d) continue;
     double& cell = x > d ? matrix.cell(x, d) : matrix.cell(d, x);

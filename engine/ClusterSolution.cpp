@@ -81,10 +81,19 @@ void ClusterSolution::recordStage(int t, int b, int d, const ProximityMatrix& ma
   const Extended sumOfSquares = sumOfSquares_;
   double nssdif = normalizedSSDif_;
   double meanP = meanP_, meanH = meanH_, meanPH = meanPH_, meanPP = meanPP_, meanHH = meanHH_;
+  constexpr std::size_t kAhead = 16;  // prefetch distance for the scattered reads
+  const std::size_t countD = scratch_.size();
+  const int* objectsD = scratch_.data();
   state.forEachMember(b, [&](int member) {
     const int objectB = permutation[member];
-    for (const int objectD : scratch_) {
-      const Extended p = matrix.getProximity(objectB, objectD);
+    for (std::size_t k = 0; k < countD; ++k) {
+      if (k + kAhead < countD) {
+        const int ahead = objectsD[k + kAhead];
+        __builtin_prefetch(objectB > ahead ? &matrix.lowerValueRef(objectB, ahead)
+                                           : &matrix.lowerValueRef(ahead, objectB));
+      }
+      const int objectD = objectsD[k];
+      const Extended p = objectB > objectD ? matrix.lowerValue(objectB, objectD) : matrix.lowerValue(objectD, objectB);
       if (ssdifUndefined) {
         nssdif = kNaN;
       } else {

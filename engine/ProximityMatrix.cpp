@@ -1,5 +1,7 @@
 #include "engine/ProximityMatrix.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "engine/ExtendedPrecision.h"
@@ -7,47 +9,50 @@
 
 namespace korvana {
 
-void ProximityMatrix::appendRow(std::unique_ptr<ProximityMatrixRow> row) {
-  if (!row || row->getPosition() != getNumberOfObjects())
-    throw EKorvanaError("Proximity matrix rows must be appended in object order");
-  rowValues_.push_back(row->values());
-  rows_.push_back(std::move(row));
+void ProximityMatrix::reserve(int n) {
+  if (n <= values_.rows()) return;
+  TriangularStorage grown(n);
+  const int count = getNumberOfObjects();
+  if (count > 1) std::memcpy(grown.data(), values_.data(), TriangularStorage::offset(count) * sizeof(double));
+  for (int i = 0; i < count; ++i) rows_[static_cast<std::size_t>(i)]->values_ = grown.row(i);
+  values_ = std::move(grown);
+}
+
+ProximityMatrixRow& ProximityMatrix::appendRow(std::string name, std::string rowType) {
+  const int position = getNumberOfObjects();
+  if (position == values_.rows()) reserve(std::max(16, position * 2));
+  rows_.push_back(std::unique_ptr<ProximityMatrixRow>(
+      new ProximityMatrixRow(position, values_.row(position), std::move(name), std::move(rowType))));
+  return *rows_.back();
 }
 
 void ProximityMatrix::assignLowerTriangle(int n, const std::vector<double>& lowerTriangle,
                                           const std::vector<std::string>& names) {
   if (!rows_.empty()) throw EKorvanaError("The proximity matrix is already filled");
   if (n < 0) throw EKorvanaError("The number of objects cannot be negative");
-  const auto expected = static_cast<std::size_t>(n) * static_cast<std::size_t>(n > 0 ? n - 1 : 0) / 2;
-  if (lowerTriangle.size() != expected)
+  if (lowerTriangle.size() != TriangularStorage::offset(n))
     throw EKorvanaError("A lower triangle of " + std::to_string(n) + " objects needs " +
-                        std::to_string(expected) + " values, not " +
+                        std::to_string(TriangularStorage::offset(n)) + " values, not " +
                         std::to_string(lowerTriangle.size()));
   if (!names.empty() && names.size() != static_cast<std::size_t>(n))
-    throw EKorvanaError("Expected " + std::to_string(n) + " object names, not " +
-                        std::to_string(names.size()));
+    throw EKorvanaError("Expected " + std::to_string(n) + " object names, not " + std::to_string(names.size()));
+  reserve(n);
   rows_.reserve(static_cast<std::size_t>(n));
-  rowValues_.reserve(static_cast<std::size_t>(n));
-  std::size_t k = 0;
-  for (int i = 0; i < n; ++i) {
-    auto row = std::make_unique<ProximityMatrixRow>(
-        i, names.empty() ? std::to_string(i + 1) : names[static_cast<std::size_t>(i)], "PROX");
-    for (int j = 0; j < i; ++j) row->setValue(j, lowerTriangle[k++]);
-    appendRow(std::move(row));
-  }
+  for (int i = 0; i < n; ++i)
+    appendRow(names.empty() ? std::to_string(i + 1) : names[static_cast<std::size_t>(i)], "PROX");
+  if (n > 1) std::memcpy(values_.data(), lowerTriangle.data(), lowerTriangle.size() * sizeof(double));
   computeSumOfSquares();
 }
 
 void ProximityMatrix::computeSumOfSquares() {
-  // Accumulated in extended precision and stored as a double after each term.
+  // Accumulated in extended precision and stored as a double after each term,
+  // row by row and column by column.
   double sum = 0.0;
-  const int n = getNumberOfObjects();
-  for (int i = 0; i < n; ++i) {
-    const double* values = rowValues_[static_cast<std::size_t>(i)];
-    for (int j = 0; j < i; ++j) {
-      const Extended v = values[j];
-      sum = static_cast<double>(sum + v * v);
-    }
+  const double* values = values_.data();
+  const std::size_t count = TriangularStorage::offset(getNumberOfObjects());
+  for (std::size_t k = 0; k < count; ++k) {
+    const Extended v = values[k];
+    sum = static_cast<double>(sum + v * v);
   }
   sumOfSquares_ = sum;
 }

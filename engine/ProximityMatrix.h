@@ -1,11 +1,12 @@
 // The read-only proximity matrix of an analysis: the symmetric proximities
-// between n objects (cases or variables), stored as the strict lower triangle.
-// Row i holds the i proximities of object i to the objects 0 … i − 1; the
-// diagonal reads as 0 and the upper triangle as its mirror.
+// between n objects (cases or variables), stored as the strict lower triangle
+// in one block. Row i holds the i proximities of object i to the objects
+// 0 … i − 1; the diagonal reads as 0 and the upper triangle as its mirror.
 //
 // The matrix is filled once per analysis (from a matrix data file, or in memory
-// with appendRow) and never changed afterwards. Its direction (dissimilarities
-// or similarities) sets the direction of every comparison of the clustering.
+// with appendRow / assignLowerTriangle) and never changed afterwards. Its
+// direction (dissimilarities or similarities) sets the direction of every
+// comparison of the clustering.
 #pragma once
 
 #include <memory>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "engine/ProximityMatrixRow.h"
+#include "engine/TriangularStorage.h"
 
 namespace korvana {
 
@@ -22,8 +24,10 @@ class ProximityMatrix {
   ProximityMatrix(const ProximityMatrix&) = delete;
   ProximityMatrix& operator=(const ProximityMatrix&) = delete;
 
-  /// Appends the next row; its position must equal the current number of rows.
-  void appendRow(std::unique_ptr<ProximityMatrixRow> row);
+  /// Makes room for n objects at once (appendRow grows the block otherwise).
+  void reserve(int n);
+  /// Appends the row of the next object, with its values set to 0.
+  ProximityMatrixRow& appendRow(std::string name, std::string rowType);
 
   /// Fills an empty matrix in memory from the strict lower triangle given row
   /// by row ((1,0), (2,0), (2,1), (3,0), …); objects are named by `names`, or
@@ -39,16 +43,19 @@ class ProximityMatrix {
   /// The proximity between objects a and b (both below n): 0 when a = b.
   double getProximity(int a, int b) const {
     if (a == b) return 0.0;
-    return a > b ? rowValues_[static_cast<std::size_t>(a)][b]
-                 : rowValues_[static_cast<std::size_t>(b)][a];
+    return a > b ? lowerValue(a, b) : lowerValue(b, a);
   }
-  /// The same for a > b, without the checks: the hot path of the clustering.
-  double lowerValue(int a, int b) const { return rowValues_[static_cast<std::size_t>(a)][b]; }
+  /// The same for a > b: the hot path of the clustering.
+  double lowerValue(int a, int b) const { return lowerValueRef(a, b); }
+  const double& lowerValueRef(int a, int b) const {
+    return values_.data()[TriangularStorage::offset(a) + static_cast<std::size_t>(b)];
+  }
 
   /// The label shown for object i: with case numbers the case label (empty
   /// without a label variable), otherwise the object's name.
   const std::string& getObjectLabel(int i) const;
 
+  ProximityMatrixRow& getRow(int i) { return *rows_[static_cast<std::size_t>(i)]; }
   const ProximityMatrixRow& getRow(int i) const { return *rows_[static_cast<std::size_t>(i)]; }
 
   bool isDissimilarity() const { return isDissimilarity_; }
@@ -66,7 +73,7 @@ class ProximityMatrix {
 
  private:
   std::vector<std::unique_ptr<ProximityMatrixRow>> rows_;
-  std::vector<const double*> rowValues_;  // rowValues_[i] == rows_[i]->values()
+  TriangularStorage values_;  // room for values_.rows() objects
   bool isDissimilarity_ = true;
   bool isSquaredEuclidean_ = false;
   bool hasLabelVariable_ = false;

@@ -1,26 +1,21 @@
 // One row of a proximity matrix: object i with its proximities to the objects
 // 0 … i − 1 (the strict lower triangle), its name, label, row type and case
-// number as read from a matrix file.
+// number as read from a matrix file. Rows are made by their ProximityMatrix,
+// which keeps all values in one block; a row is a view of its part of it.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 namespace korvana {
 
 class ProximityMatrixRow {
  public:
-  /// Row `position` (its object number) with room for `position` values, all 0.
-  ProximityMatrixRow(int position, std::string name, std::string rowType);
-
   int getPosition() const { return position_; }
 
   /// Value j (0 ≤ j < position): the proximity between this object and object j.
-  double getValue(int j) const { return values_[static_cast<std::size_t>(j)]; }
-  void setValue(int j, double value) { values_[static_cast<std::size_t>(j)] = value; }
-  /// The `position` values in column order.
-  const double* values() const { return values_.get(); }
+  double getValue(int j) const { return values_[j]; }
+  void setValue(int j, double value) { values_[j] = value; }
 
   const std::string& getName() const { return name_; }
   const std::string& getLabel() const { return label_; }
@@ -30,8 +25,12 @@ class ProximityMatrixRow {
   void setCaseNumber(std::int32_t caseNumber) { caseNumber_ = caseNumber; }
 
  private:
+  friend class ProximityMatrix;
+  ProximityMatrixRow(int position, double* values, std::string name, std::string rowType)
+      : position_(position), values_(values), name_(std::move(name)), rowType_(std::move(rowType)) {}
+
   int position_;
-  std::unique_ptr<double[]> values_;
+  double* values_;  // `position_` values inside the matrix's block
   std::string name_;
   std::string label_;
   std::string rowType_;

@@ -11,19 +11,26 @@ SimilarityMatrix::SimilarityMatrix(bool isDissimilarity, int size)
     : isDissimilarity_(isDissimilarity), size_(size) {
   if (size < 0) throw EKorvanaError("The number of objects cannot be negative");
   const auto n = static_cast<std::size_t>(size);
-  cells_.resize(n > 0 ? n * (n - 1) / 2 : 0);
+  cells_ = TriangularStorage(size);
   nearest_.resize(n);
   nearestValue_.resize(n);
 }
 
 template <Direction dir>
 void SimilarityMatrix::fill(const ProximityMatrix& matrix, const int* permutation) {
+  // The reads are scattered over the proximity matrix: fetch a few columns
+  // ahead so that several cache misses are in flight at once.
+  constexpr int kAhead = 16;
   double* out = cells_.data();
   for (int i = 0; i < size_; ++i) {
     const int pi = permutation[i];
     int nearest = -1;
     double nearestValue = worstValue<dir>();
     for (int j = 0; j < i; ++j) {
+      if (j + kAhead < i) {
+        const int pa = permutation[j + kAhead];
+        __builtin_prefetch(pi > pa ? &matrix.lowerValueRef(pi, pa) : &matrix.lowerValueRef(pa, pi));
+      }
       const int pj = permutation[j];
       const double v = pi > pj ? matrix.lowerValue(pi, pj) : matrix.lowerValue(pj, pi);
       *out++ = v;

@@ -13,10 +13,14 @@
 #include <vector>
 
 #include "engine/ExtendedPrecision.h"
+#include "engine/TriangularStorage.h"
 
 namespace korvana {
 
 class ProximityMatrix;
+
+/// How many list entries ahead the column walks prefetch.
+inline constexpr int kPrefetchAhead = 12;
 
 class SimilarityMatrix {
  public:
@@ -39,8 +43,19 @@ class SimilarityMatrix {
     else cell(b, a) = value;
   }
   /// Cell (row, column) with row > column: the hot path.
-  double& cell(int row, int column) { return cells_[offset(row) + static_cast<std::size_t>(column)]; }
-  double cell(int row, int column) const { return cells_[offset(row) + static_cast<std::size_t>(column)]; }
+  double& cell(int row, int column) { return cells_.data()[TriangularStorage::offset(row) + static_cast<std::size_t>(column)]; }
+  double cell(int row, int column) const { return cells_.data()[TriangularStorage::offset(row) + static_cast<std::size_t>(column)]; }
+  /// Row `row` (row ≥ 1): its `row` cells in column order.
+  double* rowCells(int row) { return cells_.row(row); }
+  const double* rowCells(int row) const { return cells_.row(row); }
+
+  /// Asks the cache for cells (x, d) and (x, b) ahead of their use: the update
+  /// loops walk a column of the lower triangle, one cache line per row.
+  void prefetchPair(int x, int d, int b) const {
+    const double* cells = cells_.data();
+    __builtin_prefetch(cells + (x > d ? TriangularStorage::offset(x) + d : TriangularStorage::offset(d) + x));
+    __builtin_prefetch(cells + (x > b ? TriangularStorage::offset(x) + b : TriangularStorage::offset(b) + x));
+  }
 
   int getNearest(int i) const { return nearest_[static_cast<std::size_t>(i)]; }
   void setNearest(int i, int j) { nearest_[static_cast<std::size_t>(i)] = j; }
@@ -48,16 +63,12 @@ class SimilarityMatrix {
   void setNearestValue(int i, double value) { nearestValue_[static_cast<std::size_t>(i)] = value; }
 
  private:
-  static std::size_t offset(int row) {
-    const auto r = static_cast<std::size_t>(row);
-    return r * (r - 1) / 2;  // row 0 has no cells; offset(0) is never used for a cell
-  }
   template <Direction dir>
   void fill(const ProximityMatrix& matrix, const int* permutation);
 
   bool isDissimilarity_;
   int size_;
-  std::vector<double> cells_;
+  TriangularStorage cells_;
   std::vector<int> nearest_;
   std::vector<double> nearestValue_;
 };

@@ -44,13 +44,14 @@ TEST(ProximityMatrix, RejectsInconsistentInput) {
   ProximityMatrix matrix;
   EXPECT_THROW(matrix.assignLowerTriangle(3, {1, 2}), EKorvanaError);
   EXPECT_THROW(matrix.assignLowerTriangle(2, {1}, {"only one name"}), EKorvanaError);
-  EXPECT_THROW(matrix.appendRow(std::make_unique<ProximityMatrixRow>(1, "x", "PROX")), EKorvanaError);
   matrix.assignLowerTriangle(2, {1});
   EXPECT_THROW(matrix.assignLowerTriangle(2, {1}), EKorvanaError);
 }
 
 TEST(ProximityMatrixRow, HoldsItsValuesAndAttributes) {
-  ProximityMatrixRow row(3, "obj", "PROX");
+  ProximityMatrix matrix;
+  for (int i = 0; i < 3; ++i) matrix.appendRow("o" + std::to_string(i), "PROX");
+  ProximityMatrixRow& row = matrix.appendRow("obj", "PROX");
   EXPECT_EQ(row.getPosition(), 3);
   for (int j = 0; j < 3; ++j) EXPECT_EQ(row.getValue(j), 0.0);
   row.setValue(2, 4.5);
@@ -60,7 +61,21 @@ TEST(ProximityMatrixRow, HoldsItsValuesAndAttributes) {
   EXPECT_EQ(row.getLabel(), "label");
   EXPECT_EQ(row.getCaseNumber(), -2);
   EXPECT_EQ(row.getRowType(), "PROX");
-  EXPECT_THROW(ProximityMatrixRow(-1, "x", "PROX"), EKorvanaError);
+  EXPECT_EQ(matrix.getProximity(3, 2), 4.5);
+}
+
+TEST(ProximityMatrix, GrowsRowByRowKeepingEarlierValues) {
+  ProximityMatrix matrix;
+  const int n = 100;  // beyond the first block, so the values are moved
+  for (int i = 0; i < n; ++i) {
+    ProximityMatrixRow& row = matrix.appendRow("o", "PROX");
+    for (int j = 0; j < i; ++j) row.setValue(j, i * 1000.0 + j);
+  }
+  for (int i = 1; i < n; ++i)
+    for (int j = 0; j < i; ++j) {
+      ASSERT_EQ(matrix.getProximity(i, j), i * 1000.0 + j);
+      ASSERT_EQ(matrix.getRow(i).getValue(j), i * 1000.0 + j);
+    }
 }
 
 }  // namespace

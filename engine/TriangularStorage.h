@@ -1,0 +1,42 @@
+// Storage of a strict lower triangle of doubles: row i holds the i values of
+// columns 0 … i − 1, rows one after another in one block. Large blocks are
+// backed by transparent huge pages where the system offers them, because the
+// clustering reads the proximities in permuted, scattered order and would
+// otherwise spend most of its time on address-translation misses.
+#pragma once
+
+#include <cstddef>
+
+namespace korvana {
+
+class TriangularStorage {
+ public:
+  TriangularStorage() = default;
+  /// Room for `rows` rows, every value 0.
+  explicit TriangularStorage(int rows);
+  ~TriangularStorage();
+  TriangularStorage(TriangularStorage&& other) noexcept;
+  TriangularStorage& operator=(TriangularStorage&& other) noexcept;
+  TriangularStorage(const TriangularStorage&) = delete;
+  TriangularStorage& operator=(const TriangularStorage&) = delete;
+
+  int rows() const { return rows_; }
+  static std::size_t offset(int row) {
+    const auto r = static_cast<std::size_t>(row);
+    return r * (r - (r > 0 ? 1 : 0)) / 2;
+  }
+  /// The values of row `row` (row ≥ 1); row 0 has none.
+  double* row(int row) { return data_ + offset(row); }
+  const double* row(int row) const { return data_ + offset(row); }
+  double* data() { return data_; }
+  const double* data() const { return data_; }
+
+ private:
+  void release();
+
+  double* data_ = nullptr;
+  std::size_t bytes_ = 0;
+  int rows_ = 0;
+};
+
+}  // namespace korvana
