@@ -224,10 +224,15 @@ TEST(ClusterAnalysis, SchedulesAreValidHierarchiesAndReproducible) {
           alive[static_cast<std::size_t>(c2)] = false;
           EXPECT_EQ(s->getFirstAppears1(t), formedAt[static_cast<std::size_t>(c1)]);
           EXPECT_EQ(s->getFirstAppears2(t), formedAt[static_cast<std::size_t>(c2)]);
-          for (int f : {s->getFirstAppears1(t), s->getFirstAppears2(t)})
-            if (f >= 0) EXPECT_EQ(s->getNextStage(f), t);
+          for (int f : {s->getFirstAppears1(t), s->getFirstAppears2(t)}) {
+            if (f >= 0) {
+              EXPECT_EQ(s->getNextStage(f), t);
+            }
+          }
           formedAt[static_cast<std::size_t>(c1)] = t;
-          if (t < n - 2) EXPECT_GT(s->getNextStage(t), t);
+          if (t < n - 2) {
+            EXPECT_GT(s->getNextStage(t), t);
+          }
         }
         if (n > 1) {
           EXPECT_EQ(s->getCluster1(n - 2), 0);

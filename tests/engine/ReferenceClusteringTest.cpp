@@ -30,8 +30,8 @@ enum Method { between = 0, within, single, complete, centroid, median, ward };
 
 class Reference {
  public:
-  Reference(const ProximityMatrix& p, std::vector<int> perm, Method method)
-      : P(p), perm(std::move(perm)), method(method), n(p.getNumberOfObjects()), s(p.isDissimilarity() ? 1 : -1) {}
+  Reference(const ProximityMatrix& p, std::vector<int> permutation, Method m)
+      : P(p), perm(std::move(permutation)), method(m), n(p.getNumberOfObjects()), s(p.isDissimilarity() ? 1 : -1) {}
 
   ReferenceResult run() {
     M.assign(n, std::vector<double>(n, 0.0));
@@ -278,7 +278,7 @@ TEST_P(ReferenceClustering, EngineMatchesThePlainImplementationBitForBit) {
 INSTANTIATE_TEST_SUITE_P(TieRichMatrices, ReferenceClustering,
                          ::testing::Values(Case{"binary", 2, false}, Case{"fourLevels", 4, false},
                                            Case{"sevenths", 5, true}, Case{"manyValues", 1000, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace korvana

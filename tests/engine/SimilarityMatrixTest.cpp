@@ -49,8 +49,11 @@ TEST(SimilarityMatrix, PermutationRenumbersTheObjects) {
   const int permutation[] = {3, 1, 0, 2};
   working.fillFromMatrix(*matrix, permutation);
   for (int a = 0; a < 4; ++a)
-    for (int b = 0; b < 4; ++b)
-      if (a != b) EXPECT_EQ(working.getProximity(a, b), matrix->getProximity(permutation[a], permutation[b]));
+    for (int b = 0; b < 4; ++b) {
+      if (a != b) {
+        EXPECT_EQ(working.getProximity(a, b), matrix->getProximity(permutation[a], permutation[b]));
+      }
+    }
   // Row 3 (object 2) holds 6, 3, 2: its nearest is working index 2 (object 0).
   EXPECT_EQ(working.getNearest(3), 2);
   EXPECT_EQ(working.getNearestValue(3), 2.0);
