@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""Times fastcluster.linkage on condensed dissimilarity matrices.
+
+Usage: fastcluster_peer.py [--repeat R] PATH N [PATH N ...]
+
+Each PATH holds the n(n-1)/2 dissimilarities of N objects as raw native
+float64 in condensed order (0,1), (0,2), ..., (0,N-1), (1,2), ... For every
+method one untimed warm-up call is followed by R timed calls; the minimum is
+printed as a line "method n milliseconds". The first line reports the versions.
+
+centroid, median and ward are given the square roots of the values:
+fastcluster squares its input for these methods, so it then clusters the same
+values, with the same update formulas, as the engine does on the matrix itself.
+"""
+
+import argparse
+import sys
+import time
+
+import numpy as np
+
+try:
+    import fastcluster
+except ImportError as e:  # reported by the caller as "unavailable"
+    print("fastcluster unavailable: %s" % e)
+    sys.exit(3)
+
+METHODS = ("single", "complete", "average", "centroid", "median", "ward")
+SQUARED = ("centroid", "median", "ward")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--repeat", type=int, default=5)
+    parser.add_argument("files", nargs="+", help="PATH N pairs")
+    args = parser.parse_args()
+    if len(args.files) % 2:
+        parser.error("expected PATH N pairs")
+
+    print("versions fastcluster %s numpy %s python %s"
+          % (fastcluster.__version__, np.__version__, sys.version.split()[0]))
+    for path, n_text in zip(args.files[0::2], args.files[1::2]):
+        n = int(n_text)
+        plain = np.fromfile(path, dtype=np.float64)
+        if plain.size != n * (n - 1) // 2:
+            sys.exit("%s holds %d values, not n(n-1)/2 = %d" % (path, plain.size, n * (n - 1) // 2))
+        rooted = np.sqrt(plain)
+        for method in METHODS:
+            data = rooted if method in SQUARED else plain
+            fastcluster.linkage(data, method=method)  # warm-up
+            best = float("inf")
+            for _ in range(args.repeat):
+                start = time.perf_counter()
+                fastcluster.linkage(data, method=method)
+                best = min(best, time.perf_counter() - start)
+            print("%s %d %.6f" % (method, n, best * 1e3))
+            sys.stdout.flush()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
