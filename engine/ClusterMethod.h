@@ -75,6 +75,12 @@ class ClusterMethod {
             matrix.setNearestValue(x, bestValue);
             continue;
           }
+        } else if constexpr (requires { score.template rescan<dir>(x, active, k, best, bestValue); }) {
+          if (score.template rescan<dir>(x, active, k, best, bestValue)) {
+            matrix.setNearest(x, best);
+            matrix.setNearestValue(x, bestValue);
+            continue;
+          }
         }
         for (int j = 0; j < k; ++j) {
           const int y = active[j];

@@ -11,7 +11,7 @@ SimilarityMatrix::SimilarityMatrix(bool isDissimilarity, int size)
     : isDissimilarity_(isDissimilarity), size_(size) {
   if (size < 0) throw EKorvanaError("The number of objects cannot be negative");
   const auto n = static_cast<std::size_t>(size);
-  cells_ = TriangularStorage(size);
+  cells_ = TriangularStorage(size, false);  // every cell is written by fillFromMatrix
   nearest_.resize(n);
   nearestValue_.resize(n);
 }

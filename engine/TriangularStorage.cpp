@@ -17,7 +17,7 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 }  // namespace
 
-TriangularStorage::TriangularStorage(int rows) : rows_(rows) {
+TriangularStorage::TriangularStorage(int rows, bool zeroFill) : rows_(rows) {
   if (rows < 0) throw EKorvanaError("The number of objects cannot be negative");
   const std::size_t values = offset(rows);
   if (values == 0) return;
@@ -31,7 +31,7 @@ TriangularStorage::TriangularStorage(int rows) : rows_(rows) {
     data_ = static_cast<double*>(std::malloc(bytes_));
   }
   if (!data_) throw std::bad_alloc();
-  std::memset(data_, 0, bytes_);
+  if (zeroFill) std::memset(data_, 0, bytes_);
 }
 
 TriangularStorage::~TriangularStorage() { release(); }

@@ -12,8 +12,9 @@ namespace korvana {
 class TriangularStorage {
  public:
   TriangularStorage() = default;
-  /// Room for `rows` rows, every value 0.
-  explicit TriangularStorage(int rows);
+  /// Room for `rows` rows; every value 0 unless `zeroFill` is false, for
+  /// storage that is written in full before it is read.
+  explicit TriangularStorage(int rows, bool zeroFill = true);
   ~TriangularStorage();
   TriangularStorage(TriangularStorage&& other) noexcept;
   TriangularStorage& operator=(TriangularStorage&& other) noexcept;
