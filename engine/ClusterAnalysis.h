@@ -52,7 +52,15 @@ class ClusterAnalysis {
   /// Throws EKorvanaError for proximities outside ±1e50 (or infinite).
   void runPermutations();
 
+  /// Writes the fit of every permutation as a data file (fitTableFileName):
+  /// one case per permutation with its number, solution id, SSDif, normalized
+  /// SSDif, cophenetic correlation and seed. Stops before a case once the
+  /// progress monitor reports a cancellation. Raises EKorvanaError on failure.
+  /// Implemented by the data-file layer (library korvana_datafile).
+  void savePermutationFitTable();
+
   ClusterMethod& getMethod() const { return method_; }
+  ProgressMonitor& getProgressMonitor() const { return *progress_; }
   int getAnalysisType() const { return analysisType_; }
   int getPermutationCount() const { return permutationCount_; }
   int getCompletedPermutations() const { return completedPermutations_; }

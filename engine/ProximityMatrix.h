@@ -35,6 +35,13 @@ class ProximityMatrix {
   void assignLowerTriangle(int n, const std::vector<double>& lowerTriangle,
                            const std::vector<std::string>& names = {});
 
+  /// Fills an empty matrix from a proximity-matrix data file (rowtype_ first,
+  /// an optional case-label variable, an optional caseno_, varname_, then one
+  /// column per object; the lower triangle of each case is read). Shows a
+  /// failure in the standard error box and returns false; never raises.
+  /// Implemented by the data-file layer (library korvana_datafile).
+  bool loadFromFile(const std::string& fileName);
+
   /// Sum of the squares of all stored proximities, each unordered pair once.
   void computeSumOfSquares();
 

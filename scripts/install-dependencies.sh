@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libssl-dev
+  libssl-dev libreadstat-dev
+  clang libclang-rt-14-dev
+  pspp
   python3 python3-numpy python3-scipy python3-fastcluster
 )
 

@@ -1,0 +1,93 @@
+// Saving the fit of every permutation as a data file of the statistics
+// package, for further analysis there.
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "datafile/Savutilities.h"
+#include "engine/ClusterAnalysis.h"
+#include "engine/ExtendedPrecision.h"
+#include "engine/KorvanaError.h"
+#include "output/ScientificFormat.h"
+
+namespace korvana {
+
+namespace {
+
+struct FitVariable {
+  const char* name;
+  int lengthCode;
+  const char* label;
+  int type, decimals, width;
+};
+
+constexpr int kFormatA = 1, kFormatF = 5, kFormatE = 17;
+
+constexpr FitVariable kVariables[] = {
+    {"permu", 0, "permutation", kFormatF, 0, 8},
+    {"sid", 32, "solution id", kFormatA, 0, 32},
+    {"ssdif", 0, "sum of squared differences", kFormatE, 0, 8},
+    {"nssdif", 0, "normalized sum of squared differences", kFormatF, 6, 8},
+    {"cophcorr", 0, "cophenetic correlation", kFormatF, 6, 8},
+    {"randseed", 0, "random seed", kFormatF, 0, 8},
+};
+
+std::string hexText(const SolutionId& id) {
+  std::string text;
+  char digits[3];
+  for (const auto byte : id) {
+    std::snprintf(digits, sizeof digits, "%02x", byte);
+    text += digits;
+  }
+  return text;
+}
+
+}  // namespace
+
+void ClusterAnalysis::savePermutationFitTable() {
+  int handle = -1;
+  try {
+    handle = savOpenWrite(fitTableFileName_);
+  } catch (const EKorvanaError& error) {
+    throw EKorvanaError(error.what());
+  }
+  try {
+    const double sumOfSquares = matrix_.getSumOfSquares();
+    savSetFileLabel(handle, "Korvana Fit Table");
+    savSetCompression(handle, 1);
+    for (const FitVariable& v : kVariables) {
+      savSetVarName(handle, v.name, v.lengthCode);
+      savSetVarLabel(handle, v.name, v.label);
+      savSetVarWriteFormat(handle, v.name, v.type, v.decimals, v.width);
+      savSetVarPrintFormat(handle, v.name, v.type, v.decimals, v.width);
+    }
+    savCommitHeader(handle);
+    double variable[std::size(kVariables)];
+    for (std::size_t k = 0; k < std::size(kVariables); ++k) variable[k] = savGetVarHandle(handle, kVariables[k].name);
+    const double systemMissing = savSystemMissingValue();
+
+    for (int i = 0; i < permutationCount_ && !progress_->isCanceled(); ++i) {
+      const auto ui = static_cast<std::size_t>(i);
+      savSetValueNumeric(handle, variable[0], i + 1);
+      savSetValueChar(handle, variable[1], hexText(solutionIds_[ui]));
+      const double product = static_cast<double>(static_cast<Extended>(fitValues_[ui]) * sumOfSquares);
+      const std::optional<double> rounded = parseScientific(formatScientific(product, 13));
+      savSetValueNumeric(handle, variable[2], rounded ? *rounded : product);
+      savSetValueNumeric(handle, variable[3], fitValues_[ui]);
+      savSetValueNumeric(handle, variable[4], correlations_[ui]);
+      savSetValueNumeric(handle, variable[5],
+                         i == 0 && firstPermutationIsIdentity_ ? systemMissing : static_cast<double>(seeds_[ui]));
+      savCommitCaseRecord(handle);
+      progress_->stepIt();
+    }
+    savCloseWrite(handle);
+  } catch (const EKorvanaError& error) {
+    try {
+      savCloseWrite(handle);
+    } catch (const EKorvanaError&) {
+    }
+    throw EKorvanaError(error.what());
+  }
+}
+
+}  // namespace korvana

@@ -1,0 +1,136 @@
+// Reading a proximity matrix from a data file written by the statistics
+// package's proximities command (or any file with its layout).
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "datafile/Savutilities.h"
+#include "engine/KorvanaError.h"
+#include "engine/ProximityMatrix.h"
+#include "platform/windows/MessageBoxes.h"
+
+namespace korvana {
+
+namespace {
+
+std::string lowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+/// A case number as a 32-bit integer, truncated toward zero; values that have
+/// no such integer (missing, not a number, out of range) become 0.
+std::int32_t caseNumberOf(double value) {
+  if (!(value > -2147483649.0 && value < 2147483648.0)) return 0;
+  return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+bool ProximityMatrix::loadFromFile(const std::string& fileName) {
+  int handle = -1;
+  try {
+    handle = savOpenRead(fileName);
+  } catch (const EKorvanaError& error) {
+    windows::showErrorBox(error.what());
+    return false;
+  }
+
+  char** names = nullptr;
+  int* types = nullptr;
+  int count = 0;
+  std::vector<double> variableHandles;
+  try {
+    count = savGetVarNames(handle, names, types);
+
+    // Classify the leading variables.
+    int rowTypePosition = -1, labelPosition = -1, caseNumberPosition = -1, variableNamePosition = -1;
+    int leading = 0;
+    for (int i = 0; i < count; ++i) {
+      const std::string name = lowerCase(names[i]);
+      const std::size_t underscore = name.find('_');
+      if (name == "rowtype_") {
+        rowTypePosition = i;
+        ++leading;
+      } else if (underscore == std::string::npos || underscore + 1 != name.size()) {
+        labelPosition = i;  // a later one replaces an earlier one
+        ++leading;
+      } else if (name == "caseno_") {
+        caseNumberPosition = i;
+        ++leading;
+      } else if (name == "varname_") {
+        variableNamePosition = i;
+        ++leading;
+        break;
+      }
+    }
+    if (rowTypePosition == -1 || variableNamePosition == -1) throw EKorvanaError("Proximity matrix is invalid");
+    if (rowTypePosition != 0) throw EKorvanaError("Split File is not supported");
+    const int caseCount = savGetNumberOfCases(handle);
+    if (count - leading != caseCount) throw EKorvanaError("Proximity matrix is invalid");
+
+    hasLabelVariable_ = labelPosition >= 0;
+    hasCaseNumbers_ = caseNumberPosition >= 0;
+    hasObjectLabels_ = hasCaseNumbers_ ? hasLabelVariable_ : true;
+
+    const std::string kind = lowerCase(savGetStringValueLabel(handle, names[rowTypePosition], "PROX"));
+    if (!kind.empty()) {
+      isDissimilarity_ = kind.find("dissimilarity") != std::string::npos;
+      isSquaredEuclidean_ = kind.find(" seu") != std::string::npos;
+    } else {
+      isDissimilarity_ = true;
+      isSquaredEuclidean_ = true;
+    }
+
+    variableHandles.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) variableHandles[static_cast<std::size_t>(i)] = savGetVarHandle(handle, names[i]);
+    auto variable = [&](int position) { return variableHandles[static_cast<std::size_t>(position)]; };
+
+    reserve(caseCount);
+    for (int i = 0; i < caseCount; ++i) {
+      if (!savReadCaseRecord(handle)) break;  // a file that ends early gives fewer rows
+      const std::string rowType = savGetValueChar(handle, variable(rowTypePosition));
+      const std::string name = savGetValueChar(handle, variable(variableNamePosition));
+      ProximityMatrixRow& row = appendRow(name, rowType);
+      for (int k = variableNamePosition + 1, l = 0; k < count && l < i; ++k, ++l)
+        row.setValue(l, savGetValueNumeric(handle, variable(k)));
+      if (hasLabelVariable_) row.setLabel(savGetValueChar(handle, variable(labelPosition)));
+      if (hasCaseNumbers_) row.setCaseNumber(caseNumberOf(savGetValueNumeric(handle, variable(caseNumberPosition))));
+    }
+    computeSumOfSquares();
+
+    variableHandles.clear();
+    char** givenNames = names;
+    int* givenTypes = types;
+    names = nullptr;
+    types = nullptr;
+    savFreeVarNames(count, givenNames, givenTypes);
+    const int closing = handle;
+    handle = -1;
+    savCloseRead(closing);
+    return true;
+  } catch (const std::exception& error) {
+    const std::string message =
+        dynamic_cast<const std::bad_alloc*>(&error) ? std::string("Insufficient memory") : std::string(error.what());
+    variableHandles.clear();
+    if (names && types) {
+      try {
+        savFreeVarNames(count, names, types);
+      } catch (const EKorvanaError&) {
+      }
+    }
+    if (handle >= 0) {
+      try {
+        savCloseRead(handle);
+      } catch (const EKorvanaError&) {
+      }
+    }
+    windows::showErrorBox(message);
+    return false;
+  }
+}
+
+}  // namespace korvana

@@ -1,0 +1,49 @@
+// The file a writer produces, written under a temporary name in the target's
+// folder and renamed over the target only once it is complete.
+//
+// create() makes the temporary file at once, so a target that cannot be
+// created is reported when the file is opened. Output is buffered; the first
+// failed write makes every later one fail. commit() flushes, syncs the file
+// to disk, closes it and renames it over the target (then syncs the folder);
+// if any step fails, or if the file is discarded or destroyed uncommitted,
+// the temporary file is removed and the target is left as it was.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvana::sav {
+
+class SavOutputFile {
+ public:
+  // SAV_OK, SAV_FILE_OPEN_ERROR or SAV_NO_MEMORY (SavDataFileLibrary.h).
+  static int create(const char* targetPath, std::unique_ptr<SavOutputFile>& file);
+
+  ~SavOutputFile();
+  SavOutputFile(const SavOutputFile&) = delete;
+  SavOutputFile& operator=(const SavOutputFile&) = delete;
+
+  bool write(const void* data, std::size_t length);
+  bool failed() const { return failed_; }
+
+  // SAV_OK or SAV_FILE_WRITE_ERROR.
+  int commit();
+  void discard();
+
+  const std::string& temporaryPath() const { return temporaryPath_; }
+
+ private:
+  SavOutputFile() = default;
+  bool flush();
+
+  std::string targetPath_;
+  std::string temporaryPath_;
+  std::string folder_;
+  int fd_ = -1;
+  bool failed_ = false;
+  std::vector<unsigned char> buffer_;
+};
+
+}  // namespace korvana::sav
