@@ -17,8 +17,9 @@
 // raw float64 condensed matrix. The within-groups method has no fastcluster
 // counterpart and is set against fastcluster's "average".
 //
-// The heap in use is read from glibc (mallinfo2, every allocation path
-// included): before the analysis run, and at the end of its permutation through
+// The memory in use is read from glibc (mallinfo2, every allocation path
+// included) plus the triangle blocks that the engine maps itself: before the
+// analysis run, and at the end of its permutation through
 // the analysis' progress monitor, while the working matrix and state still
 // exist.
 //
@@ -57,6 +58,7 @@
 #include "engine/ProgressMonitor.h"
 #include "engine/RandomPermutationGenerator.h"
 #include "engine/SimilarityMatrix.h"
+#include "engine/TriangularStorage.h"
 
 using namespace korvana;
 
@@ -91,10 +93,11 @@ struct MemoryUse {
   std::size_t runBytes = 0;     // held at the end of a run's permutation, above what was held before it
 };
 
-/// Bytes handed out by malloc and not yet freed (arena and mmapped blocks).
+/// Bytes handed out by malloc and not yet freed (arena and mmapped blocks),
+/// plus the triangle blocks the engine maps itself.
 std::size_t heapInUse() {
   const struct mallinfo2 info = ::mallinfo2();
-  return info.uordblks + info.hblkhd;
+  return info.uordblks + info.hblkhd + korvana::TriangularStorage::allocatedBytes();
 }
 
 /// Records the heap in use when the analysis reports a finished permutation:
@@ -360,7 +363,7 @@ void printTable(const TableReporter& reporter, const Options& options, const std
               "  centroid, median, ward: fastcluster is given the square roots of the values, which it squares\n"
               "  back, so both cluster the same values (up to rounding).\n\n");
 
-  std::printf("Heap in use (glibc mallinfo2), T = n(n-1)/2 doubles; run/T = held during one run on top of\n"
+  std::printf("Memory in use (glibc mallinfo2 and the engine's own mappings), T = n(n-1)/2 doubles; run/T = held during one run on top of\n"
               "the loaded matrix, read when its permutation is finished (largest over the methods):\n");
   std::printf("%5s %10s %18s %8s\n", "n", "T MiB", "loaded matrix / T", "run / T");
   for (const int n : options.sizes) {

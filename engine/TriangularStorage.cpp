@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -15,30 +16,45 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
+std::atomic<std::size_t>& allocated() {
+  static std::atomic<std::size_t> bytes{0};
+  return bytes;
+}
+
 }  // namespace
 
 TriangularStorage::TriangularStorage(int rows, bool zeroFill) : rows_(rows) {
   if (rows < 0) throw EKorvanaError("The number of objects cannot be negative");
   const std::size_t values = offset(rows);
   if (values == 0) return;
-  if (values > (static_cast<std::size_t>(-1) / sizeof(double)) - kHugePage) throw std::bad_alloc();
+  if (values > (static_cast<std::size_t>(-1) - kHugePage) / sizeof(double)) throw std::bad_alloc();
   bytes_ = values * sizeof(double);
   if (bytes_ >= kHugePage) {
-    const std::size_t rounded = (bytes_ + kHugePage - 1) / kHugePage * kHugePage;
-    data_ = static_cast<double*>(std::aligned_alloc(kHugePage, rounded));
-    if (data_) madvise(data_, rounded, MADV_HUGEPAGE);  // a hint: failure only costs speed
+    // A mapping of its own, rounded up to whole huge pages; fresh mappings are
+    // zero-filled by the system.
+    mapped_ = (bytes_ + kHugePage - 1) / kHugePage * kHugePage;
+    void* block = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) {
+      mapped_ = 0;
+      throw std::bad_alloc();
+    }
+    madvise(block, mapped_, MADV_HUGEPAGE);  // a hint: failure only costs speed
+    data_ = static_cast<double*>(block);
   } else {
-    data_ = static_cast<double*>(std::malloc(bytes_));
+    data_ = static_cast<double*>(zeroFill ? std::calloc(values, sizeof(double)) : std::malloc(bytes_));
+    if (!data_) throw std::bad_alloc();
   }
-  if (!data_) throw std::bad_alloc();
-  if (zeroFill) std::memset(data_, 0, bytes_);
+  allocated().fetch_add(mapped_ ? mapped_ : bytes_);
 }
+
+std::size_t TriangularStorage::allocatedBytes() { return allocated().load(); }
 
 TriangularStorage::~TriangularStorage() { release(); }
 
 TriangularStorage::TriangularStorage(TriangularStorage&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
       bytes_(std::exchange(other.bytes_, 0)),
+      mapped_(std::exchange(other.mapped_, 0)),
       rows_(std::exchange(other.rows_, 0)) {}
 
 TriangularStorage& TriangularStorage::operator=(TriangularStorage&& other) noexcept {
@@ -46,15 +62,19 @@ TriangularStorage& TriangularStorage::operator=(TriangularStorage&& other) noexc
     release();
     data_ = std::exchange(other.data_, nullptr);
     bytes_ = std::exchange(other.bytes_, 0);
+    mapped_ = std::exchange(other.mapped_, 0);
     rows_ = std::exchange(other.rows_, 0);
   }
   return *this;
 }
 
 void TriangularStorage::release() {
-  std::free(data_);
+  if (data_) allocated().fetch_sub(mapped_ ? mapped_ : bytes_);
+  if (mapped_) munmap(data_, mapped_);
+  else std::free(data_);
   data_ = nullptr;
   bytes_ = 0;
+  mapped_ = 0;
   rows_ = 0;
 }
 

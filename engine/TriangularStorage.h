@@ -22,6 +22,9 @@ class TriangularStorage {
   TriangularStorage& operator=(const TriangularStorage&) = delete;
 
   int rows() const { return rows_; }
+  /// Bytes held by all storages of the process (whole huge pages for large
+  /// ones): for memory measurements.
+  static std::size_t allocatedBytes();
   static std::size_t offset(int row) {
     const auto r = static_cast<std::size_t>(row);
     return r * (r - (r > 0 ? 1 : 0)) / 2;
@@ -37,6 +40,7 @@ class TriangularStorage {
 
   double* data_ = nullptr;
   std::size_t bytes_ = 0;
+  std::size_t mapped_ = 0;  // size of the mapping for large blocks, else 0
   int rows_ = 0;
 };
 
