@@ -17,35 +17,26 @@
 #include <fcntl.h>
 #include <map>
 #include <new>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace korvana::sav {
 
-namespace {
-
-constexpr double kSystemMissing = -DBL_MAX;
-
-// Closes a file descriptor when it goes out of scope.
-class DescriptorGuard {
- public:
-  explicit DescriptorGuard(int fd) : fd_(fd) {}
-  ~DescriptorGuard() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  DescriptorGuard(const DescriptorGuard&) = delete;
-  DescriptorGuard& operator=(const DescriptorGuard&) = delete;
-
- private:
-  int fd_;
-};
-
 // The bytes ReadStat reads: the open descriptor, shown up to visibleSize.
-struct ParserInput {
+struct SavReader::ParserInput {
   int fd = -1;
   std::uint64_t visibleSize = 0;
   std::uint64_t position = 0;
 };
+
+namespace {
+
+constexpr double kSystemMissing = -DBL_MAX;
+// The bytes of cases the window holds when cases stream.
+constexpr std::uint64_t kWindowBytes = 4u << 20;
+
+using ParserInput = SavReader::ParserInput;
 
 int inputOpen(const char* /*path*/, void* /*ioContext*/) { return 0; }
 
@@ -110,7 +101,9 @@ struct SavReader::ParseState {
   std::vector<std::string> labelSetNames;  // per variable, empty when none
   std::int64_t metadataVariableCount = -1;
   std::int64_t caseLimit = -1;  // cases to take, -1: all there are
+  bool streaming = false;       // cases pass through a window (else all are kept)
   std::uint64_t completeCases = 0;
+  std::uint64_t admittedCase = UINT64_MAX;  // the case whose values arrive now
   bool outOfMemory = false;
 
   bool dictionaryDone() const {
@@ -124,7 +117,17 @@ struct SavReader::ParseState {
     std::vector<int> widths;
     widths.reserve(reader->variables_.size());
     for (const Variable& variable : reader->variables_) widths.push_back(variable.width);
+    std::uint64_t bytesPerCase = 0;
+    for (const int width : widths) bytesPerCase += width == 0 ? 8u : static_cast<std::uint64_t>(width);
     reader->cases_ = std::make_unique<SavCaseStore>(std::move(widths));
+    if (streaming) {
+      // Cases stream through a ring of whole cases; two at least, the one
+      // being read and the one being parsed.
+      const std::uint64_t fit = kWindowBytes / std::max<std::uint64_t>(bytesPerCase, 1);
+      reader->window_ = std::clamp<std::uint64_t>(fit, 2, std::max<std::uint64_t>(
+                                                              static_cast<std::uint64_t>(caseLimit), 2));
+      for (std::uint64_t i = 0; i < reader->window_; ++i) reader->cases_->appendBlankCase();
+    }
   }
 
   int onMetadata(readstat_metadata_t* metadata) {
@@ -173,7 +176,11 @@ struct SavReader::ParseState {
       return READSTAT_HANDLER_ABORT;  // the cases after the limit are cut or not counted
     }
     SavCaseStore& store = *reader->cases_;
-    while (store.caseCount() <= index) store.appendBlankCase();
+    if (index != admittedCase) {
+      if (!reader->admitCase(index)) return READSTAT_HANDLER_ABORT;
+      admittedCase = index;
+    }
+    const std::uint64_t row = reader->slotOf(index);
     const auto slot = static_cast<std::size_t>(position);
     if (reader->variables_[slot].width == 0) {
       // The raw double: ReadStat also flags the highest and lowest values as
@@ -182,11 +189,21 @@ struct SavReader::ParseState {
                           ? value.v.double_value
                           : readstat_double_value(value);
       if (std::isnan(number)) number = kSystemMissing;
-      store.setNumeric(index, slot, number);
+      store.setNumeric(row, slot, number);
     } else {
-      store.setString(index, slot, SavText::view(readstat_string_value(value)));
+      const std::string_view text = SavText::view(readstat_string_value(value));
+      if (text.size() > static_cast<std::size_t>(reader->variables_[slot].width)) {
+        // Kept on the side, in a map the reader may be searching.
+        const std::lock_guard lock(reader->mutex_);
+        store.setString(row, slot, text);
+      } else {
+        store.setString(row, slot, text);
+      }
     }
-    if (slot + 1 == reader->variables_.size()) completeCases = index + 1;
+    if (slot + 1 == reader->variables_.size()) {
+      completeCases = index + 1;
+      reader->publishCase(index);
+    }
     return READSTAT_HANDLER_OK;
   }
 };
@@ -248,14 +265,14 @@ struct ParserDeleter {
 
 int SavReader::open(const char* path, std::unique_ptr<SavReader>& result) {
   if (path == nullptr || path[0] == '\0') return SAV_FILE_OPEN_ERROR;
+  std::unique_ptr<SavReader> reader(new SavReader());
   // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return errno == ENOMEM ? SAV_NO_MEMORY : SAV_FILE_OPEN_ERROR;
-  const DescriptorGuard guard(fd);
+  reader->fd_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (reader->fd_ < 0) return errno == ENOMEM ? SAV_NO_MEMORY : SAV_FILE_OPEN_ERROR;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return SAV_FILE_OPEN_ERROR;
+  if (::fstat(reader->fd_, &info) != 0 || !S_ISREG(info.st_mode)) return SAV_FILE_OPEN_ERROR;
 
-  const SavByteSource source(fd, static_cast<std::uint64_t>(info.st_size));
+  const SavByteSource source(reader->fd_, static_cast<std::uint64_t>(info.st_size));
   const SavDictionaryLayout layout = SavDictionaryLayout::walk(source);
   if (const int status = statusOfLayout(layout.status); status != SAV_OK) return status;
   const bool knownCompression =
@@ -280,30 +297,29 @@ int SavReader::open(const char* path, std::unique_ptr<SavReader>& result) {
       brokenAfter = extent.cutInsideCase;
     }
   }
-
-  std::unique_ptr<SavReader> reader(new SavReader());
   reader->headerCaseCount_ = headerCount;
-  ParseState state;
-  state.reader = reader.get();
-  state.caseLimit = caseLimit;
+  reader->caseLimit_ = caseLimit;
+  reader->brokenAfterLimit_ = brokenAfter;
+  reader->path_ = path;
+  reader->input_ = std::make_unique<ParserInput>(ParserInput{reader->fd_, extent.visibleSize, 0});
+  reader->parseState_ = std::make_unique<ParseState>();
+  reader->parseState_->reader = reader.get();
+  reader->parseState_->caseLimit = caseLimit;
+  // Without a count in the header the file is parsed whole first.
+  reader->parseState_->streaming = headerCount >= 0;
 
-  std::unique_ptr<readstat_parser_t, ParserDeleter> parser(readstat_parser_init());
-  if (!parser) return SAV_NO_MEMORY;
-  ParserInput input{fd, extent.visibleSize, 0};
-  readstat_set_open_handler(parser.get(), inputOpen);
-  readstat_set_close_handler(parser.get(), inputClose);
-  readstat_set_seek_handler(parser.get(), inputSeek);
-  readstat_set_read_handler(parser.get(), inputRead);
-  readstat_set_update_handler(parser.get(), inputUpdate);
-  readstat_set_io_ctx(parser.get(), &input);
-  readstat_set_metadata_handler(parser.get(), onMetadata);
-  readstat_set_variable_handler(parser.get(), onVariable);
-  readstat_set_value_label_handler(parser.get(), onValueLabel);
-  readstat_set_value_handler(parser.get(), onValue);
-  if (caseLimit > 0) readstat_set_row_limit(parser.get(), static_cast<long>(caseLimit));
+  try {
+    reader->parser_ = std::thread([r = reader.get()] { r->parse(); });
+  } catch (const std::system_error&) {
+    return SAV_NO_MEMORY;
+  }
 
-  const readstat_error_t error = readstat_parse_sav(parser.get(), path, &state);
-  if (state.outOfMemory) return SAV_NO_MEMORY;
+  std::unique_lock lock(reader->mutex_);
+  reader->changed_.wait(lock, [&] {
+    return reader->parseFinished_ || (reader->dictionaryReady_ && reader->window_ != 0);
+  });
+  const ParseState& state = *reader->parseState_;
+  if (state.outOfMemory && !reader->dictionaryReady_) return SAV_NO_MEMORY;
   // Only this library's own allocations give SAV_NO_MEMORY. Whatever else
   // stops ReadStat is damage: the walk found every dictionary record inside
   // the file, so a dictionary ReadStat cannot take is damaged inside a record,
@@ -313,16 +329,8 @@ int SavReader::open(const char* path, std::unique_ptr<SavReader>& result) {
   // that can be read.
   if (!state.dictionaryDone() || !reader->cases_) return SAV_FILE_READ_ERROR;
 
-  // The data: the complete cases are kept; if fewer arrived than were
-  // expected, the file cannot be read beyond them.
-  if (caseLimit >= 0) {
-    if (state.completeCases < static_cast<std::uint64_t>(caseLimit)) brokenAfter = true;
-  } else if (error != READSTAT_OK) {
-    brokenAfter = true;
-  }
-  reader->caseCount_ = state.completeCases;
-  reader->brokenAfterCases_ = brokenAfter;
-
+  // The dictionary is complete before the first case arrives: the parser no
+  // longer touches the label sets.
   reader->labelSetOfVariable_.assign(reader->variables_.size(), -1);
   for (std::size_t i = 0; i < reader->variables_.size(); ++i) {
     if (reader->variables_[i].width == 0 || state.labelSetNames[i].empty()) continue;
@@ -331,8 +339,82 @@ int SavReader::open(const char* path, std::unique_ptr<SavReader>& result) {
     reader->labelSetOfVariable_[i] = static_cast<int>(reader->labelSets_.size());
     reader->labelSets_.push_back(found->second);
   }
+  lock.unlock();
   result = std::move(reader);
   return SAV_OK;
+}
+
+SavReader::~SavReader() {
+  if (parser_.joinable()) {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    parser_.join();
+  }
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void SavReader::parse() {
+  std::unique_ptr<readstat_parser_t, ParserDeleter> parser(readstat_parser_init());
+  readstat_error_t error = READSTAT_ERROR_MALLOC;
+  if (parser) {
+    readstat_set_open_handler(parser.get(), inputOpen);
+    readstat_set_close_handler(parser.get(), inputClose);
+    readstat_set_seek_handler(parser.get(), inputSeek);
+    readstat_set_read_handler(parser.get(), inputRead);
+    readstat_set_update_handler(parser.get(), inputUpdate);
+    readstat_set_io_ctx(parser.get(), input_.get());
+    readstat_set_metadata_handler(parser.get(), onMetadata);
+    readstat_set_variable_handler(parser.get(), onVariable);
+    readstat_set_value_label_handler(parser.get(), onValueLabel);
+    readstat_set_value_handler(parser.get(), onValue);
+    if (caseLimit_ > 0) readstat_set_row_limit(parser.get(), static_cast<long>(caseLimit_));
+    error = readstat_parse_sav(parser.get(), path_.c_str(), parseState_.get());
+  } else {
+    parseState_->outOfMemory = true;
+  }
+
+  const std::lock_guard lock(mutex_);
+  // If fewer cases arrived than were expected, the file cannot be read
+  // beyond them.
+  bool brokenAfter = brokenAfterLimit_;
+  if (caseLimit_ >= 0) {
+    if (parseState_->completeCases < static_cast<std::uint64_t>(caseLimit_)) brokenAfter = true;
+  } else if (error != READSTAT_OK) {
+    brokenAfter = true;
+  }
+  caseCount_ = parseState_->completeCases;
+  brokenAfterCases_ = brokenAfter;
+  parseFinished_ = true;
+  changed_.notify_all();
+}
+
+bool SavReader::admitCase(std::uint64_t index) {
+  std::unique_lock lock(mutex_);
+  if (!dictionaryReady_) {
+    dictionaryReady_ = true;
+    changed_.notify_all();
+  }
+  if (stopping_) return false;
+  if (window_ == 0) {
+    while (cases_->caseCount() <= index) cases_->appendBlankCase();
+    return true;
+  }
+  changed_.wait(lock, [&] { return stopping_ || index < firstNeededCase() + window_; });
+  if (stopping_) return false;
+  cases_->clearCase(slotOf(index));
+  return true;
+}
+
+void SavReader::publishCase(std::uint64_t index) {
+  if (window_ == 0) return;  // read only once the parse is over
+  {
+    const std::lock_guard lock(mutex_);
+    caseCount_ = index + 1;
+  }
+  changed_.notify_all();
 }
 
 std::optional<std::size_t> SavReader::findVariable(std::string_view name) const {
@@ -347,6 +429,7 @@ std::int64_t SavReader::reportedCaseCount() const {
 }
 
 int SavReader::readNextCase() {
+  std::unique_lock lock(mutex_);
   switch (state_) {
     case CursorState::AtEnd: return SAV_END_OF_CASES;
     case CursorState::Broken: return SAV_FILE_READ_ERROR;
@@ -354,9 +437,12 @@ int SavReader::readNextCase() {
     case CursorState::OnCase: break;
   }
   const std::uint64_t next = state_ == CursorState::BeforeFirst ? 0 : current_ + 1;
+  changed_.wait(lock, [&] { return parseFinished_ || next < caseCount_; });
   if (next < caseCount_) {
     current_ = next;
     state_ = CursorState::OnCase;
+    lock.unlock();
+    changed_.notify_all();  // the slot of the previous case is free
     return SAV_OK;
   }
   state_ = brokenAfterCases_ ? CursorState::Broken : CursorState::AtEnd;
@@ -364,11 +450,12 @@ int SavReader::readNextCase() {
 }
 
 double SavReader::numericValue(std::size_t variable) const {
-  return cases_->numeric(current_, variable);
+  return cases_->numeric(slotOf(current_), variable);
 }
 
 std::string_view SavReader::stringValue(std::size_t variable) const {
-  return cases_->string(current_, variable);
+  const std::lock_guard lock(mutex_);  // long values live in a map the parser may be filling
+  return cases_->string(slotOf(current_), variable);
 }
 
 const std::vector<SavReader::ValueLabel>* SavReader::valueLabels(std::size_t variable) const {

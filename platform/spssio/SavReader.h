@@ -1,11 +1,17 @@
 // A data file open for reading.
 //
-// Opening parses the whole file with ReadStat and keeps its dictionary and
-// cases in memory (SavCaseStore); the file is closed again before open
-// returns. Before parsing, the dictionary is walked (SavDictionaryLayout) and
-// the data measured (SavDataExtent), so that the status tells what is wrong
-// with a file that cannot be read, and so that a file cut short still gives
-// the cases it holds:
+// Before parsing, the dictionary is walked (SavDictionaryLayout) and the data
+// measured (SavDataExtent), so that the status tells what is wrong with a file
+// that cannot be read, and so that a file cut short still gives the cases it
+// holds. ReadStat then parses the file on a thread of its own: open returns
+// once the dictionary is known, and the cases stream through a window of a few
+// megabytes (SavCaseStore used as a ring), the parser waiting while the window
+// is full, so that reading a large file never holds all its cases at once.
+// A file whose header does not record its number of cases is parsed whole
+// before open returns (its count is only known at the end), and its cases are
+// kept in memory.
+//
+// The cases, in both modes:
 //   - a file that ends after a whole case, before the count of cases in its
 //     header, simply has fewer cases: readNextCase() gives them, then
 //     SAV_END_OF_CASES;
@@ -17,8 +23,11 @@
 
 #include "platform/spssio/SavCaseStore.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,13 +68,31 @@ class SavReader {
 
   const std::string& fileLabel() const { return fileLabel_; }
 
+  // Stops the parser (if it is still running) and closes the file.
+  ~SavReader();
+  SavReader(const SavReader&) = delete;
+  SavReader& operator=(const SavReader&) = delete;
+
   // Used by the parse callbacks.
   struct ParseState;
+  struct ParserInput;
 
  private:
   enum class CursorState { BeforeFirst, OnCase, AtEnd, Broken };
 
   SavReader() = default;
+
+  // The parser thread's work: the whole parse, then the verdict on the cases.
+  void parse();
+  // In the parser thread, before case `index` is stored: waits for room in
+  // the window and blanks its slot. False when the reader is being closed.
+  bool admitCase(std::uint64_t index);
+  // In the parser thread, once case `index` has all its values.
+  void publishCase(std::uint64_t index);
+  // The slot of case `index` in the store.
+  std::uint64_t slotOf(std::uint64_t index) const { return window_ == 0 ? index : index % window_; }
+  // The first case the reader may still look at.
+  std::uint64_t firstNeededCase() const { return state_ == CursorState::BeforeFirst ? 0 : current_; }
 
   std::vector<Variable> variables_;
   std::vector<int> labelSetOfVariable_;  // index into labelSets_, or -1
@@ -73,10 +100,27 @@ class SavReader {
   std::string fileLabel_;
   std::int64_t headerCaseCount_ = -1;
   std::unique_ptr<SavCaseStore> cases_;
-  std::uint64_t caseCount_ = 0;
+  std::uint64_t window_ = 0;  // cases in the ring; 0: every case is kept
+  std::uint64_t caseCount_ = 0;  // complete cases delivered by the parser so far
   bool brokenAfterCases_ = false;
   CursorState state_ = CursorState::BeforeFirst;
   std::uint64_t current_ = 0;
+
+  // The parser and what it shares with the reader (guarded by mutex_ where
+  // noted; numeric values need no lock: the parser never writes the slot of
+  // a case the reader may still look at).
+  int fd_ = -1;
+  std::string path_;
+  std::unique_ptr<ParserInput> input_;
+  std::unique_ptr<ParseState> parseState_;
+  std::int64_t caseLimit_ = -1;
+  bool brokenAfterLimit_ = false;
+  std::thread parser_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool dictionaryReady_ = false;  // mutex_
+  bool parseFinished_ = false;    // mutex_
+  bool stopping_ = false;         // mutex_
 };
 
 }  // namespace korvana::sav

@@ -304,14 +304,19 @@ TEST(SavLibraryLargeFile, TwoThousandVariablesByTwoThousandCases) {
   ASSERT_EQ(sav_close_write(handle), SAV_OK);
 
 #ifndef KORVANA_SAV_ASAN
-  const std::size_t before = mallinfo2().uordblks;
+  const auto allocated = [] {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+  };
+  const std::size_t before = allocated();
 #endif
   ASSERT_EQ(sav_open_read(path.c_str(), &handle), SAV_OK);
 #ifndef KORVANA_SAV_ASAN
-  const std::size_t held = mallinfo2().uordblks - before;
+  const std::size_t held = allocated() - before;
   const std::size_t values = std::size_t{kVariables} * kCases * sizeof(double);
-  EXPECT_GE(held, values);
-  EXPECT_LT(held, values + values / 4) << "the reader holds more than the values once";
+  // Cases stream through a window of a few megabytes; ReadStat's own
+  // dictionary takes a few more (some kilobytes per variable).
+  EXPECT_LT(held, values / 2) << "the reader holds the whole file";
 #endif
   int count = 0;
   ASSERT_EQ(sav_get_number_of_cases(handle, &count), SAV_OK);
