@@ -14,4 +14,6 @@ for preset in release asan; do
   echo "== $preset: tests"
   ctest --preset "$preset" -j "$jobs"
 done
-echo "All tests passed (release and asan)."
+echo "== fuzz: the matrix reader under libFuzzer"
+bash scripts/fuzz.sh 60
+echo "All tests passed (release, asan and the fuzzer)."
