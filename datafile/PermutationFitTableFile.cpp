@@ -1,6 +1,7 @@
 // Saving the fit of every permutation as a data file of the statistics
 // package, for further analysis there.
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -80,13 +81,19 @@ void ClusterAnalysis::savePermutationFitTable() {
       savCommitCaseRecord(handle);
       progress_->stepIt();
     }
-    savCloseWrite(handle);
-  } catch (const EKorvanaError& error) {
-    try {
-      savCloseWrite(handle);
-    } catch (const EKorvanaError&) {
+    const int closing = handle;
+    handle = -1;
+    savCloseWrite(closing);
+  } catch (const std::exception& error) {
+    // A table cut short by an error is not left behind looking complete: the
+    // file is given up, and a file of that name from before stays as it was.
+    if (handle >= 0) {
+      try {
+        savDiscardWrite(handle);
+      } catch (const EKorvanaError&) {
+      }
     }
-    throw EKorvanaError(error.what());
+    throw EKorvanaError(dynamic_cast<const std::bad_alloc*>(&error) ? "Insufficient memory" : error.what());
   }
 }
 

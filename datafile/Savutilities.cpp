@@ -259,4 +259,10 @@ void savCloseWrite(int handle) {
         kUnknow);
 }
 
+void savDiscardWrite(int handle) {
+  check(sav_discard_write(handle),
+        {{5, "The file handle is not valid"}, {8, "File is open for reading, not writing"}},
+        kUnknow);
+}
+
 }  // namespace korvana

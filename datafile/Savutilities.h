@@ -42,5 +42,8 @@ void savSetValueNumeric(int handle, double variableHandle, double value);
 void savSetValueChar(int handle, double variableHandle, const std::string& value);
 void savCommitCaseRecord(int handle);
 void savCloseWrite(int handle);
+/// Abandons a file being written: nothing of it is left, an existing file of
+/// that name is unchanged.
+void savDiscardWrite(int handle);
 
 }  // namespace korvana

@@ -365,4 +365,17 @@ int sav_close_write(int handle) {
   });
 }
 
+int sav_discard_write(int handle) {
+  return guarded([&]() -> int {
+    int status = SAV_OK;
+    SavOpenFile* file = SavFileTable::instance().find(handle);
+    if (writerFor(handle, status) == nullptr) return status;
+    // A writer destroyed before it is closed removes its temporary file.
+    std::unique_ptr<SavWriter> writer = std::move(file->writer);
+    SavFileTable::instance().remove(handle);
+    writer.reset();
+    return SAV_OK;
+  });
+}
+
 }  // extern "C"

@@ -245,6 +245,10 @@ int sav_commit_case_record(int handle);
    the result is SAV_DICTIONARY_NOT_COMMITTED. Values set but not committed
    with sav_commit_case_record are not written. */
 int sav_close_write(int handle);
+/* Gives up a file being written and releases the handle: nothing is written,
+   the temporary file is removed and an existing target is unchanged.
+   SAV_INVALID_HANDLE or SAV_OPEN_FOR_READING as for the other writing calls. */
+int sav_discard_write(int handle);
 
 #ifdef __cplusplus
 }

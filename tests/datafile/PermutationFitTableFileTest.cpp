@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <stdexcept>
 
 #include "DataFileTestSupport.h"
 #include "engine/ClusterAnalysis.h"
@@ -30,6 +32,18 @@ class CancelAfter : public ProgressMonitor {
  private:
   int steps_ = 0;
   int limit_;
+};
+
+/// A progress window whose stepIt fails after `steps` cases.
+class FailAfter : public CancelAfter {
+ public:
+  explicit FailAfter(int steps) : CancelAfter(-1), left_(steps) {}
+  void stepIt() override {
+    if (--left_ == 0) throw std::runtime_error("progress window failed");
+  }
+
+ private:
+  int left_;
 };
 
 std::string hex(const SolutionId& id) {
@@ -124,6 +138,24 @@ TEST_F(PermutationFitTableFile, CancelingKeepsTheCasesWrittenSoFar) {
   const std::string csv = test::psppToCsv(folder_, file);
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv;  // the header and two cases
   EXPECT_EQ(csv.substr(0, csv.find('\n')), "permu,sid,ssdif,nssdif,cophcorr,randseed") << csv;
+}
+
+TEST_F(PermutationFitTableFile, AnErrorWhileWritingLeavesNoPartialTableAndKeepsTheOldFile) {
+  auto a = analysis(6, true, {1, 5, 5, 5, 5, 1}, 4);
+  const auto file = folder_.path("fit.sav");
+  test::writeFile(file, "the user's earlier file");
+  FailAfter progress(3);
+  a->setProgressMonitor(&progress);
+  a->setFitTableFileName(file.string());
+  try {
+    a->savePermutationFitTable();
+    FAIL() << "no error";
+  } catch (const EKorvanaError& error) {
+    EXPECT_STREQ(error.what(), "progress window failed");
+  }
+  EXPECT_EQ(test::readFile(file), "the user's earlier file");
+  // Nothing else is left in the folder (no temporary file).
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path("")), {}), 1);
 }
 
 TEST_F(PermutationFitTableFile, AFileThatCannotBeCreatedRaisesTheLibraryMessage) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <vector>
 
@@ -145,10 +146,22 @@ TEST_F(Savutilities, WritingCallsAndTheirConditions) {
   savCommitCaseRecord(h);
   savCloseWrite(h);
   expectMessage([&] { savCloseWrite(h); }, "The file handle is not valid");
+  expectMessage([&] { savDiscardWrite(h); }, "The file handle is not valid");
+
+  // A file given up while it is written leaves nothing and keeps the old one.
+  const int d = savOpenWrite(folder_.path("w.sav").string());
+  savSetVarName(d, "y", 0);
+  savCommitHeader(d);
+  savSetValueNumeric(d, savGetVarHandle(d, "y"), 2);
+  savCommitCaseRecord(d);
+  savDiscardWrite(d);
+  expectMessage([&] { savCommitCaseRecord(d); }, "The file handle is not valid");
 
   const int r = savOpenRead(folder_.path("w.sav").string());
   EXPECT_EQ(savGetNumberOfCases(r), 1);
+  expectMessage([&] { savGetVarHandle(r, "y"); }, "A variable with the given name does not exist");
   savCloseRead(r);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path("")), {}), 1);
 }
 
 TEST_F(Savutilities, ValueLabelsOfAFileWrittenByPspp) {
