@@ -59,7 +59,8 @@ class ISpssDataDoc : public IAutomationObject {
   virtual HRESULT GetSplitVariables(std::vector<std::string>* pNames, std::int32_t* retval) = 0;
   /// The dictionary in dictionary order, every array indexed 0 to count - 1:
   /// names, labels (may be empty), type codes (0 numeric, otherwise the width
-  /// of a string variable), measurement levels and numbers of value labels.
+  /// of a string variable), measurement levels (0 unknown, 1 nominal,
+  /// 2 ordinal, 3 scale) and numbers of value labels.
   virtual HRESULT GetVariableInfo(std::vector<std::string>* pNames, std::vector<std::string>* pLabels,
                                   std::vector<std::int32_t>* pTypes, std::vector<std::int32_t>* pMsmtLevels,
                                   std::vector<std::int32_t>* pLabelCounts, std::int32_t* retval) = 0;
@@ -67,7 +68,7 @@ class ISpssDataDoc : public IAutomationObject {
   virtual HRESULT GetDocumentPath(std::string* retval) = 0;
   virtual HRESULT GetNumberOfCases(std::int32_t* retval) = 0;
   /// Empty when no filter is in force; otherwise the variable's name, and with
-  /// bLabel 1 a tab and the variable's label after it.
+  /// bLabel 1, when the variable has a label, a tab and the label after it.
   virtual HRESULT GetFilterVariable(std::int32_t bLabel, std::string* retval) = 0;
   /// As GetFilterVariable, for the weighting variable.
   virtual HRESULT GetWeightingVariable(std::int32_t bLabel, std::string* retval) = 0;

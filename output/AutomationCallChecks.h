@@ -10,11 +10,13 @@
 // so that the prompt names the call and the source position.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
 #include "SPSS/AutomationCore.h"
 #include "engine/KorvanaError.h"
+#include "platform/windows/MessageBoxes.h"
 
 namespace korvana::output {
 
@@ -32,8 +34,8 @@ inline constexpr const char* assertCaption = "_ASSERTE: ";
 /// Caption of the prompt after a failed call.
 inline constexpr const char* resultCheckCaption = "HRCHECK: ";
 
-/// The system's text for a result code, without a trailing line end; empty
-/// when the code has none.
+/// The system's text for a result code, without a trailing line end; nothing
+/// when the system has no text for the code.
 std::optional<std::string> systemMessageText(HRESULT result);
 
 /// Reports a failed condition (the interface reference is empty) before the
@@ -55,6 +57,19 @@ std::string promptText(const std::string& message);
 
 /// Whether a debugger is attached to this process.
 bool debuggerAttached();
+
+/// The message boxes of the batch front end, where nobody is there to answer.
+/// Every box is written to a stream (standard error unless another is given).
+/// A check's prompt is answered Yes, so that an automation failure ends the
+/// run with its message; every other box gets its default button.
+class BatchMessageBoxes final : public windows::MessageBoxService {
+ public:
+  explicit BatchMessageBoxes(std::FILE* stream = stderr) : stream_(stream) {}
+  windows::MessageAnswer show(const windows::MessageBoxRequest& request) override;
+
+ private:
+  std::FILE* stream_;
+};
 
 }  // namespace korvana::output
 

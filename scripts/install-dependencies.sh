@@ -9,6 +9,7 @@ packages=(
   libssl-dev libreadstat-dev
   clang libclang-rt-14-dev
   pspp
+  nlohmann-json3-dev chromium fonts-dejavu-core
   python3 python3-numpy python3-scipy python3-fastcluster
 )
 

@@ -1,0 +1,82 @@
+// An open data set held in memory: its dictionary and its cases. The readers
+// of the data-file formats fill one; the data documents show it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvana::spss {
+
+/// Measurement levels as GetVariableInfo reports them.
+enum MeasurementLevel : std::int32_t {
+  measurementUnknown = 0,
+  measurementNominal = 1,
+  measurementOrdinal = 2,
+  measurementScale = 3
+};
+
+struct DataVariable {
+  std::string name;
+  std::string label;
+  /// 0 numeric; otherwise the width of a string variable in bytes.
+  std::int32_t type = 0;
+  std::int32_t measurementLevel = measurementUnknown;
+  std::int32_t valueLabelCount = 0;
+
+  bool isNumeric() const { return type == 0; }
+};
+
+class DataSet {
+ public:
+  /// Adds a variable after the existing ones, with no values yet (every case
+  /// added before it gets system-missing or blank). Returns its index.
+  /// Throws EKorvanaError when the name is empty or already used (names are
+  /// compared without regard to case).
+  std::size_t addVariable(DataVariable variable);
+
+  /// Appends a case with every numeric value system-missing and every string
+  /// empty; returns its 0-based index.
+  std::size_t addCase();
+  void setNumeric(std::size_t caseIndex, std::size_t variable, double value);
+  void setString(std::size_t caseIndex, std::size_t variable, std::string value);
+
+  std::size_t variableCount() const { return variables_.size(); }
+  std::size_t caseCount() const { return caseCount_; }
+  const DataVariable& variable(std::size_t index) const { return variables_.at(index); }
+  DataVariable& variable(std::size_t index) { return variables_.at(index); }
+  /// The index of a variable by name, without regard to case.
+  std::optional<std::size_t> findVariable(std::string_view name) const;
+
+  /// A numeric value; NaN is system-missing.
+  double numeric(std::size_t caseIndex, std::size_t variable) const;
+  const std::string& string(std::size_t caseIndex, std::size_t variable) const;
+  /// A value as text: strings without trailing blanks; numbers in their
+  /// shortest exact decimal form ("2", "0.25", "1e+20"); system-missing ".".
+  std::string text(std::size_t caseIndex, std::size_t variable) const;
+
+  /// The weighting variable recorded with the data (empty: none).
+  const std::string& weightVariable() const { return weightVariable_; }
+  void setWeightVariable(std::string name) { weightVariable_ = std::move(name); }
+
+ private:
+  struct Column {
+    std::vector<double> numbers;
+    std::vector<std::string> strings;
+  };
+
+  void checkCell(std::size_t caseIndex, std::size_t variable) const;
+
+  std::vector<DataVariable> variables_;
+  std::vector<Column> columns_;
+  std::size_t caseCount_ = 0;
+  std::string weightVariable_;
+};
+
+/// Whether two variable names are the same name (without regard to case).
+bool sameVariableName(std::string_view a, std::string_view b);
+
+}  // namespace korvana::spss

@@ -1,0 +1,26 @@
+#include "platform/spss/DataSetLoader.h"
+
+#include <filesystem>
+
+#include "engine/KorvanaError.h"
+#include "platform/spss/CsvDataSetReader.h"
+#include "platform/spss/ReadStatDataSetReader.h"
+#include "platform/spss/SavDataSetReader.h"
+
+namespace korvana::spss {
+
+DataSet DataSetLoader::load(const std::string& path) {
+  const std::string extension = std::filesystem::path(path).extension().string();
+  ReadStatDataSetReader::Format format{};
+  if (!ReadStatDataSetReader::formatForExtension(extension, format)) {
+    std::string lower;
+    for (char c : extension) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower == ".csv") return CsvDataSetReader::read(path);
+    throw EKorvanaError("The data file " + path + " is of a kind that cannot be opened (use .sav, .zsav, .por, "
+                        ".dta, .sas7bdat, .xpt or .csv)");
+  }
+  if (format == ReadStatDataSetReader::Format::sav) return SavDataSetReader::read(path);
+  return ReadStatDataSetReader::read(path, format);
+}
+
+}  // namespace korvana::spss

@@ -1,0 +1,153 @@
+#include "platform/spss/StatisticsPackage.h"
+
+#include "engine/KorvanaError.h"
+#include "platform/spss/DataSetLoader.h"
+#include "platform/spss/outputdoc/OutputDocument.h"
+
+namespace korvana::spss {
+
+using namespace automation;
+
+namespace {
+
+// The running instance, as the system's table of running objects holds it:
+// one reference of its own until the package is shut down.
+AutomationPtr<StatisticsPackage>& registeredPackage() {
+  static AutomationPtr<StatisticsPackage> package;
+  return package;
+}
+
+// Command syntax arrives as wide text: UTF-16 units where wchar_t is 16 bits,
+// code points where it is 32 bits. Commands are run as UTF-8.
+std::string utf8(const std::wstring& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto code = static_cast<std::uint32_t>(text[i]);
+    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size()) {
+      const auto low = static_cast<std::uint32_t>(text[i + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) code = 0xFFFD;
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+StatisticsPackage::StatisticsPackage()
+    : session_(std::make_shared<PackageSession>()),
+      documents_(DocumentCollection::create(session_)),
+      output_(OutputDocument::create()),
+      runner_(CommandRegistry::builtIn()) {}
+
+StatisticsPackage::~StatisticsPackage() = default;
+
+AutomationPtr<StatisticsPackage> StatisticsPackage::start() {
+  if (registeredPackage()) throw EKorvanaError("The statistics package is already running");
+  registeredPackage() = AutomationPtr<StatisticsPackage>::adopt(new StatisticsPackage());
+  return registeredPackage();
+}
+
+AutomationPtr<StatisticsPackage> StatisticsPackage::start(const std::string& dataFile) {
+  if (registeredPackage()) throw EKorvanaError("The statistics package is already running");
+  auto package = AutomationPtr<StatisticsPackage>::adopt(new StatisticsPackage());
+  package->openDataFile(dataFile);
+  registeredPackage() = package;
+  return package;
+}
+
+AutomationPtr<StatisticsPackage> StatisticsPackage::running() { return registeredPackage(); }
+
+void StatisticsPackage::shutdown() {
+  if (session_->disconnected()) return;
+  session_->disconnect();
+  // The registration may hold the last reference but one; keep this object
+  // alive until the output is saved.
+  const AutomationPtr<StatisticsPackage> self = AutomationPtr<StatisticsPackage>::share(this);
+  if (registeredPackage().get() == this) registeredPackage().reset();
+  output_->save();
+}
+
+HRESULT StatisticsPackage::get_Documents(Spsswin_tlb::ISpssDocuments** retval) {
+  if (retval) *retval = nullptr;
+  if (const HRESULT entered = session_->enter("get_Documents"); failed(entered)) return entered;
+  if (!retval) return E_POINTER;
+  documents_->AddRef();
+  *retval = documents_.get();
+  return S_OK;
+}
+
+HRESULT StatisticsPackage::GetDesignatedOutputDoc(Spsswin_tlb::ISpssOutputDoc** retval) {
+  if (retval) *retval = nullptr;
+  if (const HRESULT entered = session_->enter("GetDesignatedOutputDoc"); failed(entered)) return entered;
+  if (!retval) return E_POINTER;
+  output_->AddRef();
+  *retval = output_.get();
+  return S_OK;
+}
+
+HRESULT StatisticsPackage::ExecuteCommands(const std::wstring& syntax, std::int32_t) {
+  if (const HRESULT entered = session_->enter("ExecuteCommands"); failed(entered)) return entered;
+  CommandContext context(*documents_, *output_);
+  runner_.run(utf8(syntax), context);
+  return S_OK;
+}
+
+std::size_t StatisticsPackage::openDataFile(const std::string& path) {
+  return documents_->add(DataDocument::create(DataSetLoader::load(path), path, session_));
+}
+
+void StatisticsPackage::activateDataDocument(std::size_t index) { documents_->activate(index); }
+
+void StatisticsPackage::closeDataDocument(std::size_t index) { documents_->close(index); }
+
+DataDocument& StatisticsPackage::activeData() {
+  DataDocument* active = documents_->at(0);
+  if (!active) throw EKorvanaError("No data set is open in the statistics package");
+  return *active;
+}
+
+void StatisticsPackage::setFilterVariable(const std::string& name) { activeData().setFilterVariable(name); }
+
+void StatisticsPackage::setWeightVariable(const std::string& name) { activeData().setWeightVariable(name); }
+
+void StatisticsPackage::setSplitVariables(const std::vector<std::string>& names) {
+  activeData().setSplitVariables(names);
+}
+
+void StatisticsPackage::failNextCall(const std::string& operation, HRESULT code) {
+  session_->faults().failNextCall(operation, code);
+}
+
+AutomationPtr<OutputDocument> StatisticsPackage::outputDocument() const { return output_; }
+
+HRESULT attachToApplication(const std::string& progId, Spsswin_tlb::ISpssApp** retval) {
+  if (!retval) return E_POINTER;
+  *retval = nullptr;
+  // Programmatic names are looked up without regard to case.
+  if (!sameVariableName(progId, applicationProgId)) return CO_E_CLASSSTRING;
+  AutomationPtr<StatisticsPackage> package = StatisticsPackage::running();
+  if (!package) return MK_E_UNAVAILABLE;
+  *retval = package.detach();
+  return S_OK;
+}
+
+}  // namespace korvana::spss

@@ -1,0 +1,25 @@
+// Saving an output document: its HTML page, its text rendering and its JSON
+// model, each written atomically.
+#pragma once
+
+#include <filesystem>
+
+namespace korvana::spss {
+
+class DocumentModel;
+
+struct DocumentFiles {
+  std::filesystem::path html;
+  std::filesystem::path text;
+  std::filesystem::path json;
+
+  /// <stem>.html, <stem>.txt and <stem>.json.
+  static DocumentFiles fromStem(const std::filesystem::path& stem);
+};
+
+/// Renders the document and writes every file that has a path (an empty path
+/// is skipped). Throws std::system_error when a file cannot be written; files
+/// written before the failure stay written, the failing one is left as it was.
+void saveDocument(const DocumentModel& document, const DocumentFiles& files);
+
+}  // namespace korvana::spss

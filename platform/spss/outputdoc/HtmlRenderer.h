@@ -1,0 +1,21 @@
+// The output document as one self-contained HTML page: an outline pane with
+// every item at its level, and a content pane with headings, titles, tables
+// and rich text. Hidden items are collapsed but can be opened.
+#pragma once
+
+#include <string>
+
+namespace korvana::spss {
+
+class DocumentModel;
+struct RtfDocument;
+
+std::string renderHtml(const DocumentModel& document);
+
+/// A rich-text document as an HTML block (<pre class="rich-text">); a
+/// document that draws with the marker font gets the class "has-glyphs".
+std::string richTextHtml(const RtfDocument& rtf);
+
+std::string escapeHtml(const std::string& text);
+
+}  // namespace korvana::spss

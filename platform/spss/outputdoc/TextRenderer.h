@@ -1,0 +1,19 @@
+// The output document as plain text for a terminal: headings marked by their
+// level, titles, tables with aligned columns, footnotes and captions, and
+// rich text as lines (the dendrogram drawn with box-drawing characters).
+#pragma once
+
+#include <string>
+
+namespace korvana::spss {
+
+class DocumentModel;
+class PivotTableModel;
+
+std::string renderText(const DocumentModel& document);
+
+/// One table: its title, a rule, the header rows, a rule, the data rows, a
+/// rule, then the footnotes ("a. text") and the caption.
+std::string tableText(const PivotTableModel& table);
+
+}  // namespace korvana::spss
