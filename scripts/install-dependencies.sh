@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   pspp
   nlohmann-json3-dev chromium fonts-dejavu-core
+  libsimpleini-dev libcli11-dev
   python3 python3-numpy python3-scipy python3-fastcluster
 )
 
