@@ -4,10 +4,11 @@
 // solutions that share the best (lowest) rounded normalized SSDif.
 //
 // The settings are given through setters before the analysis is run. The
-// statistics-package connection, the proximity-command fields and the whole
-// analysis run (output, saving the fit table) are added by the front ends'
-// layers; the permutation run here needs only the method, the permutation
-// count, the first-permutation rule, the seed and a loaded matrix.
+// statistics-package connection and the whole analysis run (output, saving
+// the fit table) are added by the front ends' layers; the proximities command
+// is built by the proximity layer (ClusterAnalysisProximities.cpp there), and
+// the permutation run here needs only the method, the permutation count, the
+// first-permutation rule, the seed and a loaded matrix.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,9 @@
 namespace korvana {
 
 class ClusterMethod;
+class Measure;
+class StandardizeMethod;
+class Variable;
 
 class ClusterAnalysis {
  public:
@@ -33,6 +37,7 @@ class ClusterAnalysis {
   ClusterAnalysis& operator=(const ClusterAnalysis&) = delete;
 
   void setMatrixFileName(std::string fileName) { matrixFileName_ = std::move(fileName); }
+  void setTemporaryFileName(std::string fileName) { temporaryFileName_ = std::move(fileName); }
   void setView(int view) { view_ = view; }
   void setFirstPermutationIsIdentity(bool value) { firstPermutationIsIdentity_ = value; }
   void setSeed(std::int32_t seed) { seed_ = seed; }
@@ -44,6 +49,22 @@ class ClusterAnalysis {
   void setSaveFitTable(bool value) { saveFitTable_ = value; }
   void setFitTableFileName(std::string fileName) { fitTableFileName_ = std::move(fileName); }
   /// The progress display driven by the run (borrowed); none by default.
+  // The proximities command's choices. Variables, measure and
+  // standardization are borrowed: they outlive the analysis.
+  void addClusterVariable(const Variable& variable) { clusterVariables_.push_back(&variable); }
+  void setLabelVariable(const Variable* variable) { labelVariable_ = variable; }
+  void setMeasure(Measure* measure) { measure_ = measure; }
+  void setStandardizeMethod(StandardizeMethod* method) { standardizeMethod_ = method; }
+
+  /// Reserves a new temporary file for the matrix the package writes
+  /// (prefix "kvana", owner-only, in the temporary folder) and returns its
+  /// name; empty when none could be made.
+  static std::string makeTemporaryMatrixFileName();
+  /// The PROXIMITIES command for the chosen variables, view, measure,
+  /// standardization, label variable and printing, writing the matrix to the
+  /// matrix file name.
+  std::wstring buildProximitiesCommand() const;
+
   void setProgressMonitor(ProgressMonitor* progress) { progress_ = progress ? progress : &silentProgress_; }
 
   /// Clusters the loaded matrix once per permutation. Stops before a
@@ -65,6 +86,11 @@ class ClusterAnalysis {
   int getPermutationCount() const { return permutationCount_; }
   int getCompletedPermutations() const { return completedPermutations_; }
   const std::string& getMatrixFileName() const { return matrixFileName_; }
+  const std::string& getTemporaryFileName() const { return temporaryFileName_; }
+  const std::vector<const Variable*>& getClusterVariables() const { return clusterVariables_; }
+  const Variable* getLabelVariable() const { return labelVariable_; }
+  Measure* getMeasure() const { return measure_; }
+  StandardizeMethod* getStandardizeMethod() const { return standardizeMethod_; }
   int getView() const { return view_; }
   bool getFirstPermutationIsIdentity() const { return firstPermutationIsIdentity_; }
   std::int32_t getSeed() const { return seed_; }
@@ -94,6 +120,7 @@ class ClusterAnalysis {
   ClusterMethod& method_;
   int permutationCount_;
   int analysisType_;
+  std::string temporaryFileName_;
   std::string matrixFileName_;
   int view_ = 1;
   bool firstPermutationIsIdentity_ = true;
@@ -105,6 +132,10 @@ class ClusterAnalysis {
   bool showDendrogram_ = false;
   bool saveFitTable_ = false;
   std::string fitTableFileName_;
+  std::vector<const Variable*> clusterVariables_;
+  const Variable* labelVariable_ = nullptr;
+  Measure* measure_ = nullptr;
+  StandardizeMethod* standardizeMethod_ = nullptr;
 
   ProximityMatrix matrix_;
   std::vector<std::unique_ptr<ClusterSolution>> solutions_;
