@@ -1,5 +1,7 @@
 #include "engine/ClusterAnalysis.h"
 
+#include <utility>
+
 #include <cmath>
 #include <cstdio>
 
@@ -15,8 +17,12 @@
 
 namespace korvana {
 
-ClusterAnalysis::ClusterAnalysis(ClusterMethod& method, int analysisType, int permutationCount)
-    : method_(method), permutationCount_(permutationCount), analysisType_(analysisType) {
+ClusterAnalysis::ClusterAnalysis(ClusterMethod& method, int analysisType, int permutationCount,
+                                 automation::AutomationPtr<Spsswin_tlb::ISpssApp> application)
+    : method_(method),
+      application_(std::move(application)),
+      permutationCount_(permutationCount),
+      analysisType_(analysisType) {
   if (permutationCount < 1)
     throw EKorvanaError("The number of permutations must be at least 1, not " + std::to_string(permutationCount));
   const auto count = static_cast<std::size_t>(permutationCount);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "SPSS/Spsswin_tlb.h"
 #include "engine/ClusterSolution.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
@@ -30,8 +31,11 @@ class Variable;
 class ClusterAnalysis {
  public:
   /// analysisType: 1 reads a proximity-matrix file, 2 analyzes the open data.
-  /// The method is a shared instance, borrowed, not owned.
-  ClusterAnalysis(ClusterMethod& method, int analysisType, int permutationCount);
+  /// The method is a shared instance, borrowed, not owned. The application
+  /// is the statistics package the run writes its output into (the analysis
+  /// holds its own reference); the permutation run alone needs none.
+  ClusterAnalysis(ClusterMethod& method, int analysisType, int permutationCount,
+                  automation::AutomationPtr<Spsswin_tlb::ISpssApp> application = {});
   ~ClusterAnalysis();
   ClusterAnalysis(const ClusterAnalysis&) = delete;
   ClusterAnalysis& operator=(const ClusterAnalysis&) = delete;
@@ -81,6 +85,7 @@ class ClusterAnalysis {
   void savePermutationFitTable();
 
   ClusterMethod& getMethod() const { return method_; }
+  Spsswin_tlb::ISpssApp* getApplication() const { return application_.get(); }
   ProgressMonitor& getProgressMonitor() const { return *progress_; }
   int getAnalysisType() const { return analysisType_; }
   int getPermutationCount() const { return permutationCount_; }
@@ -118,6 +123,7 @@ class ClusterAnalysis {
   void checkProximityRange() const;
 
   ClusterMethod& method_;
+  automation::AutomationPtr<Spsswin_tlb::ISpssApp> application_;
   int permutationCount_;
   int analysisType_;
   std::string temporaryFileName_;
