@@ -183,6 +183,20 @@ void savSetVarLabel(int handle, const std::string& variableName, const std::stri
         kUnknow, {0, SAV_VAR_LABEL_SHORTENED});
 }
 
+void savSetVarValueLabelChar(int handle, const std::string& variableName, const std::string& value,
+                             const std::string& label) {
+  check(sav_set_var_value_label_char(handle, variableName.c_str(), value.c_str(), label.c_str()),
+        {{5, "The file handle is not valid"},
+         {7, "Insufficient memory"},
+         {8, "File is open for reading, not writing"},
+         {10, "Invalid variable name"},
+         {12, "A variable with the given name does not exist"},
+         {15, "The variable is numeric"},
+         {30, "Dictionary has already been written"},
+         {47, "The value is longer than the length of the variable"}},
+        kUnknow, {0, SAV_VALUE_LABEL_SHORTENED});
+}
+
 void savSetVarWriteFormat(int handle, const std::string& variableName, int type, int decimals, int width) {
   check(sav_set_var_write_format(handle, variableName.c_str(), type, decimals, width),
         {{5, "The file handle is not valid"},

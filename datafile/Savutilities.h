@@ -34,6 +34,10 @@ void savSetFileLabel(int handle, const std::string& label);
 void savSetCompression(int handle, int compressionSwitch);
 void savSetVarName(int handle, const std::string& variableName, int lengthCode);
 void savSetVarLabel(int handle, const std::string& variableName, const std::string& label);
+/// Labels a value of a string variable (a label cut to the library's limit is
+/// not an error).
+void savSetVarValueLabelChar(int handle, const std::string& variableName, const std::string& value,
+                             const std::string& label);
 void savSetVarWriteFormat(int handle, const std::string& variableName, int type, int decimals, int width);
 void savSetVarPrintFormat(int handle, const std::string& variableName, int type, int decimals, int width);
 void savCommitHeader(int handle);

@@ -47,6 +47,11 @@ class DataDocument final : public CountedObject<Spsswin_tlb::ISpssDataDoc> {
   void setWeightVariable(const std::string& name);
   void setSplitVariables(const std::vector<std::string>& names);
 
+  /// The filter variable in force (empty: none) and the split-file
+  /// variables, as the dictionary spells them.
+  const std::string& filterVariable() const { return filterVariable_; }
+  const std::vector<std::string>& splitVariables() const { return splitVariables_; }
+
   const DataSet& data() const { return data_; }
   const std::string& path() const { return path_; }
 

@@ -22,6 +22,23 @@ bool sameVariableName(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool MissingValues::contains(double value) const {
+  if (std::isnan(value)) return false;
+  for (double missing : values)
+    if (value == missing) return true;
+  for (const Range& range : ranges)
+    if (value >= range.low && value <= range.high) return true;
+  return false;
+}
+
+bool MissingValues::contains(std::string_view value) const {
+  const std::size_t end = value.find_last_not_of(' ');
+  const std::string_view trimmed = end == std::string_view::npos ? std::string_view() : value.substr(0, end + 1);
+  for (const std::string& missing : strings)
+    if (trimmed == missing) return true;
+  return false;
+}
+
 std::size_t DataSet::addVariable(DataVariable variable) {
   if (variable.name.empty()) throw EKorvanaError("A variable has no name");
   if (findVariable(variable.name)) throw EKorvanaError("The variable name " + variable.name + " is used twice");
@@ -78,6 +95,14 @@ const std::string& DataSet::string(std::size_t caseIndex, std::size_t variable) 
   checkCell(caseIndex, variable);
   if (variables_[variable].isNumeric()) throw std::logic_error("the string of a numeric variable");
   return columns_[variable].strings[caseIndex];
+}
+
+bool DataSet::isUserMissing(std::size_t caseIndex, std::size_t variable) const {
+  checkCell(caseIndex, variable);
+  const MissingValues& missing = variables_[variable].missingValues;
+  if (missing.empty()) return false;
+  return variables_[variable].isNumeric() ? missing.contains(columns_[variable].numbers[caseIndex])
+                                          : missing.contains(columns_[variable].strings[caseIndex]);
 }
 
 std::string DataSet::text(std::size_t caseIndex, std::size_t variable) const {

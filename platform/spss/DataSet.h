@@ -19,6 +19,27 @@ enum MeasurementLevel : std::int32_t {
   measurementScale = 3
 };
 
+/// The user-missing values declared for a variable: single values and
+/// ranges (both ends included) of a numeric variable, single values of a
+/// string variable (compared without trailing blanks).
+struct MissingValues {
+  struct Range {
+    double low = 0.0;
+    double high = 0.0;
+    bool operator==(const Range&) const = default;
+  };
+  std::vector<double> values;
+  std::vector<Range> ranges;
+  std::vector<std::string> strings;
+
+  bool empty() const { return values.empty() && ranges.empty() && strings.empty(); }
+  /// Whether a number is one of the declared values or in a declared range
+  /// (NaN, system-missing, is never user-missing).
+  bool contains(double value) const;
+  bool contains(std::string_view value) const;
+  bool operator==(const MissingValues&) const = default;
+};
+
 struct DataVariable {
   std::string name;
   std::string label;
@@ -26,6 +47,7 @@ struct DataVariable {
   std::int32_t type = 0;
   std::int32_t measurementLevel = measurementUnknown;
   std::int32_t valueLabelCount = 0;
+  MissingValues missingValues{};
 
   bool isNumeric() const { return type == 0; }
 };
@@ -54,6 +76,8 @@ class DataSet {
   /// A numeric value; NaN is system-missing.
   double numeric(std::size_t caseIndex, std::size_t variable) const;
   const std::string& string(std::size_t caseIndex, std::size_t variable) const;
+  /// Whether the value is one of the variable's user-missing values.
+  bool isUserMissing(std::size_t caseIndex, std::size_t variable) const;
   /// A value as text: strings without trailing blanks; numbers in their
   /// shortest exact decimal form ("2", "0.25", "1e+20"); system-missing ".".
   std::string text(std::size_t caseIndex, std::size_t variable) const;

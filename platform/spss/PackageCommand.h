@@ -31,9 +31,17 @@ class CommandContext {
   DocumentCollection& documents() const { return documents_; }
   OutputDocument& output() const { return output_; }
 
+  /// The whole text of the command being run, its name included, as the
+  /// syntax gives it (lines joined with "\n", without the terminating full
+  /// stop). Commands whose arguments must not be split into words (a file
+  /// name with quotes in it) read this instead.
+  const std::string& commandText() const { return commandText_; }
+  void setCommandText(std::string text) { commandText_ = std::move(text); }
+
  private:
   DocumentCollection& documents_;
   OutputDocument& output_;
+  std::string commandText_;
 };
 
 class PackageCommand {

@@ -38,6 +38,53 @@ std::int32_t measurementLevel(readstat_measure_t measure, bool numeric) {
   }
 }
 
+std::string trimmedString(const char* text) {
+  std::string value = view(text);
+  const std::size_t end = value.find_last_not_of(' ');
+  value.erase(end == std::string::npos ? 0 : end + 1);
+  return value;
+}
+
+double rangeEnd(readstat_value_t value) {
+  switch (readstat_value_type(value)) {
+    case READSTAT_TYPE_INT8:
+      return readstat_int8_value(value);
+    case READSTAT_TYPE_INT16:
+      return readstat_int16_value(value);
+    case READSTAT_TYPE_INT32:
+      return readstat_int32_value(value);
+    case READSTAT_TYPE_FLOAT:
+      return static_cast<double>(readstat_float_value(value));
+    default:
+      return readstat_double_value(value);
+  }
+}
+
+// The user-missing values the file declares: a range whose ends are equal is
+// a single value.
+MissingValues missingValuesOf(const readstat_variable_t* variable, bool numeric) {
+  MissingValues missing;
+  const int count = readstat_variable_get_missing_ranges_count(variable);
+  for (int i = 0; i < count; ++i) {
+    const readstat_value_t low = readstat_variable_get_missing_range_lo(variable, i);
+    const readstat_value_t high = readstat_variable_get_missing_range_hi(variable, i);
+    if (!numeric) {
+      if (readstat_value_type(low) == READSTAT_TYPE_STRING)
+        missing.strings.push_back(trimmedString(readstat_string_value(low)));
+      continue;
+    }
+    if (readstat_value_type(low) == READSTAT_TYPE_STRING) continue;
+    const double lowValue = rangeEnd(low);
+    const double highValue = rangeEnd(high);
+    if (std::isnan(lowValue) || std::isnan(highValue)) continue;
+    if (lowValue == highValue)
+      missing.values.push_back(lowValue);
+    else
+      missing.ranges.push_back({lowValue, highValue});
+  }
+  return missing;
+}
+
 int onVariable(int index, readstat_variable_t* variable, const char* labelSet, void* context) {
   auto& state = *static_cast<ParseState*>(context);
   try {
@@ -52,6 +99,7 @@ int onVariable(int index, readstat_variable_t* variable, const char* labelSet, v
       entry.type = static_cast<std::int32_t>(std::min<std::size_t>(std::max<std::size_t>(stored, 1), 32767));
     }
     entry.measurementLevel = measurementLevel(readstat_variable_get_measure(variable), numeric);
+    entry.missingValues = missingValuesOf(variable, numeric);
     if (static_cast<std::size_t>(index) != state.dataSet.variableCount()) {
       state.failure = "its variables are out of order";
       return READSTAT_HANDLER_ABORT;

@@ -22,8 +22,9 @@ class ReadStatDataSetReader {
   /// the string width: the stored width, or the longest value when the file
   /// gives none), measurement level (nominal for strings and scale for
   /// numbers when the file records none), number of value labels, and the
-  /// weight variable the file records. System-missing and the other formats'
-  /// missing values become NaN; user-missing values keep their value.
+  /// weight variable the file records, and the user-missing values it
+  /// declares. System-missing and the other formats' missing values become
+  /// NaN; user-missing values keep their value.
   /// Throws EKorvanaError naming the file when it cannot be read.
   static DataSet read(const std::string& path, Format format, Content content = Content::everything);
 };

@@ -101,6 +101,7 @@ DataSet SavDataSetReader::read(const std::string& path) {
       variable.label = described.label;
       variable.measurementLevel = described.measurementLevel;
       variable.valueLabelCount = described.valueLabelCount;
+      variable.missingValues = described.missingValues;
     } else {
       variable.measurementLevel = variable.isNumeric() ? measurementScale : measurementNominal;
     }

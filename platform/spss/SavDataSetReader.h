@@ -1,7 +1,7 @@
 // Reads the package's own data files (.sav) into a DataSet: names, types and
 // cases through the data-file library, and the parts of the dictionary the
 // library does not give (variable labels, measurement levels, numbers of
-// value labels, the weight variable) from the file's dictionary as ReadStat
+// value labels, user-missing values, the weight variable) from the file's dictionary as ReadStat
 // reads it.
 #pragma once
 

@@ -1,5 +1,7 @@
 #include "platform/spss/StatisticsPackage.h"
 
+#include "SPSS/AutomationText.h"
+
 #include "engine/KorvanaError.h"
 #include "platform/spss/DataSetLoader.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
@@ -17,38 +19,6 @@ AutomationPtr<StatisticsPackage>& registeredPackage() {
   return package;
 }
 
-// Command syntax arrives as wide text: UTF-16 units where wchar_t is 16 bits,
-// code points where it is 32 bits. Commands are run as UTF-8.
-std::string utf8(const std::wstring& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    auto code = static_cast<std::uint32_t>(text[i]);
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size()) {
-      const auto low = static_cast<std::uint32_t>(text[i + 1]);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      }
-    }
-    if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) code = 0xFFFD;
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -62,8 +32,11 @@ StatisticsPackage::~StatisticsPackage() = default;
 
 AutomationPtr<StatisticsPackage> StatisticsPackage::start() {
   if (registeredPackage()) throw EKorvanaError("The statistics package is already running");
-  registeredPackage() = AutomationPtr<StatisticsPackage>::adopt(new StatisticsPackage());
-  return registeredPackage();
+  auto package = AutomationPtr<StatisticsPackage>::adopt(new StatisticsPackage());
+  // Like a freshly started package, it shows one data set: new and empty.
+  package->documents_->add(DataDocument::create(DataSet{}, "", package->session_));
+  registeredPackage() = package;
+  return package;
 }
 
 AutomationPtr<StatisticsPackage> StatisticsPackage::start(const std::string& dataFile) {
@@ -107,12 +80,18 @@ HRESULT StatisticsPackage::GetDesignatedOutputDoc(Spsswin_tlb::ISpssOutputDoc** 
 HRESULT StatisticsPackage::ExecuteCommands(const std::wstring& syntax, std::int32_t) {
   if (const HRESULT entered = session_->enter("ExecuteCommands"); failed(entered)) return entered;
   CommandContext context(*documents_, *output_);
-  runner_.run(utf8(syntax), context);
+  runner_.run(automation::utf8Text(syntax), context);
   return S_OK;
 }
 
 std::size_t StatisticsPackage::openDataFile(const std::string& path) {
-  return documents_->add(DataDocument::create(DataSetLoader::load(path), path, session_));
+  auto document = DataDocument::create(DataSetLoader::load(path), path, session_);
+  // The new, empty data set a package starts with gives way to the first file.
+  const DataDocument* only = documents_->size() == 1 ? documents_->at(0) : nullptr;
+  if (only != nullptr && only->path().empty() && only->data().variableCount() == 0 && only->data().caseCount() == 0) {
+    documents_->close(0);
+  }
+  return documents_->add(std::move(document));
 }
 
 void StatisticsPackage::activateDataDocument(std::size_t index) { documents_->activate(index); }

@@ -25,6 +25,7 @@ std::size_t SyntaxRunner::run(const std::string& syntax, CommandContext& context
           errorText(command, firstWord, firstWord + " is not the name of a command the package knows."));
       continue;
     }
+    context.setCommandText(command.text);
     try {
       match.command->run(std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(match.nameWords),
                                                   words.end()),

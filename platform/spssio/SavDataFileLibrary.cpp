@@ -291,6 +291,15 @@ int sav_set_var_label(int handle, const char* variableName, const char* label) {
   });
 }
 
+int sav_set_var_value_label_char(int handle, const char* variableName, const char* value,
+                                 const char* label) {
+  return guarded([&]() -> int {
+    int status = SAV_OK;
+    SavWriter* writer = writerFor(handle, status);
+    return writer == nullptr ? status : writer->setStringValueLabel(variableName, value, label);
+  });
+}
+
 int sav_set_var_write_format(int handle, const char* variableName, int type, int decimals,
                              int width) {
   return guarded([&]() -> int {

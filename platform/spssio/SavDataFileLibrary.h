@@ -45,8 +45,13 @@
  *     have length code 0. Files of other programs with longer strings are read:
  *     sav_get_var_names gives their width and sav_get_value_char their value.
  *   - Value labels are read for string values of up to SAV_MAX_SHORT_STRING
- *     bytes and are returned in a buffer of SAV_VALUE_LABEL_BUFFER bytes.
- *     Numeric value labels are not returned; no value labels are written.
+ *     bytes and are returned in a buffer of SAV_VALUE_LABEL_BUFFER bytes,
+ *     room for the longest label a file holds (SAV_MAX_VALUE_LABEL_LENGTH
+ *     bytes; a longer one in a file of another program is cut).
+ *     Numeric value labels are neither returned nor written. Labels of string
+ *     values are written (sav_set_var_value_label_char) up to
+ *     SAV_MAX_VALUE_LABEL_LENGTH bytes; a longer label is cut and
+ *     SAV_VALUE_LABEL_SHORTENED returned.
  *   - Cases per written file: at most 2,147,483,647 (the header counts them in
  *     32 bits; one more gives SAV_FILE_WRITE_ERROR from
  *     sav_commit_case_record).
@@ -81,7 +86,8 @@ enum {
   SAV_MAX_VAR_LABEL_LENGTH = 256,
   SAV_MAX_FILE_LABEL_LENGTH = 64,
   SAV_MAX_SHORT_STRING = 255,
-  SAV_VALUE_LABEL_BUFFER = 64
+  SAV_MAX_VALUE_LABEL_LENGTH = 120,
+  SAV_VALUE_LABEL_BUFFER = SAV_MAX_VALUE_LABEL_LENGTH + 1
 };
 
 enum {
@@ -95,6 +101,8 @@ enum {
   SAV_OK = 0,
   SAV_FILE_LABEL_SHORTENED = -1,  /* sav_set_file_label: label cut to the limit */
   SAV_VAR_LABEL_SHORTENED = -2,   /* sav_set_var_label: label cut to the limit */
+  SAV_VALUE_LABEL_SHORTENED = -3, /* sav_set_var_value_label_char: label cut to
+                                     the limit */
   SAV_END_OF_CASES = -5,          /* sav_read_case_record: no more cases */
   SAV_NO_VALUE_LABELS = -8,       /* the variable has no value labels at all */
   SAV_NO_LABEL_FOR_VALUE = -9,    /* the value has no label */
@@ -205,7 +213,10 @@ int sav_close_read(int handle);
    under a temporary name in the target's folder, syncs it to disk and renames
    it over the target. Dictionary calls after sav_commit_header give
    SAV_DICTIONARY_COMMITTED; value calls and sav_commit_case_record before it
-   SAV_DICTIONARY_NOT_COMMITTED, and so does sav_get_var_handle. */
+   SAV_DICTIONARY_NOT_COMMITTED, and so does sav_get_var_handle. A file that
+   replaces an existing one takes over that file's permission bits (an empty
+   owner-only file reserved for the data stays owner-only); a new file gets
+   the usual ones (0666 less the umask). */
 /* Creates the temporary file at once: SAV_FILE_OPEN_ERROR when it cannot be
    created (no such folder, no permission) or when the target exists and is not
    a regular file this process may write. */
@@ -220,6 +231,18 @@ int sav_set_compression(int handle, int compressionSwitch);
    to case). */
 int sav_set_var_name(int handle, const char* variableName, int lengthCode);
 int sav_set_var_label(int handle, const char* variableName, const char* label);
+/* Gives a value of a string variable a label. The value is compared byte for
+   byte with trailing blanks ignored; labelling a value again replaces its
+   label. Labels are written in the order the values were first labelled.
+   Checked in this order: the dictionary (SAV_DICTIONARY_COMMITTED), the name
+   (SAV_INVALID_VARIABLE_NAME for a null name, SAV_VARIABLE_NOT_FOUND), the
+   type (SAV_VARIABLE_NOT_STRING for a numeric variable), the value
+   (SAV_VALUE_TOO_LONG when it is longer than the variable, trailing blanks
+   not counted). A label longer than SAV_MAX_VALUE_LABEL_LENGTH bytes is cut
+   (never inside a UTF-8 character) and SAV_VALUE_LABEL_SHORTENED returned; a
+   null label is the empty string. */
+int sav_set_var_value_label_char(int handle, const char* variableName, const char* value,
+                                 const char* label);
 /* The formats described at the top; a refused format leaves the variable's
    format as it was. Print and write formats are stored separately. */
 int sav_set_var_write_format(int handle, const char* variableName, int type, int decimals, int width);

@@ -9,7 +9,9 @@
 // SavShortNameTable as the variables' names, and this editor then
 //   - sets each variable record's short name, print format and write format,
 //   - replaces the long-name record (extension subtype 13) with one that maps
-//     every short name to the variable's full name.
+//     every short name to the variable's full name,
+//   - names the variables of the long string value label records (subtype
+//     21) by their full names, under which readers look them up.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,7 @@ class SavDictionaryEditor {
     std::string name;
     std::int32_t printFormat = 0;
     std::int32_t writeFormat = 0;
+    std::int32_t width = 0;  // of a string variable (0: numeric or not given)
   };
 
   // bytes: what ReadStat wrote, from the file header through the dictionary

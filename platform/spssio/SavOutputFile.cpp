@@ -36,8 +36,10 @@ int SavOutputFile::create(const char* targetPath, std::unique_ptr<SavOutputFile>
 
   // An existing target must be a file this process may replace.
   struct stat info {};
+  bool replacing = false;
   if (::stat(target.c_str(), &info) == 0) {
     if (!S_ISREG(info.st_mode) || ::access(target.c_str(), W_OK) != 0) return SAV_FILE_OPEN_ERROR;
+    replacing = true;
   } else if (errno != ENOENT) {
     return SAV_FILE_OPEN_ERROR;
   }
@@ -59,6 +61,9 @@ int SavOutputFile::create(const char* targetPath, std::unique_ptr<SavOutputFile>
     if (fd >= 0) {
       file->fd_ = fd;
       file->temporaryPath_ = candidate;
+      // A replaced file keeps its permissions (an owner-only file reserved
+      // for the data stays owner-only).
+      if (replacing && ::fchmod(fd, info.st_mode & 07777) != 0) return SAV_FILE_OPEN_ERROR;
     } else if (errno != EEXIST) {
       return errno == ENOMEM ? SAV_NO_MEMORY : SAV_FILE_OPEN_ERROR;
     }

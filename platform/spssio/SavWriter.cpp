@@ -131,6 +131,28 @@ int SavWriter::setVariableLabel(const char* name, const char* label) {
   return stored.size() < text.size() ? SAV_VAR_LABEL_SHORTENED : SAV_OK;
 }
 
+int SavWriter::setStringValueLabel(const char* name, const char* value, const char* label) {
+  if (committed_) return SAV_DICTIONARY_COMMITTED;
+  if (name == nullptr) return SAV_INVALID_VARIABLE_NAME;
+  const auto position = findVariable(name);
+  if (!position) return SAV_VARIABLE_NOT_FOUND;
+  Variable& variable = variables_[*position];
+  if (variable.width == 0) return SAV_VARIABLE_NOT_STRING;
+  const std::string_view key = SavText::trimTrailingBlanks(SavText::view(value));
+  if (key.size() > static_cast<std::size_t>(variable.width)) return SAV_VALUE_TOO_LONG;
+  const std::string_view text = SavText::view(label);
+  std::string stored(SavText::utf8Prefix(text, SAV_MAX_VALUE_LABEL_LENGTH));
+  const bool shortened = stored.size() < text.size();
+  const auto existing = std::find_if(variable.valueLabels.begin(), variable.valueLabels.end(),
+                                     [&](const auto& entry) { return entry.first == key; });
+  if (existing != variable.valueLabels.end()) {
+    existing->second = std::move(stored);
+  } else {
+    variable.valueLabels.emplace_back(std::string(key), std::move(stored));
+  }
+  return shortened ? SAV_VALUE_LABEL_SHORTENED : SAV_OK;
+}
+
 int SavWriter::setFormat(const char* name, int type, int decimals, int width, bool print) {
   if (committed_) return SAV_DICTIONARY_COMMITTED;
   if (name == nullptr) return SAV_INVALID_VARIABLE_NAME;
@@ -215,7 +237,7 @@ int SavWriter::writeFile() {
   corrections.reserve(variables_.size());
   for (std::size_t i = 0; i < variables_.size(); ++i) {
     corrections.push_back({shortNames[i], variables_[i].name, variables_[i].print.encoded(),
-                           variables_[i].write.encoded()});
+                           variables_[i].write.encoded(), variables_[i].width});
   }
   OutputSink sink;
   sink.file = output_.get();
@@ -243,6 +265,17 @@ int SavWriter::writeFile() {
     readstat_variable_set_alignment(column,
                                     isString ? READSTAT_ALIGNMENT_LEFT : READSTAT_ALIGNMENT_RIGHT);
     readstat_variable_set_display_width(column, std::min(variable.print.width(), 32));
+    if (!variable.valueLabels.empty()) {
+      // One label set per variable; ReadStat names it, the file does not.
+      const std::string setName = "labels" + std::to_string(i);
+      readstat_label_set_t* labels =
+          readstat_add_label_set(writer.get(), READSTAT_TYPE_STRING, setName.c_str());
+      if (labels == nullptr) return SAV_NO_MEMORY;
+      for (const auto& [value, label] : variable.valueLabels) {
+        readstat_label_string_value(labels, value.c_str(), label.c_str());
+      }
+      readstat_variable_set_label_set(column, labels);
+    }
     columns.push_back(column);
   }
 

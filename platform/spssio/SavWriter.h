@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace korvana::sav {
@@ -37,6 +38,7 @@ class SavWriter {
   int setCompression(int compressionSwitch);
   int addVariable(const char* name, int lengthCode);
   int setVariableLabel(const char* name, const char* label);
+  int setStringValueLabel(const char* name, const char* value, const char* label);
   int setFormat(const char* name, int type, int decimals, int width, bool print);
   int commitHeader();
 
@@ -61,6 +63,9 @@ class SavWriter {
     std::string label;
     SavFormat print;
     SavFormat write;
+    // Labels of string values (trailing blanks removed), in the order the
+    // values were first labelled.
+    std::vector<std::pair<std::string, std::string>> valueLabels;
   };
 
   SavWriter() = default;

@@ -105,7 +105,7 @@ TEST_F(StatisticsPackageTest, DocumentZeroIsTheActiveDataSet) {
   ASSERT_EQ(package->get_Documents(documents.put()), S_OK);
   std::int32_t count = -1;
   ASSERT_EQ(documents->get_DataDocCount(&count), S_OK);
-  EXPECT_EQ(count, 0);
+  EXPECT_EQ(count, 1);  // the new, empty data set, which the first file replaces
 
   EXPECT_EQ(package->openDataFile(first), 0u);
   EXPECT_EQ(package->openDataFile(second), 1u);
@@ -161,7 +161,7 @@ TEST_F(StatisticsPackageTest, FailingCommandsLeaveErrorItemsAndTheRestStillRuns)
   auto package = StatisticsPackage::start(csv("d.csv", "x,y,s\n1,0,a\n2,1,b\n"));
   const std::wstring syntax =
       L"FROBNICATE x y.\n"
-      L"PROXIMITIES x,y /VIEW=CASE /MEASURE=SEUCLID\n"
+      L"PROXIMITIES x,y /VIEW=CASE /MEASURE=SQUARED\n"
       L"  /PRINT=NONE /MATRIX=OUT('/tmp/kvana1').\n"
       L"\n"
       L"FILTER BY nosuch.\n"
@@ -175,10 +175,10 @@ TEST_F(StatisticsPackageTest, FailingCommandsLeaveErrorItemsAndTheRestStillRuns)
        "Error in the command on line 1 (FROBNICATE):\n"
        "FROBNICATE is not the name of a command the package knows.\n"
        "This command was not run."},
-      {ItemKind::log, "PROXIMITIES x,y /VIEW=CASE /MEASURE=SEUCLID\n  /PRINT=NONE /MATRIX=OUT('/tmp/kvana1')."},
+      {ItemKind::log, "PROXIMITIES x,y /VIEW=CASE /MEASURE=SQUARED\n  /PRINT=NONE /MATRIX=OUT('/tmp/kvana1')."},
       {ItemKind::error,
        "Error in the command on line 2 (PROXIMITIES):\n"
-       "The PROXIMITIES procedure is not available in this version of the package.\n"
+       "PROXIMITIES: unknown measure \"SQUARED\" at position 37.\n"
        "This command was not run."},
       {ItemKind::log, "FILTER BY nosuch."},
       {ItemKind::error,
@@ -227,6 +227,7 @@ TEST_F(StatisticsPackageTest, SelectionCommandsChangeTheActiveDataSet) {
 
 TEST_F(StatisticsPackageTest, CommandsWithoutADataSetReportIt) {
   auto package = StatisticsPackage::start();
+  package->closeDataDocument(0);  // the new, empty data set
   ASSERT_EQ(package->ExecuteCommands(L"WEIGHT BY w.", 1), S_OK);
   const auto items = packageItems(*package);
   ASSERT_EQ(items.size(), 2u);
@@ -235,6 +236,26 @@ TEST_F(StatisticsPackageTest, CommandsWithoutADataSetReportIt) {
             "Error in the command on line 1 (WEIGHT):\nThere is no open data set for the command to work on.\n"
             "This command was not run.");
   EXPECT_THROW(package->setWeightVariable("w"), korvana::EKorvanaError);
+}
+
+TEST_F(StatisticsPackageTest, AStartedPackageShowsOneEmptyDataSetThatTheFirstFileReplaces) {
+  auto package = StatisticsPackage::start();
+  AutomationPtr<ISpssDocuments> documents;
+  ASSERT_EQ(package->get_Documents(documents.put()), S_OK);
+  std::int32_t count = 0;
+  ASSERT_EQ(documents->get_DataDocCount(&count), S_OK);
+  EXPECT_EQ(count, 1);
+  AutomationPtr<ISpssDataDoc> empty;
+  ASSERT_EQ(documents->GetDataDoc(0, empty.put()), S_OK);
+  std::int32_t variables = -1;
+  ASSERT_EQ(empty->GetNumberOfVariables(&variables), S_OK);
+  EXPECT_EQ(variables, 0);
+  package->openDataFile(csv("data.csv", "x\n1\n"));
+  ASSERT_EQ(documents->get_DataDocCount(&count), S_OK);
+  EXPECT_EQ(count, 1);
+  package->openDataFile(csv("more.csv", "y\n2\n"));
+  ASSERT_EQ(documents->get_DataDocCount(&count), S_OK);
+  EXPECT_EQ(count, 2);  // a file's data set stays open
 }
 
 TEST_F(StatisticsPackageTest, APlantedFailureHitsTheNextCallOfItsOperationOnly) {

@@ -644,7 +644,7 @@ void writeLabelledFile(const std::string& path) {
   readstat_set_data_writer(writer, writeToDescriptor);
   readstat_label_set_t* rowTypes = readstat_add_label_set(writer, READSTAT_TYPE_STRING, "rowtypes");
   readstat_label_string_value(rowTypes, "PROX", "Squared Euclidean Dissimilarity");
-  readstat_label_string_value(rowTypes, "LONG", std::string(100, 'L').c_str());
+  readstat_label_string_value(rowTypes, "LONG", std::string(SAV_MAX_VALUE_LABEL_LENGTH, 'L').c_str());
   readstat_label_string_value(rowTypes, "UTF", (std::string(62, 'u') + "\xC3\xA9").c_str());
   readstat_label_set_t* codes = readstat_add_label_set(writer, READSTAT_TYPE_DOUBLE, "codes");
   readstat_label_double_value(codes, 1.0, "one");
@@ -688,12 +688,13 @@ TEST(SavLibraryValueStatus, StringValueLabels) {
   EXPECT_EQ(lookup("ROWTYPE_", "CORR"), SAV_NO_LABEL_FOR_VALUE);
   EXPECT_EQ(lookup("ROWTYPE_", ""), SAV_NO_LABEL_FOR_VALUE);
   EXPECT_EQ(lookup("ROWTYPE_", nullptr), SAV_NO_LABEL_FOR_VALUE);
-  // Labels are cut to the buffer, not inside a UTF-8 character, and ended.
+  // The buffer holds the longest label a file can have, ended; a label
+  // ending in a two-byte character comes whole.
   EXPECT_EQ(lookup("ROWTYPE_", "LONG"), SAV_OK);
-  EXPECT_EQ(std::string(label), std::string(SAV_VALUE_LABEL_BUFFER - 1, 'L'));
+  EXPECT_EQ(std::string(label), std::string(SAV_MAX_VALUE_LABEL_LENGTH, 'L'));
   EXPECT_EQ(label[SAV_VALUE_LABEL_BUFFER], '#') << "nothing written past the buffer";
   EXPECT_EQ(lookup("ROWTYPE_", "UTF"), SAV_OK);
-  EXPECT_EQ(std::string(label), std::string(62, 'u'));
+  EXPECT_EQ(std::string(label), std::string(62, 'u') + "\xC3\xA9");
   // A value longer than the variable cannot be one of its values.
   EXPECT_EQ(lookup("ROWTYPE_", "PROXIMITY"), SAV_VALUE_TOO_LONG);
   EXPECT_EQ(lookup("NAME", "first"), SAV_NO_VALUE_LABELS);

@@ -1,0 +1,97 @@
+#include "platform/spss/ProximitiesMatrixFile.h"
+
+#include <algorithm>
+
+#include "datafile/Savutilities.h"
+#include "engine/KorvanaError.h"
+#include "platform/spssio/SavDataFileLibrary.h"
+
+namespace korvana::spss {
+
+namespace {
+
+constexpr const char* kRowType = "ROWTYPE_";
+constexpr const char* kCaseNumber = "CASENO_";
+constexpr const char* kVariableName = "VARNAME_";
+
+void addString(int handle, const std::string& name, int width) {
+  savSetVarName(handle, name, width);
+  savSetVarPrintFormat(handle, name, SAV_FORMAT_A, 0, width);
+  savSetVarWriteFormat(handle, name, SAV_FORMAT_A, 0, width);
+}
+
+void addNumber(int handle, const std::string& name, int decimals, int width) {
+  savSetVarName(handle, name, 0);
+  savSetVarPrintFormat(handle, name, SAV_FORMAT_F, decimals, width);
+  savSetVarWriteFormat(handle, name, SAV_FORMAT_F, decimals, width);
+}
+
+void writeContent(int handle, const ProximitiesMatrixFileContent& content) {
+  const ProximitiesResult& result = *content.result;
+  const std::size_t items = result.itemCount();
+  const bool withId = !content.idName.empty();
+
+  addString(handle, kRowType, 8);
+  savSetVarValueLabelChar(handle, kRowType, "PROX", result.proxLabel);
+  if (withId) addString(handle, content.idName, content.idWidth);
+  if (content.withCaseNumbers) addNumber(handle, kCaseNumber, 0, 8);
+  std::size_t nameWidth = 8;
+  for (const std::string& name : result.names) nameWidth = std::max(nameWidth, name.size());
+  addString(handle, kVariableName, static_cast<int>(nameWidth));
+  for (std::size_t i = 0; i < items; ++i) {
+    addNumber(handle, result.names[i], 3, 10);
+    if (i < content.variableLabels.size() && !content.variableLabels[i].empty())
+      savSetVarLabel(handle, result.names[i], content.variableLabels[i]);
+  }
+  savCommitHeader(handle);
+
+  const double rowType = savGetVarHandle(handle, kRowType);
+  const double id = withId ? savGetVarHandle(handle, content.idName) : 0.0;
+  const double caseNumber = content.withCaseNumbers ? savGetVarHandle(handle, kCaseNumber) : 0.0;
+  const double variableName = savGetVarHandle(handle, kVariableName);
+  std::vector<double> columns;
+  columns.reserve(items);
+  for (const std::string& name : result.names) columns.push_back(savGetVarHandle(handle, name));
+
+  for (std::size_t i = 0; i < items; ++i) {
+    savSetValueChar(handle, rowType, "PROX");
+    if (withId) savSetValueChar(handle, id, content.idValues.at(i));
+    if (content.withCaseNumbers)
+      savSetValueNumeric(handle, caseNumber, static_cast<double>(result.caseNumbers.at(i)));
+    savSetValueChar(handle, variableName, result.names[i]);
+    // NaN is stored as system-missing.
+    for (std::size_t j = 0; j < items; ++j) savSetValueNumeric(handle, columns[j], result.value(i, j));
+    savCommitCaseRecord(handle);
+  }
+}
+
+}  // namespace
+
+std::string ProximitiesMatrixFile::idValue(const std::string& text) {
+  std::size_t characters = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    // A byte that does not continue a UTF-8 sequence starts a character.
+    if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && characters++ == idCharacters)
+      return text.substr(0, at);
+  }
+  return text;
+}
+
+static_assert(ProximitiesMatrixFile::maxIdWidth == SAV_MAX_SHORT_STRING);
+
+void ProximitiesMatrixFile::write(const std::string& path, const ProximitiesMatrixFileContent& content) {
+  const int handle = savOpenWrite(path);
+  try {
+    writeContent(handle, content);
+  } catch (...) {
+    try {
+      savDiscardWrite(handle);
+    } catch (...) {
+      // The first error is the one reported.
+    }
+    throw;
+  }
+  savCloseWrite(handle);
+}
+
+}  // namespace korvana::spss
