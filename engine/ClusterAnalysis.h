@@ -69,6 +69,16 @@ class ClusterAnalysis {
   /// matrix file name.
   std::wstring buildProximitiesCommand() const;
 
+  /// The whole analysis (the proximities command or the matrix file, the
+  /// permutations, the fit table, the output): returns normally after a
+  /// completed run, a matrix that could not be read, a failed save of the fit
+  /// table and a cancellation (each recorded in the output); any other error
+  /// leaves it. Needs the application given at construction.
+  void run();
+  /// How the last run ended.
+  enum class RunOutcome { notRun, completed, matrixNotLoaded, fitTableNotSaved, canceled };
+  RunOutcome getRunOutcome() const { return runOutcome_; }
+
   void setProgressMonitor(ProgressMonitor* progress) { progress_ = progress ? progress : &silentProgress_; }
 
   /// Clusters the loaded matrix once per permutation. Stops before a
@@ -120,6 +130,10 @@ class ClusterAnalysis {
 
  private:
   void keepIfBest(std::unique_ptr<ClusterSolution> solution);
+  /// Writes the method's output: headings, warning, tables and dendrograms of
+  /// the solutions (each destroyed once written); raises
+  /// EAnalysisCanceledException when the user cancels between steps.
+  void produceOutput(Spsswin_tlb::ISpssOutputDoc* document);
   void checkProximityRange() const;
 
   ClusterMethod& method_;
@@ -150,6 +164,7 @@ class ClusterAnalysis {
   std::vector<std::int32_t> seeds_;
   std::vector<SolutionId> solutionIds_;
   int completedPermutations_ = 0;
+  RunOutcome runOutcome_ = RunOutcome::notRun;
 
   SilentProgress silentProgress_;
   ProgressMonitor* progress_ = &silentProgress_;

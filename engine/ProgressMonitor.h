@@ -28,6 +28,17 @@ class ProgressMonitor {
   virtual bool isCanceled() = 0;
   virtual void showProgress() = 0;
   virtual void hideProgress() = 0;
+
+  // The run's other dealings with the user interface; nothing by default.
+  /// Shows the busy cursor until restoreCursor (the desktop program).
+  virtual void showBusyCursor() {}
+  virtual void restoreCursor() {}
+  /// Lets pending user-interface events run.
+  virtual void processMessages() {}
+  /// Asks the progress display to close at the end of a run. The desktop's
+  /// progress window refuses, as it refuses every close request; a terminal
+  /// display ends its line.
+  virtual void requestClose() {}
 };
 
 /// A monitor that shows nothing and is never canceled: for callers with no

@@ -1,0 +1,266 @@
+// korvana-batch: runs one analysis without a display. It starts the
+// statistics package (with a data file when one is given), reads the request
+// from a settings file in the desktop program's format, runs the analysis and
+// saves the output document; the plain-text rendering goes to standard output.
+//
+// Exit status: 0 for a completed analysis; 1 for a bad request, a file that
+// cannot be read or an analysis stopped by an error; 130 when the run was
+// canceled with Ctrl-C (the output, ending with the "Canceled" table, is
+// still saved).
+#include <CLI/CLI.hpp>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "SPSS/Spsswin_tlb.h"
+#include "batch/RequestTranslation.h"
+#include "batch/SettingsFile.h"
+#include "batch/TerminalProgress.h"
+#include "engine/ClusterMethodFactory.h"
+#include "engine/KorvanaError.h"
+#include "engine/Variable.h"
+#include "output/AutomationCallChecks.h"
+#include "output/Version.h"
+#include "platform/spss/StatisticsPackage.h"
+#include "platform/spss/outputdoc/DocumentFiles.h"
+#include "platform/spss/outputdoc/OutputDocument.h"
+#include "platform/spss/outputdoc/TextRenderer.h"
+#include "platform/windows/MessageBoxes.h"
+#include "proximity/Binarymeasurefactory.h"
+#include "proximity/Countsmeasurefactory.h"
+#include "proximity/Intervalmeasurefactory.h"
+#include "proximity/Standardizemethodfactory.h"
+
+#ifndef KORVANA_EXAMPLES_DIR
+#define KORVANA_EXAMPLES_DIR "examples"
+#endif
+
+namespace {
+
+using korvana::EKorvanaError;
+using korvana::automation::AutomationPtr;
+using korvana::automation::failed;
+
+std::atomic<bool> gCanceled{false};
+
+extern "C" void onInterrupt(int) { gCanceled.store(true); }
+
+/// The shared methods and measures, made for the run and destroyed after it.
+class SharedInstances {
+ public:
+  SharedInstances() {
+    korvana::ClusterMethodFactory::createClusterMethods();
+    korvana::Intervalmeasurefactory::createIntervalMeasures();
+    korvana::Countsmeasurefactory::createCountsMeasures();
+    korvana::Binarymeasurefactory::createBinaryMeasures();
+    korvana::Standardizemethodfactory::createStandardizeMethods();
+  }
+  ~SharedInstances() {
+    korvana::Standardizemethodfactory::destroyStandardizeMethods();
+    korvana::Binarymeasurefactory::destroyBinaryMeasures();
+    korvana::Countsmeasurefactory::destroyCountsMeasures();
+    korvana::Intervalmeasurefactory::destroyIntervalMeasures();
+    korvana::ClusterMethodFactory::destroyClusterMethods();
+  }
+  SharedInstances(const SharedInstances&) = delete;
+  SharedInstances& operator=(const SharedInstances&) = delete;
+};
+
+/// Shuts the package down however the run ends.
+class PackageSession {
+ public:
+  explicit PackageSession(AutomationPtr<korvana::spss::StatisticsPackage> package) : package_(std::move(package)) {}
+  ~PackageSession() {
+    if (package_) package_->shutdown();
+  }
+  PackageSession(const PackageSession&) = delete;
+  PackageSession& operator=(const PackageSession&) = delete;
+  korvana::spss::StatisticsPackage& operator*() const { return *package_; }
+  korvana::spss::StatisticsPackage* operator->() const { return package_.get(); }
+
+ private:
+  AutomationPtr<korvana::spss::StatisticsPackage> package_;
+};
+
+/// The data set's dictionary as the program sees it: attached by name, split
+/// files refused.
+std::vector<korvana::Variable> readDictionary(Spsswin_tlb::ISpssApp& app) {
+  std::vector<korvana::Variable> variables;
+  AutomationPtr<Spsswin_tlb::ISpssDocuments> documents;
+  if (failed(app.get_Documents(documents.put()))) throw EKorvanaError("The statistics package has no documents");
+  std::int32_t count = 0;
+  if (failed(documents->get_DataDocCount(&count)) || count == 0) return variables;
+  AutomationPtr<Spsswin_tlb::ISpssDataDoc> data;
+  if (failed(documents->GetDataDoc(0, data.put()))) throw EKorvanaError("The data set cannot be read");
+  std::vector<std::string> splitNames;
+  std::int32_t splitCount = 0;
+  if (failed(data->GetSplitVariables(&splitNames, &splitCount))) throw EKorvanaError("The data set cannot be read");
+  if (splitCount > 0) throw EKorvanaError("Split File is not supported.");
+  std::vector<std::string> names, labels;
+  std::vector<std::int32_t> types, levels, labelCounts;
+  std::int32_t variableCount = 0;
+  if (failed(data->GetVariableInfo(&names, &labels, &types, &levels, &labelCounts, &variableCount)))
+    throw EKorvanaError("The dictionary of the data set cannot be read");
+  for (std::int32_t i = 0; i < variableCount; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    variables.emplace_back(i, names.at(k), labels.at(k), types.at(k));
+  }
+  return variables;
+}
+
+std::string joinQuoted(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "'" : ", '") + name + "'";
+  return text;
+}
+
+struct Options {
+  std::string settings;
+  std::string data;
+  std::string output = "korvana-output";
+  std::vector<std::string> formats{"html", "json"};
+  bool quiet = false;
+};
+
+/// Saves the output in the chosen formats and prints the text rendering
+/// unless quiet; false when the files could not be written.
+bool saveOutput(const korvana::spss::OutputDocument& document, const Options& options) {
+  std::filesystem::path stem(options.output);
+  if (stem.extension() == ".html" || stem.extension() == ".json" || stem.extension() == ".txt")
+    stem.replace_extension();
+  const std::set<std::string> formats(options.formats.begin(), options.formats.end());
+  korvana::spss::DocumentFiles files;
+  if (formats.count("html")) files.html = stem.string() + ".html";
+  if (formats.count("json")) files.json = stem.string() + ".json";
+  if (formats.count("text")) files.text = stem.string() + ".txt";
+  bool saved = false;
+  try {
+    korvana::spss::saveDocument(document.model(), files);
+    saved = true;
+    for (const auto* path : {&files.html, &files.json, &files.text})
+      if (!path->empty()) std::fprintf(stderr, "Output saved to %s\n", std::filesystem::absolute(*path).c_str());
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "korvana-batch: the output could not be saved: %s\n", error.what());
+  }
+  if (!options.quiet) {
+    const std::string text = korvana::spss::renderText(document.model());
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+  }
+  return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App cli{"Runs one Korvana cluster analysis without a display and saves its output.", "korvana-batch"};
+  Options options;
+  cli.add_option("-s,--settings", options.settings,
+                 "the request: a settings file in the desktop program's format (Korvana.ini)")
+      ->check(CLI::ExistingFile);
+  cli.add_option("-d,--data", options.data,
+                 "the data file the statistics package opens (.sav, .por, .dta, .sas7bdat, .xpt, .csv)")
+      ->check(CLI::ExistingFile);
+  cli.add_option("-o,--output", options.output, "where the output goes: <OUTPUT>.html, .json and .txt")
+      ->capture_default_str();
+  cli.add_option("-f,--format", options.formats, "formats to save: html, json, text (default: html json)")
+      ->check(CLI::IsMember({"html", "json", "text"}))
+      ->delimiter(',');
+  cli.add_flag("-q,--quiet", options.quiet, "no progress, no text output on standard output");
+  cli.set_version_flag("-V,--version", "korvana-batch " + korvana::Version::getVersionText() + " (" +
+                                            std::to_string(korvana::Version::getVersionMajor()) + "." +
+                                            std::to_string(korvana::Version::getVersionMinor()) + ".0." +
+                                            std::to_string(korvana::Version::getVersionBuild()) + ")");
+  cli.footer(
+      "Without --settings and --data the shipped example runs: Fisher's iris data clustered with Ward's "
+      "method (" KORVANA_EXAMPLES_DIR "/iris.ini on " KORVANA_EXAMPLES_DIR "/iris.sav).");
+  CLI11_PARSE(cli, argc, argv);
+  if (options.settings.empty() && options.data.empty()) {
+    options.settings = KORVANA_EXAMPLES_DIR "/iris.ini";
+    options.data = KORVANA_EXAMPLES_DIR "/iris.sav";
+  }
+  if (options.settings.empty()) {
+    std::fprintf(stderr, "korvana-batch: no request: give a settings file with --settings\n");
+    return 1;
+  }
+
+  korvana::output::BatchMessageBoxes boxes(stderr);
+  korvana::windows::ScopedMessageBoxService boxService(boxes);
+  SharedInstances shared;
+  std::signal(SIGINT, onInterrupt);
+
+  korvana::AnalysisRequest request;
+  try {
+    korvana::SettingsFile settings;
+    settings.load(options.settings);
+    request = settings.readRequest();
+  } catch (const EKorvanaError& error) {
+    std::fprintf(stderr, "korvana-batch: %s\n", error.what());
+    return 1;
+  }
+
+  std::unique_ptr<PackageSession> package;
+  try {
+    package = std::make_unique<PackageSession>(options.data.empty()
+                                                    ? korvana::spss::StatisticsPackage::start()
+                                                    : korvana::spss::StatisticsPackage::start(options.data));
+  } catch (const EKorvanaError& error) {
+    std::fprintf(stderr, "korvana-batch: %s\n", error.what());
+    return 1;
+  }
+
+  AutomationPtr<Spsswin_tlb::ISpssApp> app;
+  if (failed(korvana::spss::attachToApplication("SPSS.Application", app.put()))) {
+    std::fprintf(stderr, "korvana-batch: Could not connect to Spss, probably Spss is not running.\n");
+    return 1;
+  }
+
+  int status = 0;
+  auto output = (*package)->outputDocument();
+  try {
+    const std::vector<korvana::Variable> dictionary = readDictionary(*app);
+    korvana::RequestProblems problems;
+    const korvana::ChosenVariables chosen = korvana::chooseVariables(request, dictionary, problems);
+    if (request.analysisType == 2) {
+      if (!problems.unknownClusterVariables.empty())
+        throw EKorvanaError("The data set has no numeric variable " + joinQuoted(problems.unknownClusterVariables));
+      if (!problems.unknownLabelVariable.empty())
+        throw EKorvanaError("The data set has no string variable '" + problems.unknownLabelVariable +
+                            "' to label the cases");
+    }
+    korvana::checkRequest(request, chosen);
+    auto analysis = korvana::makeAnalysis(request, chosen, app, std::time(nullptr));
+    korvana::TerminalProgress progress(gCanceled, !options.quiet && ::isatty(STDERR_FILENO) != 0);
+    analysis->setProgressMonitor(&progress);
+    analysis->run();
+    switch (analysis->getRunOutcome()) {
+      case korvana::ClusterAnalysis::RunOutcome::completed: status = 0; break;
+      case korvana::ClusterAnalysis::RunOutcome::canceled:
+        std::fprintf(stderr, "korvana-batch: the analysis was canceled\n");
+        status = 130;
+        break;
+      default:
+        std::fprintf(stderr, "korvana-batch: the analysis stopped; the output says why\n");
+        status = 1;
+        break;
+    }
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "korvana-batch: Out of memory!\n");
+    status = 1;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "korvana-batch: %s\n", error.what());
+    status = 1;
+  }
+  app.reset();
+  if (!saveOutput(*output, options) && status == 0) status = 1;
+  return status;
+}
