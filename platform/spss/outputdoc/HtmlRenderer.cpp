@@ -38,7 +38,8 @@ table.pivot td { white-space: pre-wrap; }
 .table-caption { margin: 2px 0; font-size: 9pt; }
 pre.rich-text, pre.raw-rtf, pre.package-text { margin: 0; font-family: "Courier New", "Liberation Mono", "DejaVu Sans Mono", monospace; line-height: 1.15; }
 pre.package-text.error { color: #a00000; }
-.item-body { overflow: auto; }
+pre.package-text { white-space: pre-wrap; overflow-wrap: anywhere; }
+.item-body { overflow: auto; padding-bottom: 3px; }
 )css";
 
 std::string px(std::int32_t value) { return std::to_string(value) + "px"; }
