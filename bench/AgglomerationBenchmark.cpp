@@ -48,6 +48,7 @@
 #include <utility>
 #include <vector>
 
+#include "PeerBenchmarkSupport.h"
 #include "engine/Agglomeration.h"
 #include "engine/AgglomerationState.h"
 #include "engine/ClusterAnalysis.h"
@@ -213,54 +214,12 @@ void runAnalysis(benchmark::State& state, int methodIndex, int n) {
   }
 }
 
-/// Captures the fastest repetition of every benchmark while printing as usual.
-class TableReporter : public benchmark::ConsoleReporter {
- public:
-  TableReporter()
-      : ConsoleReporter(::isatty(::fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const std::string& name = run.run_name.function_name;
-      const bool isMin = run.run_type == Run::RT_Aggregate && run.aggregate_name == "min";
-      if (isMin) {
-        minimum_[name] = run.GetAdjustedRealTime();
-      } else if (run.run_type == Run::RT_Iteration) {
-        const auto it = minimum_.find(name);
-        const double ms = run.GetAdjustedRealTime();
-        if (it == minimum_.end() || ms < it->second) minimum_[name] = ms;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  /// Milliseconds per run, or NaN when the benchmark did not run.
-  double milliseconds(const std::string& name) const {
-    const auto it = minimum_.find(name);
-    return it == minimum_.end() ? std::numeric_limits<double>::quiet_NaN() : it->second;
-  }
-
- private:
-  std::map<std::string, double> minimum_;
-};
-
-std::string shellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) {
-    if (c == '\'') quoted += "'\\''";
-    else quoted += c;
-  }
-  return quoted + "'";
-}
-
 /// Writes the matrices as condensed float64 files, runs the peer script and
 /// collects its timings. Returns the versions line, or why there are none.
 std::string runFastcluster(const Options& options) {
-  const char* pythonOverride = std::getenv("KORVANA_PYTHON");
-  const std::string python = pythonOverride && *pythonOverride ? pythonOverride : KORVANA_BENCH_PYTHON;
   const std::string script = std::string(KORVANA_BENCH_SOURCE_DIR) + "/fastcluster_peer.py";
   std::vector<std::filesystem::path> files;
-  std::string command = shellQuote(python) + " " + shellQuote(script) +
+  std::string command = bench::peerCommand(KORVANA_BENCH_PYTHON, script) +
                         " --repeat " + std::to_string(options.fastclusterRepeat);
   for (const int n : options.sizes) {
     const std::vector<double>& lower = lowerTriangles.at(n);
@@ -278,7 +237,7 @@ std::string runFastcluster(const Options& options) {
       for (const auto& written : files) std::filesystem::remove(written);
       return "could not write " + path.string();
     }
-    command.append(" ").append(shellQuote(path.string())).append(" ").append(std::to_string(n));
+    command.append(" ").append(bench::shellQuote(path.string())).append(" ").append(std::to_string(n));
   }
   std::fprintf(stderr, "Timing fastcluster: %s\n", command.c_str());
   std::string versions = "fastcluster did not report";
@@ -302,7 +261,7 @@ std::string runFastcluster(const Options& options) {
     const int status = ::pclose(pipe);
     if (status != 0) versions = "fastcluster peer failed (status " + std::to_string(status) + "): " + versions;
   } else {
-    versions = std::string("could not start ").append(python);
+    versions = std::string("could not start ").append(command);
   }
   for (const auto& path : files) std::filesystem::remove(path);
   return versions;
@@ -332,7 +291,7 @@ Options parseOptions(int argc, char** argv) {
   return options;
 }
 
-void printTable(const TableReporter& reporter, const Options& options, const std::string& versions) {
+void printTable(const bench::FastestRunReporter& reporter, const Options& options, const std::string& versions) {
   std::printf("\nours ms: the work of one permutation (new permutation + fill + run + fit + id), working matrix made\n"
               "  beforehand; fastest of %d repetitions.\n"
               "fastcluster ms: fastcluster.linkage on the same matrix, fastest of %d calls after a warm-up.\n"
@@ -413,7 +372,7 @@ int main(int argc, char** argv) {
               ->DisplayAggregatesOnly(true);
         }
 
-    TableReporter reporter;
+    bench::FastestRunReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printTable(reporter, options, versions);
     ClusterMethodFactory::destroyClusterMethods();

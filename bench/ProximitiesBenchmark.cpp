@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "PeerBenchmarkSupport.h"
 #include "platform/spss/proximities/ProximitiesComputation.h"
 #include "platform/spss/proximities/ProximitiesParser.h"
 
@@ -104,52 +105,12 @@ void runOurs(benchmark::State& state, const Case& c, const Options& options) {
   }
 }
 
-/// Captures the fastest repetition of every benchmark while printing as usual.
-class TableReporter : public benchmark::ConsoleReporter {
- public:
-  TableReporter() : ConsoleReporter(::isatty(::fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const std::string& name = run.run_name.function_name;
-      const bool isMin = run.run_type == Run::RT_Aggregate && run.aggregate_name == "min";
-      if (isMin) {
-        minimum_[name] = run.GetAdjustedRealTime();
-      } else if (run.run_type == Run::RT_Iteration) {
-        const auto it = minimum_.find(name);
-        const double ms = run.GetAdjustedRealTime();
-        if (it == minimum_.end() || ms < it->second) minimum_[name] = ms;
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double milliseconds(const std::string& name) const {
-    const auto it = minimum_.find(name);
-    return it == minimum_.end() ? std::numeric_limits<double>::quiet_NaN() : it->second;
-  }
-
- private:
-  std::map<std::string, double> minimum_;
-};
-
-std::string shellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (const char ch : text) {
-    if (ch == '\'') quoted += "'\\''";
-    else quoted += ch;
-  }
-  return quoted + "'";
-}
-
 /// Writes the data sets as raw float64 files, runs the peer script and
 /// collects its timings. Returns the versions line, or why there are none.
 std::string runPdist(const Options& options) {
-  const char* pythonOverride = std::getenv("KORVANA_PYTHON");
-  const std::string python = pythonOverride && *pythonOverride ? pythonOverride : KORVANA_BENCH_PYTHON;
   const std::string script = std::string(KORVANA_BENCH_SOURCE_DIR) + "/pdist_peer.py";
   std::vector<std::filesystem::path> files;
-  std::string command = shellQuote(python) + " " + shellQuote(script) + " --repeat " + std::to_string(options.pdistRepeat);
+  std::string command = korvana::bench::peerCommand(KORVANA_BENCH_PYTHON, script) + " --repeat " + std::to_string(options.pdistRepeat);
   for (const Case& c : kCases) {
     const ProximitiesData& data = dataSets.at(c.name);
     const auto path = std::filesystem::temp_directory_path() /
@@ -162,7 +123,7 @@ std::string runPdist(const Options& options) {
       for (const auto& written : files) std::filesystem::remove(written);
       return "could not write " + path.string();
     }
-    command.append(" ").append(c.name).append(" ").append(shellQuote(path.string()));
+    command.append(" ").append(c.name).append(" ").append(korvana::bench::shellQuote(path.string()));
     command.append(" ").append(std::to_string(data.caseCount)).append(" ").append(std::to_string(data.variableCount));
     command.append(" ").append(c.metric);
   }
@@ -187,7 +148,7 @@ std::string runPdist(const Options& options) {
     const int status = ::pclose(pipe);
     if (status != 0) versions = "pdist peer failed (status " + std::to_string(status) + "): " + versions;
   } else {
-    versions = std::string("could not start ").append(python);
+    versions = std::string("could not start ").append(command);
   }
   for (const auto& path : files) std::filesystem::remove(path);
   return versions;
@@ -206,7 +167,7 @@ Options parseOptions(int argc, char** argv) {
   return options;
 }
 
-void printTable(const TableReporter& reporter, const Options& options, const std::string& versions) {
+void printTable(const korvana::bench::FastestRunReporter& reporter, const Options& options, const std::string& versions) {
   std::printf("\n%zu cases x %zu variables, VIEW=CASE: %zu pairs.\n"
               "ours ms: computeProximities (listwise check, both layouts, triangle in new memory, diagonal);\n"
               "  fastest of %d repetitions.\n"
@@ -244,7 +205,7 @@ int main(int argc, char** argv) {
           ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
           ->DisplayAggregatesOnly(true);
 
-    TableReporter reporter;
+    korvana::bench::FastestRunReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printTable(reporter, options, versions);
   } catch (const std::exception& e) {
