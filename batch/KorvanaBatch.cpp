@@ -183,7 +183,13 @@ int main(int argc, char** argv) {
   cli.footer(
       "Without --settings and --data the shipped example runs: Fisher's iris data clustered with Ward's "
       "method (" KORVANA_EXAMPLES_DIR "/iris.ini on " KORVANA_EXAMPLES_DIR "/iris.sav).");
-  CLI11_PARSE(cli, argc, argv);
+  try {
+    cli.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    // --help and --version end here with 0; a missing file or a bad option is
+    // a bad request like any other (CLI11's own codes are not used).
+    return cli.exit(error) == 0 ? 0 : 1;
+  }
   if (options.settings.empty() && options.data.empty()) {
     options.settings = KORVANA_EXAMPLES_DIR "/iris.ini";
     options.data = KORVANA_EXAMPLES_DIR "/iris.sav";

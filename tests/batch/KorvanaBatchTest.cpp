@@ -1,0 +1,487 @@
+// korvana-batch end to end, run as a process: the iris example from the .sav
+// and the CSV file, a matrix file made by PSPP, the fit table read back by
+// PSPP, the output formats and the text on standard output, the exit
+// statuses and messages of bad requests and unreadable files, and Ctrl-C
+// during a long run.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+const std::string examples = KORVANA_EXAMPLES_DIR;
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) result.push_back(line);
+  return result;
+}
+
+bool psppAvailable() { return fs::exists("/usr/bin/pspp") && fs::exists("/usr/bin/pspp-convert"); }
+
+struct Finished {
+  int status = -1;  // the exit status, or 128 + the signal that ended it
+  bool signaled = false;
+  std::string out;
+  std::string err;
+};
+
+class KorvanaBatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/korvana-batch-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    fs::create_directory(folder_ / "tmp");
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  /// Starts korvana-batch with the arguments; standard output and error go
+  /// to files, the temporary folder is this test's.
+  pid_t start(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words = {KORVANA_BATCH_EXECUTABLE};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable; ++variable) {
+      const std::string text = *variable;
+      if (text.rfind("TMPDIR=", 0) != 0 && text.rfind("TMP=", 0) != 0) variables.push_back(text);
+    }
+    variables.push_back("TMPDIR=" + (folder_ / "tmp").string());
+    std::vector<char*> envp;
+    for (std::string& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    const std::string out = (folder_ / "stdout").string(), err = (folder_ / "stderr").string();
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // Ctrl-C reaches the child with its default handling, whatever this
+    // process does with it.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigaddset(&signals, SIGINT);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(error, 0) << "cannot start " << argv[0];
+    return error == 0 ? pid : -1;
+  }
+
+  Finished wait(pid_t pid, std::chrono::seconds limit = 120s) {
+    Finished finished;
+    if (pid < 0) return finished;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > end) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        ADD_FAILURE() << "korvana-batch did not finish in time";
+        break;
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    if (WIFEXITED(status)) finished.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) {
+      finished.status = 128 + WTERMSIG(status);
+      finished.signaled = true;
+    }
+    finished.out = readFile(folder_ / "stdout");
+    finished.err = readFile(folder_ / "stderr");
+    return finished;
+  }
+
+  Finished run(const std::vector<std::string>& arguments) { return wait(start(arguments)); }
+
+  /// The iris example's settings with some keys changed (or added to their
+  /// section), written into this test's folder.
+  std::string settings(const std::map<std::string, std::string>& changes, const std::string& name = "request.ini") {
+    std::string text;
+    std::map<std::string, std::string> left = changes;
+    for (const std::string& line : lines(readFile(examples + "/iris.ini"))) {
+      const std::size_t equals = line.find('=');
+      const std::string key = equals == std::string::npos ? "" : line.substr(0, equals);
+      const auto changed = left.find(key);
+      if (changed != left.end()) {
+        text += key + "=" + changed->second + "\n";
+        left.erase(changed);
+      } else {
+        text += line + "\n";
+      }
+    }
+    EXPECT_TRUE(left.empty()) << "keys not in the example: " << left.begin()->first;
+    writeFile(folder_ / name, text);
+    return (folder_ / name).string();
+  }
+
+  std::string path(const std::string& name) const { return (folder_ / name).string(); }
+
+  json savedJson(const std::string& stem = "out") const {
+    const std::string text = readFile(folder_ / (stem + ".json"));
+    if (text.empty()) {
+      ADD_FAILURE() << "no " << stem << ".json";
+      return json::object({{"items", json::array()}});
+    }
+    return json::parse(text);
+  }
+
+  /// Items of the saved JSON output with the label.
+  static std::vector<json> itemsLabelled(const json& document, const std::string& label) {
+    std::vector<json> found;
+    for (const json& item : document["items"])
+      if (item["label"] == label) found.push_back(item);
+    return found;
+  }
+  /// The Notes table's cell in the row labelled `row`.
+  static std::string notesCell(const json& document, const std::string& row) {
+    for (const json& item : itemsLabelled(document, "Notes")) {
+      const json& table = item["table"];
+      for (std::size_t r = 0; r < table["rowLabels"].size(); ++r) {
+        const json& label = table["rowLabels"][r][1];
+        if (label.is_object() && label["text"].get<std::string>().find(row) != std::string::npos)
+          return table["cells"][r][0]["value"];
+      }
+    }
+    return "(no such Notes row)";
+  }
+  /// The outline from the "Korvana" heading on: "level kind label".
+  static std::vector<std::string> outline(const json& document) {
+    std::vector<std::string> result;
+    bool started = false;
+    for (const json& item : document["items"]) {
+      started = started || (item["kind"] == "heading" && item["label"] == "Korvana");
+      if (!started) continue;
+      const bool titled = item["kind"] == "title" && item.contains("text") && item["text"] != "";
+      result.push_back(std::to_string(item["level"].get<int>()) + " " + item["kind"].get<std::string>() + " " +
+                       (titled ? item["text"] : item["label"]).get<std::string>());
+    }
+    return result;
+  }
+  static std::string lastMessage(const json& document) {
+    const json& last = document["items"].back();
+    if (!last.contains("table") || !last["table"].is_object()) return "(no table)";
+    return last["table"]["cells"][0][0]["value"];
+  }
+
+  std::vector<fs::path> leftInTmp() const {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(folder_ / "tmp")) found.push_back(entry.path());
+    return found;
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(KorvanaBatch, TheIrisExampleFromDataSavesEveryFormatAndPrintsTheText) {
+  const std::string request = settings({{"Number of Permutations", "5"}});
+  const Finished done =
+      run({"--settings", request, "--data", examples + "/iris.sav", "--output", path("out"), "--format",
+           "html,json,text"});
+  ASSERT_EQ(done.status, 0) << done.err;
+  EXPECT_NE(done.err.find("Output saved to " + path("out.html")), std::string::npos) << done.err;
+  EXPECT_NE(done.err.find("Output saved to " + path("out.json")), std::string::npos) << done.err;
+  EXPECT_NE(done.err.find("Output saved to " + path("out.txt")), std::string::npos) << done.err;
+  EXPECT_TRUE(leftInTmp().empty()) << "the temporary matrix file is deleted";
+
+  // Standard output carries the text rendering, the same as the text file.
+  EXPECT_EQ(done.out, readFile(folder_ / "out.txt"));
+  EXPECT_NE(done.out.find("\n# Korvana\n"), std::string::npos);
+  EXPECT_NE(done.out.find("\n## Ward Linkage\n"), std::string::npos);
+  const std::string html = readFile(folder_ / "out.html");
+  EXPECT_NE(html.find("<html"), std::string::npos);
+  EXPECT_NE(html.find("Ward Linkage"), std::string::npos);
+
+  const json document = savedJson();
+  const std::vector<std::string> shape = outline(document);
+  ASSERT_GE(shape.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(shape.begin(), shape.begin() + 8),
+            (std::vector<std::string>{"1 heading Korvana", "2 title Korvana", "2 table Credit", "2 table Notes",
+                                      "2 heading Ward Linkage", "3 title Ward Linkage", "3 table Permutation Fit",
+                                      shape[7]}));
+  EXPECT_EQ(notesCell(document, "N of Rows"), "150");
+  EXPECT_EQ(notesCell(document, "Number of Permutations"), "5");
+  EXPECT_EQ(notesCell(document, "Start Seed"), "19360101");
+  EXPECT_EQ(notesCell(document, "Data"), examples + "/iris.sav");
+  EXPECT_EQ(notesCell(document, "Proximities Syntax").rfind("PROXIMITIES sepal_length,sepal_width,petal_length,"
+                                                            "petal_width /VIEW=CASE /STANDARDIZE=VARIABLE NONE "
+                                                            "/MEASURE=SEUCLID /ID=species /PRINT=NONE /MATRIX=OUT('" +
+                                                                (folder_ / "tmp").string() + "/kvana",
+                                                            0),
+            0u)
+      << notesCell(document, "Proximities Syntax");
+  // Squared Euclidean distances: no warning; the example asks for no object order.
+  EXPECT_TRUE(itemsLabelled(document, "Warning").empty());
+  EXPECT_TRUE(itemsLabelled(document, "Object Order").empty());
+  const auto fits = itemsLabelled(document, "Permutation Fit");
+  ASSERT_EQ(fits.size(), 1u);
+  EXPECT_EQ(fits[0]["table"]["rows"], 5);
+  // Every solution has its schedule (149 stages) and its dendrogram.
+  const auto schedules = itemsLabelled(document, "Agglomeration Schedule");
+  ASSERT_GE(schedules.size(), 1u);
+  EXPECT_EQ(schedules.size(), itemsLabelled(document, "Fit").size());
+  EXPECT_EQ(schedules.size(), itemsLabelled(document, "Dendrogram").size());
+  for (const json& schedule : schedules) EXPECT_EQ(schedule["table"]["rows"], 149);
+  EXPECT_EQ(document["items"].back()["label"], "Dendrogram");
+}
+
+TEST_F(KorvanaBatch, TheCsvFileGivesTheSameAnalysisAsTheSavFile) {
+  const std::string request = settings({{"Number of Permutations", "4"}, {"Object Order", "1"}});
+  Finished done = run({"-s", request, "-d", examples + "/iris.sav", "-o", path("sav"), "-q"});
+  ASSERT_EQ(done.status, 0) << done.err;
+  EXPECT_EQ(done.out, "") << "--quiet prints nothing";
+  done = run({"-s", request, "-d", examples + "/iris.csv", "-o", path("csv"), "-q"});
+  ASSERT_EQ(done.status, 0) << done.err;
+  EXPECT_TRUE(leftInTmp().empty());
+
+  // Everything after the Notes table (which names the data file) is the same.
+  const auto afterNotes = [](const json& document) {
+    std::vector<json> items;
+    bool notes = false;
+    for (const json& item : document["items"]) {
+      if (notes) {
+        json copy = item;
+        copy.erase("index");
+        items.push_back(copy);
+      }
+      notes = notes || item["label"] == "Notes";
+    }
+    return items;
+  };
+  const json fromSav = savedJson("sav"), fromCsv = savedJson("csv");
+  EXPECT_EQ(notesCell(fromCsv, "Data"), examples + "/iris.csv");
+  EXPECT_EQ(notesCell(fromCsv, "N of Rows"), "150");
+  const std::vector<json> sav = afterNotes(fromSav), csv = afterNotes(fromCsv);
+  ASSERT_GT(sav.size(), 5u);
+  ASSERT_EQ(sav.size(), csv.size());
+  for (std::size_t i = 0; i < sav.size(); ++i) EXPECT_EQ(sav[i], csv[i]) << "item " << i << " after the Notes";
+  EXPECT_EQ(itemsLabelled(fromCsv, "Object Order").size(), itemsLabelled(fromCsv, "Fit").size());
+}
+
+TEST_F(KorvanaBatch, AMatrixFileIsAnalyzedWithoutData) {
+  if (!psppAvailable()) GTEST_SKIP() << "PSPP is not installed";
+  // Five objects with ties, in the layout of the package's matrix output.
+  writeFile(folder_ / "matrix.sps",
+            "DATA LIST LIST /ROWTYPE_ (A8) id (A7) CASENO_ (F8.0) VARNAME_ (A8) V1 V2 V3 V4 V5.\n"
+            "BEGIN DATA\n"
+            "PROX alpha 1 V1 0 1 2 2 3\n"
+            "PROX bravo 2 V2 1 0 2 2 3\n"
+            "PROX charlie 3 V3 2 2 0 1 2\n"
+            "PROX delta 4 V4 2 2 1 0 2\n"
+            "PROX echo 5 V5 3 3 2 2 0\n"
+            "END DATA.\n"
+            "VALUE LABELS ROWTYPE_ 'PROX' 'Dissimilarity: EUCLID'.\n"
+            "SAVE OUTFILE='" + path("ties.sav") + "'.\n");
+  ASSERT_EQ(std::system(("/usr/bin/pspp -o " + path("pspp.txt") + " " + path("matrix.sps") + " >/dev/null 2>&1")
+                            .c_str()),
+            0);
+  const std::string request = settings({{"Analysis Type", "1"},
+                                        {"Matrix Filename", path("ties.sav")},
+                                        {"Cluster Method", "2"},
+                                        {"Number of Permutations", "6"},
+                                        {"Seed", "12345"},
+                                        {"Cluster Variables", ""},
+                                        {"Label Variable", ""}});
+  const Finished done = run({"-s", request, "-o", path("out"), "-f", "json"});
+  ASSERT_EQ(done.status, 0) << done.err;
+  EXPECT_FALSE(fs::exists(folder_ / "out.html")) << "only the chosen format is saved";
+  const json document = savedJson();
+  EXPECT_EQ(notesCell(document, "Data"), path("ties.sav"));
+  EXPECT_EQ(notesCell(document, "N of Rows"), "5");
+  EXPECT_EQ(notesCell(document, "Analysis Type"), "analyze proximities");
+  const std::vector<std::string> shape = outline(document);
+  ASSERT_GE(shape.size(), 11u);
+  EXPECT_EQ(std::vector<std::string>(shape.begin() + 4, shape.begin() + 11),
+            (std::vector<std::string>{"2 heading Single Linkage", "3 title Single Linkage", "3 table Permutation Fit",
+                                      "3 heading Multiple Solutions", "4 title Multiple Solutions",
+                                      "4 heading Solution 1", "5 title Solution 1"}));
+  EXPECT_EQ(itemsLabelled(document, "Fit").size(), 2u);
+  EXPECT_NE(done.out.find("  charlie    3   "), std::string::npos) << "the dendrogram labels the objects";
+}
+
+TEST_F(KorvanaBatch, TheSavedFitTableIsReadByPsppAndMatchesThePermutationFitTable) {
+  if (!psppAvailable()) GTEST_SKIP() << "PSPP is not installed";
+  const std::string request = settings({{"Number of Permutations", "7"},
+                                        {"Dendrogram", "0"},
+                                        {"Save Permutation Fit Table", "1"},
+                                        {"Permutation Fit Table Filename", path("fit")}});
+  const Finished done = run({"-s", request, "-d", examples + "/iris.sav", "-o", path("out"), "-q"});
+  ASSERT_EQ(done.status, 0) << done.err;
+  // ".sav" is added to a name without one.
+  ASSERT_TRUE(fs::exists(folder_ / "fit.sav"));
+  ASSERT_EQ(std::system(("/usr/bin/pspp-convert " + path("fit.sav") + " " + path("fit.csv") + " >/dev/null 2>&1")
+                            .c_str()),
+            0);
+  const std::vector<std::string> table = lines(readFile(folder_ / "fit.csv"));
+  ASSERT_EQ(table.size(), 8u);
+  EXPECT_EQ(table[0], "permu,sid,ssdif,nssdif,cophcorr,randseed");
+
+  const json document = savedJson();
+  EXPECT_EQ(notesCell(document, "Permutation Fit Table Filename"), path("fit.sav"));
+  const auto fits = itemsLabelled(document, "Permutation Fit");
+  ASSERT_EQ(fits.size(), 1u);
+  const json& cells = fits[0]["table"]["cells"];
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    SCOPED_TRACE(table[i]);
+    std::vector<std::string> fields;
+    std::istringstream in(table[i]);
+    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+    if (table[i].back() == ',') fields.push_back("");
+    ASSERT_EQ(fields.size(), 6u);
+    EXPECT_EQ(fields[0], std::to_string(i));
+    // The same solution id and seed as the output's row; the identity's seed
+    // is missing in both.
+    EXPECT_EQ(fields[1], cells[i - 1][0]["value"].get<std::string>());
+    std::string seed = cells[i - 1][4]["value"];
+    seed.erase(0, seed.find_first_not_of(' '));
+    EXPECT_EQ(fields[5] == " " ? std::string() : fields[5], seed);
+  }
+  EXPECT_EQ(cells[0][4]["value"].get<std::string>().find_first_not_of(' '), std::string::npos);
+}
+
+TEST_F(KorvanaBatch, BadRequestsAndUnreadableFilesEndWithAMessageAndStatusOne) {
+  struct Case {
+    std::string what;
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  writeFile(folder_ / "broken.sav", "this is no data file");
+  const std::vector<Case> cases = {
+      {"missing settings file",
+       {"--settings", path("none.ini"), "--data", examples + "/iris.sav"},
+       "--settings: File does not exist: " + path("none.ini") + "\n"},
+      {"missing data file",
+       {"--settings", settings({}), "--data", path("none.sav")},
+       "--data: File does not exist: " + path("none.sav") + "\n"},
+      {"no settings file", {"--data", examples + "/iris.sav"},
+       "korvana-batch: no request: give a settings file with --settings\n"},
+      {"unknown cluster variable",
+       {"-s", settings({{"Cluster Variables", "sepal_length:petal_size:petal_width"}}, "unknown.ini"), "-d",
+        examples + "/iris.sav"},
+       "korvana-batch: The data set has no numeric variable 'petal_size'\n"},
+      {"unknown label variable",
+       {"-s", settings({{"Label Variable", "kind"}}, "label.ini"), "-d", examples + "/iris.sav"},
+       "korvana-batch: The data set has no string variable 'kind' to label the cases\n"},
+      {"unreadable data file",
+       {"-s", settings({}), "-d", path("broken.sav")},
+       "korvana-batch: The data file " + path("broken.sav") + " could not be read"},
+      {"unknown format", {"-s", settings({}), "-d", examples + "/iris.sav", "--format", "pdf"},
+       "--format: pdf not in {html,json,text}\n"},
+      {"unknown option", {"--permutations", "5"}, "--permutations"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"-o", path("out")});
+    const Finished done = run(arguments);
+    EXPECT_EQ(done.status, 1);
+    EXPECT_FALSE(done.signaled);
+    EXPECT_NE(done.err.find(c.message), std::string::npos) << done.err;
+    EXPECT_EQ(done.out.find("# Korvana"), std::string::npos) << "no analysis ran";
+  }
+}
+
+TEST_F(KorvanaBatch, AMatrixThatCannotBeLoadedStopsWithTheErrorTableSaved) {
+  const std::string request =
+      settings({{"Analysis Type", "1"}, {"Matrix Filename", path("missing.sav")}, {"Cluster Variables", ""}});
+  const Finished done = run({"-s", request, "-o", path("out"), "-f", "json"});
+  EXPECT_EQ(done.status, 1);
+  EXPECT_NE(done.err.find("korvana-batch: the analysis stopped; the output says why"), std::string::npos)
+      << done.err;
+  const json document = savedJson();
+  EXPECT_EQ(outline(document), (std::vector<std::string>{"1 heading Korvana", "2 title Korvana", "2 table Credit",
+                                                         "2 table Notes", "2 table Error"}));
+  EXPECT_EQ(lastMessage(document),
+            "Proximity matrix '" + path("missing.sav") + "' could not be loaded, analysis stopped.");
+}
+
+TEST_F(KorvanaBatch, CtrlCCancelsTheRunAndTheOutputEndsWithTheCanceledTable) {
+  // Far more permutations than can run before the interrupt.
+  const std::string request = settings({{"Number of Permutations", "1000000"}});
+  const pid_t pid = start({"-s", request, "-d", examples + "/iris.sav", "-o", path("out"), "-f", "json,text"});
+  ASSERT_GT(pid, 0);
+  // The matrix file is reserved in the temporary folder and deleted once it
+  // has been read, right before the permutations start. Should a slow
+  // machine hide it between two looks, a few seconds are surely enough.
+  const auto begun = std::chrono::steady_clock::now();
+  bool reserved = false;
+  while (std::chrono::steady_clock::now() - begun < 5s) {
+    const bool present = !leftInTmp().empty();
+    if (reserved && !present) break;
+    reserved = reserved || present;
+    std::this_thread::sleep_for(2ms);
+  }
+  std::this_thread::sleep_for(200ms);
+  ASSERT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "korvana-batch ended before the interrupt";
+  ASSERT_EQ(::kill(pid, SIGINT), 0);
+  const Finished done = wait(pid, 60s);
+  EXPECT_FALSE(done.signaled) << "Ctrl-C must not kill the program";
+  EXPECT_EQ(done.status, 130) << done.err;
+  EXPECT_NE(done.err.find("korvana-batch: the analysis was canceled"), std::string::npos) << done.err;
+  const json document = savedJson();
+  EXPECT_EQ(outline(document), (std::vector<std::string>{"1 heading Korvana", "2 title Korvana", "2 table Credit",
+                                                         "2 table Notes", "2 table Canceled"}));
+  EXPECT_EQ(lastMessage(document), "Korvana analysis has been canceled by user.");
+  EXPECT_EQ(done.out, readFile(folder_ / "out.txt"));
+}
+
+TEST_F(KorvanaBatch, TheVersionAndTheHelpAreShownWithoutARun) {
+  Finished done = run({"--version"});
+  EXPECT_EQ(done.status, 0);
+  EXPECT_EQ(done.out.rfind("korvana-batch ", 0), 0u) << done.out;
+  EXPECT_NE(done.out.find("(1.0.0."), std::string::npos) << done.out;
+  done = run({"--help"});
+  EXPECT_EQ(done.status, 0);
+  for (const char* option : {"--settings", "--data", "--output", "--format", "--quiet", "--version"})
+    EXPECT_NE(done.out.find(option), std::string::npos) << option;
+  EXPECT_TRUE(leftInTmp().empty());
+  EXPECT_FALSE(fs::exists(folder_ / "korvana-output.html"));
+}
+
+}  // namespace
