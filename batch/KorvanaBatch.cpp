@@ -52,6 +52,19 @@ using korvana::automation::failed;
 
 std::atomic<bool> gCanceled{false};
 
+/// The shipped example's folder: the source tree's when it is there (a
+/// build), else share/korvana/examples beside the installed program.
+std::string examplesFolder() {
+  if (std::filesystem::is_directory(KORVANA_EXAMPLES_DIR)) return KORVANA_EXAMPLES_DIR;
+  std::error_code error;
+  const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const auto installed = program.parent_path().parent_path() / "share" / "korvana" / "examples";
+    if (std::filesystem::is_directory(installed)) return installed.string();
+  }
+  return KORVANA_EXAMPLES_DIR;
+}
+
 extern "C" void onInterrupt(int) { gCanceled.store(true); }
 
 /// The shared methods and measures, made for the run and destroyed after it.
@@ -182,7 +195,7 @@ int main(int argc, char** argv) {
                                             std::to_string(korvana::Version::getVersionBuild()) + ")");
   cli.footer(
       "Without --settings and --data the shipped example runs: Fisher's iris data clustered with Ward's "
-      "method (" KORVANA_EXAMPLES_DIR "/iris.ini on " KORVANA_EXAMPLES_DIR "/iris.sav).");
+      "method (iris.ini on iris.sav in " + examplesFolder() + ").");
   try {
     cli.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -191,8 +204,8 @@ int main(int argc, char** argv) {
     return cli.exit(error) == 0 ? 0 : 1;
   }
   if (options.settings.empty() && options.data.empty()) {
-    options.settings = KORVANA_EXAMPLES_DIR "/iris.ini";
-    options.data = KORVANA_EXAMPLES_DIR "/iris.sav";
+    options.settings = examplesFolder() + "/iris.ini";
+    options.data = examplesFolder() + "/iris.sav";
   }
   if (options.settings.empty()) {
     std::fprintf(stderr, "korvana-batch: no request: give a settings file with --settings\n");
