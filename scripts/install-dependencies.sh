@@ -8,7 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev libreadstat-dev
   clang libclang-rt-14-dev
-  pspp
+  pspp desktop-file-utils
+  qt6-base-dev groff ghostscript
   nlohmann-json3-dev chromium fonts-dejavu-core
   libsimpleini-dev libcli11-dev
   python3 python3-numpy python3-scipy python3-fastcluster

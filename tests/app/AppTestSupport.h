@@ -1,0 +1,102 @@
+// Helpers for the desktop program's tests: a running statistics package with
+// a small data set, the message boxes recorded instead of shown, and typing
+// and focus as a user would make them.
+#pragma once
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+#include <fstream>
+#include <string>
+
+#include "platform/spss/StatisticsPackage.h"
+#include "platform/windows/MessageBoxes.h"
+
+namespace apptest {
+
+/// Four numeric and two string variables, in this dictionary order:
+/// x1, name, x2, x3, city, x4; eight cases.
+inline const char* const smallDataCsv =
+    "x1,name,x2,x3,city,x4\n"
+    "1,ann,2,3,oslo,1\n"
+    "2,bob,2,5,rome,0\n"
+    "3,cid,4,1,oslo,1\n"
+    "4,dan,1,2,rome,1\n"
+    "5,eve,5,5,oslo,0\n"
+    "1,fay,2,3,rome,1\n"
+    "2,gus,3,4,oslo,0\n"
+    "6,hal,1,1,rome,1\n";
+
+/// A package started for one test and shut down after it; the message boxes
+/// are recorded for as long as it lives.
+class PackageFixture {
+ public:
+  /// csv: the data set's text; empty starts the package without data.
+  explicit PackageFixture(const std::string& csv) : boxService_(boxes_) {
+    if (csv.empty()) {
+      package_ = korvana::spss::StatisticsPackage::start();
+    } else {
+      const std::string path = folder_.filePath("data.csv").toStdString();
+      std::ofstream(path) << csv;
+      package_ = korvana::spss::StatisticsPackage::start(path);
+    }
+  }
+  /// No package at all.
+  PackageFixture() : boxService_(boxes_) {}
+  ~PackageFixture() {
+    if (package_) package_->shutdown();
+  }
+  PackageFixture(const PackageFixture&) = delete;
+  PackageFixture& operator=(const PackageFixture&) = delete;
+
+  korvana::spss::StatisticsPackage& package() { return *package_; }
+  korvana::windows::RecordingMessageBoxes& boxes() { return boxes_; }
+  QString folder() const { return folder_.path(); }
+
+ private:
+  QTemporaryDir folder_;
+  korvana::windows::RecordingMessageBoxes boxes_;
+  korvana::windows::ScopedMessageBoxService boxService_;
+  korvana::automation::AutomationPtr<korvana::spss::StatisticsPackage> package_;
+};
+
+/// Shows the window and makes it the active one, so that its controls can
+/// hold the keyboard focus.
+inline bool showActive(QWidget& window) {
+  window.show();
+  QApplication::setActiveWindow(&window);
+  window.activateWindow();
+  return QTest::qWaitForWindowActive(&window);
+}
+
+/// Replaces the edit's text by typing, key by key, as a user does.
+inline void typeInto(QLineEdit* edit, const QString& text) {
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClicks(edit, text);
+}
+
+/// Gives the list the focus and selects the items with these captions.
+inline void selectInList(QListWidget* list, const QStringList& captions) {
+  list->setFocus();
+  list->clearSelection();
+  for (const QString& caption : captions) {
+    const QList<QListWidgetItem*> found = list->findItems(caption, Qt::MatchExactly);
+    if (!found.isEmpty()) found.front()->setSelected(true);
+  }
+}
+
+inline QStringList captions(const QListWidget* list) {
+  QStringList result;
+  for (int i = 0; i < list->count(); ++i) result << list->item(i)->text();
+  return result;
+}
+
+/// A control's own enabled setting (not what a disabled parent makes of it).
+inline bool ownEnabled(const QWidget* widget) { return !widget->testAttribute(Qt::WA_ForceDisabled); }
+
+}  // namespace apptest
