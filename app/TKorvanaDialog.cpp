@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -28,6 +29,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <tuple>
@@ -104,6 +106,12 @@ QIcon variableTypeIcon(bool numeric) {
     icon.addPixmap(pixmap);
   }
   return icon;
+}
+
+/// Selects the entry at a stored position, or the fallback entry when the
+/// position lies outside the list.
+void selectStoredPosition(QComboBox* list, std::int32_t position, int fallback) {
+  list->setCurrentIndex(position >= 0 && position < list->count() ? position : fallback);
 }
 
 template <class T>
@@ -576,7 +584,14 @@ void TKorvanaDialog::FormCreate() {
     windows::showErrorBox(error.what());
     endProgram();
   }
-  // The settings file object joins here, once the dialog keeps its settings.
+  settingsFile_ = std::make_unique<SettingsFile>();
+  settingsFilePath_ = Version::getSettingsFilePath();
+  try {
+    settingsFile_->load(settingsFilePath_);
+  } catch (const EKorvanaError&) {
+    // A file that cannot be read counts as no file: the dialog starts from
+    // the defaults, and OK reports it if it cannot be written either.
+  }
   readVariables();
   ClusterMethodFactory::createClusterMethods();
   Intervalmeasurefactory::createIntervalMeasures();
@@ -592,6 +607,7 @@ void TKorvanaDialog::FormShow() {
   fillCountsMeasureComboBox();
   fillBinaryMeasureComboBox();
   fillStandardizeMethodComboBox();
+  loadSettings();
   if (!hasData_) {
     analyzeMatrixRadioButton_->setChecked(true);
     analyzeDataRadioButton_->setEnabled(false);
@@ -602,6 +618,7 @@ void TKorvanaDialog::FormShow() {
 
 void TKorvanaDialog::FormDestroy() {
   KorvanaApplication::setExceptionHandler({});
+  settingsFile_.reset();
   freeVariables();
   Standardizemethodfactory::destroyStandardizeMethods();
   Binarymeasurefactory::destroyBinaryMeasures();
@@ -890,9 +907,136 @@ void TKorvanaDialog::AppException(const std::string& message) {
 }
 
 void TKorvanaDialog::okButtonClick() {
-  const AnalysisRequest request = collectRequest();
+  AnalysisRequest request = collectRequest();
+  request.permutationFitTableFilename = fitTableFileNameOf(request.permutationFitTableFilename);
+  if (request.savePermutationFitTable && !confirmFitTableFile(request.permutationFitTableFilename)) return;
+  if (!confirmMeasureForMethod(request)) return;
   hide();  // for good: one run per start
+  try {
+    saveSettings(request);
+  } catch (const std::exception& error) {
+    // Losing the settings does not stop the run.
+    windows::showErrorBox(error.what());
+  }
   runRequest(request);
+}
+
+bool TKorvanaDialog::confirmFitTableFile(std::string& fileName) {
+  std::error_code error;
+  if (!std::filesystem::exists(fileName, error)) return true;
+  windows::MessageBoxRequest question;
+  question.caption = "Save Permutation Fit Table";
+  question.text = "The filename '" + fileName + "' already exists.\nDo you want to overwrite it?";
+  question.icon = windows::MessageIcon::warning;
+  question.buttons = windows::MessageButtons::yesNo;
+  question.defaultButton = windows::MessageAnswer::no;
+  const windows::MessageAnswer answer = windows::messageBoxes().show(question);
+  if (answer == windows::MessageAnswer::yes) return true;
+  if (answer != windows::MessageAnswer::no) return false;
+
+  // Another name; this prompt asks itself before it replaces a file.
+  QFileDialog prompt(this, "Save Permutation Fit Table");
+  prompt.setObjectName("overwriteTableDialog");
+  prompt.setNameFilters({"SPSS (*.sav)"});
+  prompt.setDefaultSuffix("sav");
+  prompt.setAcceptMode(QFileDialog::AcceptSave);
+  prompt.setFileMode(QFileDialog::AnyFile);
+  // A relative name means the working folder, where the question looked.
+  prompt.selectFile(QFileInfo(QString::fromStdString(fileName)).absoluteFilePath());
+  const std::optional<QString> chosen = askForFile(prompt);
+  if (!chosen) return false;
+  fileName = chosen->toStdString();
+  return true;
+}
+
+bool TKorvanaDialog::confirmMeasureForMethod(const AnalysisRequest& request) {
+  if (request.analysisType != 2) return true;
+  const auto* method = reinterpret_cast<const ClusterMethod*>(clusterMethodComboBox_->currentData().value<quintptr>());
+  if (method != ClusterMethodFactory::getCentroid() && method != ClusterMethodFactory::getMedian() &&
+      method != ClusterMethodFactory::getWard())
+    return true;
+  const auto* interval =
+      reinterpret_cast<const IntervalMeasure*>(intervalMeasureComboBox_->currentData().value<quintptr>());
+  if (request.selectedMeasure == 0 && interval == Intervalmeasurefactory::getSquaredEuclideanDistance()) return true;
+  windows::MessageBoxRequest warning;
+  warning.caption = "Warning";
+  warning.text =
+      "Warning: Invalid measure selected for cluster method.\n\nThe squared Euclidean interval measure should be "
+      "used when CENTROID, MEDIAN, or Ward cluster method is requested.\n\nAre you sure you want to continue?";
+  warning.icon = windows::MessageIcon::warning;
+  warning.buttons = windows::MessageButtons::yesNoCancel;
+  warning.defaultButton = windows::MessageAnswer::yes;
+  return windows::messageBoxes().show(warning) == windows::MessageAnswer::yes;
+}
+
+std::optional<QString> TKorvanaDialog::askForFile(QFileDialog& prompt) {
+  if (filePrompt_) return filePrompt_(prompt);
+  if (prompt.exec() != QDialog::Accepted || prompt.selectedFiles().isEmpty()) return std::nullopt;
+  return prompt.selectedFiles().front();
+}
+
+void TKorvanaDialog::loadSettings() {
+  const AnalysisRequest stored = settingsFile_->readRequest();
+  const AnalysisRequest defaults;
+  selectStoredPosition(clusterMethodComboBox_, stored.clusterMethod, defaults.clusterMethod);
+  nrOfPermutationsEdit_->setText(QString::number(stored.numberOfPermutations));
+  (stored.analysisType == 2 ? analyzeDataRadioButton_ : analyzeMatrixRadioButton_)->setChecked(true);
+  matrixFilenameEdit_->setText(QString::fromStdString(stored.matrixFilename));
+  (stored.clusterView == 1 ? clusterCasesRadioButton_ : clusterVariablesRadioButton_)->setChecked(true);
+
+  // The variables come back by name and kind, in the stored order; the
+  // restored ones leave the variable list.
+  {
+    const QSignalBlocker quiet(variableListView_);
+    variableListView_->clearSelection();
+    for (const std::string& name : stored.clusterVariables) restoreVariable(name, true, clusterVariableListView_);
+    if (!stored.labelVariable.empty()) restoreVariable(stored.labelVariable, false, labelVariableListView_);
+    for (QListWidgetItem* item : variableListView_->selectedItems()) delete item;
+  }
+
+  QRadioButton* measure = stored.selectedMeasure == 0   ? intervalMeasureRadioButton_
+                          : stored.selectedMeasure == 1 ? countsMeasureRadioButton_
+                                                        : binaryMeasureRadioButton_;
+  measure->setChecked(true);
+  selectStoredPosition(intervalMeasureComboBox_, stored.intervalMeasure, defaults.intervalMeasure);
+  selectStoredPosition(intervalMeasurePowerComboBox_, stored.intervalMeasurePower, defaults.intervalMeasurePower);
+  selectStoredPosition(intervalMeasureRootComboBox_, stored.intervalMeasureRoot, defaults.intervalMeasureRoot);
+  selectStoredPosition(countsMeasureComboBox_, stored.countsMeasure, defaults.countsMeasure);
+  selectStoredPosition(binaryMeasureComboBox_, stored.binaryMeasure, defaults.binaryMeasure);
+  binaryMeasurePresentEdit_->setText(QString::number(stored.binaryMeasurePresent));
+  binaryMeasureAbsentEdit_->setText(QString::number(stored.binaryMeasureAbsent));
+  transformMeasuresAbsoluteValuesCheckBox_->setChecked(stored.absoluteValues);
+  transformMeasuresChangeSignCheckBox_->setChecked(stored.changeSign);
+  transformMeasureRescaleCheckBox_->setChecked(stored.rescale);
+  selectStoredPosition(standardizeMethodComboBox_, stored.standardiseMethod, defaults.standardiseMethod);
+  (stored.standardiseView == 1 ? standardizeByVariableRadioButton_ : standardizeByCaseRadioButton_)->setChecked(true);
+
+  firstPermIsIdentityCheckBox_->setChecked(stored.firstPermutationIdentity);
+  customSeedEdit_->setText(QString::number(stored.seed));
+  (stored.seedType == 0 ? randomSeedRadioButton_ : customSeedRadioButton_)->setChecked(true);
+  proximityMatrixCheckBox_->setChecked(stored.proximityMatrix);
+  permutationFitCheckBox_->setChecked(stored.permutationFit);
+  objectOrderCheckBox_->setChecked(stored.objectOrder);
+  agglomerationScheduleCheckBox_->setChecked(stored.agglomerationSchedule);
+  dendrogramCheckBox_->setChecked(stored.dendrogram);
+  savePermutationFitTableCheckBox_->setChecked(stored.savePermutationFitTable);
+  permutationFitTableFilenameEdit_->setText(QString::fromStdString(stored.permutationFitTableFilename));
+}
+
+void TKorvanaDialog::restoreVariable(const std::string& name, bool numeric, QListWidget* target) {
+  for (int row = 0; row < variableListView_->count(); ++row) {
+    QListWidgetItem* item = variableListView_->item(row);
+    const Variable* variable = variableOf(item);
+    if (variable->getName() != name || variable->isNumeric() != numeric) continue;
+    item->setSelected(true);
+    target->addItem(makeItem(*item));
+    return;
+  }
+}
+
+void TKorvanaDialog::saveSettings(const AnalysisRequest& request) {
+  settingsFile_->writeRequest(request);
+  settingsFile_->save(settingsFilePath_);
 }
 
 void TKorvanaDialog::runRequest(const AnalysisRequest& request) {
@@ -1097,14 +1241,13 @@ void TKorvanaDialog::nrOfPermutationsUpDownClick(int step) {
 
 void TKorvanaDialog::matrixFilenameBrowseButtonClick() {
   openMatrixDialog_->selectFile(matrixFilenameEdit_->text());
-  if (openMatrixDialog_->exec() == QDialog::Accepted && !openMatrixDialog_->selectedFiles().isEmpty())
-    matrixFilenameEdit_->setText(openMatrixDialog_->selectedFiles().front());
+  if (const std::optional<QString> chosen = askForFile(*openMatrixDialog_)) matrixFilenameEdit_->setText(*chosen);
 }
 
 void TKorvanaDialog::permutationFitTableFilenameBrowseButtonClick() {
   saveTableDialog_->selectFile(permutationFitTableFilenameEdit_->text());
-  if (saveTableDialog_->exec() == QDialog::Accepted && !saveTableDialog_->selectedFiles().isEmpty())
-    permutationFitTableFilenameEdit_->setText(saveTableDialog_->selectedFiles().front());
+  if (const std::optional<QString> chosen = askForFile(*saveTableDialog_))
+    permutationFitTableFilenameEdit_->setText(*chosen);
 }
 
 bool TKorvanaDialog::nrOfPermutationsEditKeyPress(const QString& typed) {

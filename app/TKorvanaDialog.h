@@ -12,7 +12,9 @@
 #include <QDialog>
 #include <QIcon>
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,10 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QToolButton;
+
+namespace korvana {
+class SettingsFile;
+}
 
 namespace korvana::app {
 
@@ -61,6 +67,12 @@ class TKorvanaDialog final : public QDialog {
   /// the label variable's name when Cases is chosen and the label list holds
   /// exactly one variable.
   AnalysisRequest collectRequest() const;
+
+  /// Shows a file prompt, already configured, and gives the chosen path or
+  /// nothing when the user cancels. The prompt runs modally unless another
+  /// is installed (tests answer it without showing it).
+  using FilePrompt = std::function<std::optional<QString>(QFileDialog& prompt)>;
+  void setFilePrompt(FilePrompt prompt) { filePrompt_ = std::move(prompt); }
 
   /// The icons of numeric (0) and string (1) variables.
   const std::array<QIcon, 2>& variableTypeImageList() const { return variableTypeImageList_; }
@@ -157,6 +169,20 @@ class TKorvanaDialog final : public QDialog {
   /// Inserts into variableListView at the variable's dictionary position.
   void insertSorted(QListWidget* list, QListWidgetItem* item);
   void moveSelectedItems(QListWidget* source, QListWidget* target);
+  /// Applies the settings file to the controls (once, when first shown).
+  void loadSettings();
+  /// Stores the request in the settings file and writes it to disk; throws
+  /// EKorvanaError when the file cannot be written.
+  void saveSettings(const AnalysisRequest& request);
+  /// Restores one list by name: the first item of variableListView with
+  /// that name and kind is selected and copied to target.
+  void restoreVariable(const std::string& name, bool numeric, QListWidget* target);
+  /// Asks whether the fit table file may be replaced; false to go back to
+  /// the dialog. A new name picked instead goes into fileName.
+  bool confirmFitTableFile(std::string& fileName);
+  /// Warns about a measure unsuited to the method; false to go back.
+  bool confirmMeasureForMethod(const AnalysisRequest& request);
+  std::optional<QString> askForFile(QFileDialog& prompt);
   void runRequest(const AnalysisRequest& request);
   void endProgram();
 
@@ -239,6 +265,9 @@ class TKorvanaDialog final : public QDialog {
   automation::AutomationPtr<Spsswin_tlb::ISpssApp> spssApplication_;
   bool hasData_ = false;
   std::vector<Variable> variables_;
+  std::unique_ptr<SettingsFile> settingsFile_;
+  std::string settingsFilePath_;
+  FilePrompt filePrompt_;
   bool shown_ = false;
   bool ended_ = false;
   bool runStarted_ = false;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -31,11 +32,13 @@ inline const char* const smallDataCsv =
     "6,hal,1,1,rome,1\n";
 
 /// A package started for one test and shut down after it; the message boxes
-/// are recorded for as long as it lives.
+/// are recorded for as long as it lives. The fixture's folder is the user's
+/// configuration folder, so every test starts without a settings file.
 class PackageFixture {
  public:
   /// csv: the data set's text; empty starts the package without data.
   explicit PackageFixture(const std::string& csv) : boxService_(boxes_) {
+    useAsConfigFolder();
     if (csv.empty()) {
       package_ = korvana::spss::StatisticsPackage::start();
     } else {
@@ -45,7 +48,7 @@ class PackageFixture {
     }
   }
   /// No package at all.
-  PackageFixture() : boxService_(boxes_) {}
+  PackageFixture() : boxService_(boxes_) { useAsConfigFolder(); }
   ~PackageFixture() {
     if (package_) package_->shutdown();
   }
@@ -55,13 +58,25 @@ class PackageFixture {
   korvana::spss::StatisticsPackage& package() { return *package_; }
   korvana::windows::RecordingMessageBoxes& boxes() { return boxes_; }
   QString folder() const { return folder_.path(); }
+  /// Where the dialog keeps its settings during the test.
+  QString settingsPath() const { return folder_.filePath("Korvana.ini"); }
 
  private:
+  void useAsConfigFolder() { qputenv("XDG_CONFIG_HOME", folder_.path().toLocal8Bit()); }
+
   QTemporaryDir folder_;
   korvana::windows::RecordingMessageBoxes boxes_;
   korvana::windows::ScopedMessageBoxService boxService_;
   korvana::automation::AutomationPtr<korvana::spss::StatisticsPackage> package_;
 };
+
+/// Qt keeps its own settings (the file prompts' last folder) apart from the
+/// program's, beside the test program: the configuration folder changes
+/// with every fixture, and Qt writes its file when the test program ends.
+inline void keepQtSettingsBesideTheTests() {
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                     QCoreApplication::applicationDirPath() + "/qt-settings");
+}
 
 /// Shows the window and makes it the active one, so that its controls can
 /// hold the keyboard focus.
