@@ -45,7 +45,8 @@ std::string trimmedString(const char* text) {
   return value;
 }
 
-double rangeEnd(readstat_value_t value) {
+/// A numeric value of any of ReadStat's numeric types, as a double.
+double asDouble(readstat_value_t value) {
   switch (readstat_value_type(value)) {
     case READSTAT_TYPE_INT8:
       return readstat_int8_value(value);
@@ -74,8 +75,8 @@ MissingValues missingValuesOf(const readstat_variable_t* variable, bool numeric)
       continue;
     }
     if (readstat_value_type(low) == READSTAT_TYPE_STRING) continue;
-    const double lowValue = rangeEnd(low);
-    const double highValue = rangeEnd(high);
+    const double lowValue = asDouble(low);
+    const double highValue = asDouble(high);
     if (std::isnan(lowValue) || std::isnan(highValue)) continue;
     if (lowValue == highValue)
       missing.values.push_back(lowValue);
@@ -129,18 +130,7 @@ int onValueLabel(const char* labelSet, readstat_value_t, const char*, void* cont
 double numericValue(readstat_value_t value) {
   if (readstat_value_is_system_missing(value) || readstat_value_is_tagged_missing(value))
     return std::numeric_limits<double>::quiet_NaN();
-  switch (readstat_value_type(value)) {
-    case READSTAT_TYPE_INT8:
-      return readstat_int8_value(value);
-    case READSTAT_TYPE_INT16:
-      return readstat_int16_value(value);
-    case READSTAT_TYPE_INT32:
-      return readstat_int32_value(value);
-    case READSTAT_TYPE_FLOAT:
-      return static_cast<double>(readstat_float_value(value));
-    default:
-      return readstat_double_value(value);
-  }
+  return asDouble(value);
 }
 
 int onValue(int row, readstat_variable_t* variable, readstat_value_t value, void* context) {
