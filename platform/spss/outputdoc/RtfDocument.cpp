@@ -1,5 +1,7 @@
 #include "platform/spss/outputdoc/RtfDocument.h"
 
+#include "SPSS/AutomationText.h"
+
 #include <cctype>
 #include <cstdlib>
 
@@ -7,23 +9,7 @@ namespace korvana::spss {
 
 namespace {
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+using automation::appendUtf8;
 
 // Code points of the bytes 0x80 to 0x9F in code page 1252 (0 where unassigned).
 constexpr std::uint16_t cp1252High[32] = {
