@@ -37,30 +37,26 @@ int guarded(Body body) {
 
 // The file behind a handle, for a reading call (reader) or a writing call
 // (writer); status is set to the reason when there is none.
-SavReader* readerFor(int handle, int& status) {
+template <class Side>
+Side* sideFor(int handle, std::unique_ptr<Side> SavOpenFile::*side, int wrongDirection, int& status) {
   SavOpenFile* file = SavFileTable::instance().find(handle);
   if (file == nullptr) {
     status = SAV_INVALID_HANDLE;
     return nullptr;
   }
-  if (!file->reader) {
-    status = SAV_OPEN_FOR_WRITING;
+  if (!(file->*side)) {
+    status = wrongDirection;
     return nullptr;
   }
-  return file->reader.get();
+  return (file->*side).get();
+}
+
+SavReader* readerFor(int handle, int& status) {
+  return sideFor(handle, &SavOpenFile::reader, SAV_OPEN_FOR_WRITING, status);
 }
 
 SavWriter* writerFor(int handle, int& status) {
-  SavOpenFile* file = SavFileTable::instance().find(handle);
-  if (file == nullptr) {
-    status = SAV_INVALID_HANDLE;
-    return nullptr;
-  }
-  if (!file->writer) {
-    status = SAV_OPEN_FOR_READING;
-    return nullptr;
-  }
-  return file->writer.get();
+  return sideFor(handle, &SavOpenFile::writer, SAV_OPEN_FOR_READING, status);
 }
 
 // The position of the variable a handle names in the file, or nullopt.
