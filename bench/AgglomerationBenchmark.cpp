@@ -239,30 +239,13 @@ std::string runFastcluster(const Options& options) {
     }
     command.append(" ").append(bench::shellQuote(path.string())).append(" ").append(std::to_string(n));
   }
-  std::fprintf(stderr, "Timing fastcluster: %s\n", command.c_str());
-  std::string versions = "fastcluster did not report";
-  if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe)) {
-      std::istringstream in(line);
-      std::string word;
-      in >> word;
-      int n = 0;
-      double ms = 0;
-      if (word == "versions") {
-        versions = std::string(line).substr(9);
-        while (!versions.empty() && versions.back() == '\n') versions.pop_back();
-      } else if (in >> n >> ms) {
-        fastclusterMilliseconds[{word, n}] = ms;
-      } else {
-        std::fprintf(stderr, "fastcluster_peer: %s", line);
-      }
-    }
-    const int status = ::pclose(pipe);
-    if (status != 0) versions = "fastcluster peer failed (status " + std::to_string(status) + "): " + versions;
-  } else {
-    versions = std::string("could not start ").append(command);
-  }
+  const std::string versions = bench::runPeer("fastcluster", command, [&](const std::string& word, std::istringstream& in) {
+    int n = 0;
+    double ms = 0;
+    if (!(in >> n >> ms)) return false;
+    fastclusterMilliseconds[{word, n}] = ms;
+    return true;
+  });
   for (const auto& path : files) std::filesystem::remove(path);
   return versions;
 }

@@ -46,4 +46,27 @@ std::string peerCommand(const std::string& defaultPython, const std::string& scr
   return shellQuote(python) + " " + shellQuote(script);
 }
 
+std::string runPeer(const std::string& name, const std::string& command,
+                    const std::function<bool(const std::string& word, std::istringstream& rest)>& onLine) {
+  std::fprintf(stderr, "Timing %s: %s\n", name.c_str(), command.c_str());
+  std::string versions = name + " did not report";
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return "could not start " + command;
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe)) {
+    std::istringstream in(line);
+    std::string word;
+    in >> word;
+    if (word == "versions") {
+      versions = std::string(line).substr(9);
+      while (!versions.empty() && versions.back() == '\n') versions.pop_back();
+    } else if (!onLine(word, in)) {
+      std::fprintf(stderr, "%s peer: %s", name.c_str(), line);
+    }
+  }
+  const int status = ::pclose(pipe);
+  if (status != 0) versions = name + " peer failed (status " + std::to_string(status) + "): " + versions;
+  return versions;
+}
+
 }  // namespace korvana::bench

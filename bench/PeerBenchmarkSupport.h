@@ -5,7 +5,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,5 +32,12 @@ std::string shellQuote(const std::string& text);
 /// "python script" quoted for the shell: the interpreter is KORVANA_PYTHON
 /// when set, else `defaultPython`.
 std::string peerCommand(const std::string& defaultPython, const std::string& script);
+
+/// Runs the peer command and hands every line of its output, but the
+/// "versions …" line, to `onLine` (which returns false for a line it does not
+/// understand; such lines are echoed to standard error with `name`).
+/// Returns the versions text, or why there is none.
+std::string runPeer(const std::string& name, const std::string& command,
+                    const std::function<bool(const std::string& word, std::istringstream& rest)>& onLine);
 
 }  // namespace korvana::bench

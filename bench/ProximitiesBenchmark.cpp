@@ -127,29 +127,12 @@ std::string runPdist(const Options& options) {
     command.append(" ").append(std::to_string(data.caseCount)).append(" ").append(std::to_string(data.variableCount));
     command.append(" ").append(c.metric);
   }
-  std::fprintf(stderr, "Timing pdist: %s\n", command.c_str());
-  std::string versions = "pdist did not report";
-  if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe)) {
-      std::istringstream in(line);
-      std::string word;
-      in >> word;
-      double ms = 0;
-      if (word == "versions") {
-        versions = std::string(line).substr(9);
-        while (!versions.empty() && versions.back() == '\n') versions.pop_back();
-      } else if (in >> ms) {
-        pdistMilliseconds[word] = ms;
-      } else {
-        std::fprintf(stderr, "pdist_peer: %s", line);
-      }
-    }
-    const int status = ::pclose(pipe);
-    if (status != 0) versions = "pdist peer failed (status " + std::to_string(status) + "): " + versions;
-  } else {
-    versions = std::string("could not start ").append(command);
-  }
+  const std::string versions = korvana::bench::runPeer("pdist", command, [&](const std::string& word, std::istringstream& in) {
+    double ms = 0;
+    if (!(in >> ms)) return false;
+    pdistMilliseconds[word] = ms;
+    return true;
+  });
   for (const auto& path : files) std::filesystem::remove(path);
   return versions;
 }
