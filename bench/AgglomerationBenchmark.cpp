@@ -5,7 +5,12 @@
 // permutation: a new random permutation and solution, filling the working
 // matrix in the permuted order, the stages with the fit updates, the rounded
 // fit and the solution id. The working matrix and state are made once, as an
-// analysis makes them once for all its permutations. "analysis" times a whole
+// analysis makes them once for all its permutations. It is timed with one
+// thread and with two (the second thread fills half the working matrix and
+// sums half of the fit); fastcluster uses one. "fit floor" times the fit
+// alone, every pair summed in memory order with no clustering and no
+// scattered reads: what any exact run must spend at least, whatever the
+// method. "analysis" times a whole
 // runPermutations of a one-permutation analysis, which adds the range check and
 // making the working matrix; glibc is told to serve every block of 1 MiB or
 // more with a fresh mapping, so that this column always includes the cost of
@@ -56,6 +61,7 @@
 #include "engine/ClusterMethodFactory.h"
 #include "engine/ClusterSolution.h"
 #include "engine/KorvanaError.h"
+#include "engine/MemberLists.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/RandomPermutationGenerator.h"
 #include "engine/SimilarityMatrix.h"
@@ -120,12 +126,14 @@ std::map<int, std::vector<double>> lowerTriangles;                    // n → (
 std::map<std::pair<int, int>, MemoryUse> memoryUse;                    // (method, n)
 std::map<std::pair<std::string, int>, double> fastclusterMilliseconds;  // (method, n)
 
-enum class Kind { permutation, analysis };
+enum class Kind { permutation, twoThreads, analysis };
 
 std::string benchmarkName(Kind kind, int method, int n) {
-  return std::string(kind == Kind::permutation ? "Permutation/" : "Analysis/") +
-         kMethods[static_cast<std::size_t>(method)].first + "/" + std::to_string(n);
+  const char* prefix = kind == Kind::permutation ? "Permutation/" : kind == Kind::twoThreads ? "TwoThreads/" : "Analysis/";
+  return prefix + std::string(kMethods[static_cast<std::size_t>(method)].first) + "/" + std::to_string(n);
 }
+
+std::string fitFloorName(int n) { return "FitFloor/" + std::to_string(n); }
 
 ClusterMethod& methodAt(int methodIndex) {
   return *ClusterMethodFactory::getClusterMethods()[static_cast<std::size_t>(methodIndex)];
@@ -134,7 +142,7 @@ ClusterMethod& methodAt(int methodIndex) {
 /// The work of one permutation of ClusterAnalysis::runPermutations, with the
 /// working matrix and state made beforehand, on a new random permutation each
 /// time.
-void runPermutation(benchmark::State& state, int methodIndex, int n) {
+void runPermutation(benchmark::State& state, int methodIndex, int n, RunThreads threads) {
   ClusterMethod& method = methodAt(methodIndex);
   try {
     ProximityMatrix matrix;
@@ -147,7 +155,7 @@ void runPermutation(benchmark::State& state, int methodIndex, int n) {
       const std::int32_t seed = generator.getState();
       ClusterSolution solution(n, matrix.getSumOfSquares(), n - 1, generator.nextPermutation(false), seed, false);
       agglomerate(matrix, solution.getPermutation().data(), method, workingMatrix, agglomerationState, solution,
-                  isWard);
+                  isWard, threads);
       solution.computeRoundedFit();
       solution.computeSolutionId();
       benchmark::DoNotOptimize(solution.getNormalizedSSDif());
@@ -156,6 +164,27 @@ void runPermutation(benchmark::State& state, int methodIndex, int n) {
     }
   } catch (const EKorvanaError& e) {
     state.SkipWithError(e.what());
+  }
+}
+
+/// The fit of a run alone, in the cheapest order there is: stage t joins
+/// object t + 1 to the cluster of objects 0 … t, so the pairs are read row by
+/// row in memory order. Same sums, same extended arithmetic as every run.
+void runFitFloor(benchmark::State& state, int n) {
+  ProximityMatrix matrix;
+  matrix.assignLowerTriangle(n, lowerTriangles.at(n));
+  MemberLists members(n);
+  std::vector<int> identity(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) identity[static_cast<std::size_t>(i)] = i;
+  for (auto _ : state) {
+    ClusterSolution solution(n, matrix.getSumOfSquares(), n - 1, identity, 0, true);
+    members.reset();
+    for (int t = 0; t + 1 < n; ++t) {
+      solution.accumulateFit(t, t + 1, 0, matrix, members, 0.5 + t * 1e-3);
+      members.join(0, t + 1);
+    }
+    benchmark::DoNotOptimize(solution.getUnroundedNormalizedSSDif());
+    benchmark::DoNotOptimize(solution.getCopheneticCorrelation());
   }
 }
 
@@ -276,19 +305,20 @@ Options parseOptions(int argc, char** argv) {
 
 void printTable(const bench::FastestRunReporter& reporter, const Options& options, const std::string& versions) {
   std::printf("\nours ms: the work of one permutation (new permutation + fill + run + fit + id), working matrix made\n"
-              "  beforehand; fastest of %d repetitions.\n"
+              "  beforehand; fastest of %d repetitions; with one thread (1t) and with two (2t).\n"
               "fastcluster ms: fastcluster.linkage on the same matrix, fastest of %d calls after a warm-up.\n"
               "analysis ms: ClusterAnalysis::runPermutations of a one-permutation analysis (adds the range check and\n"
               "  making the working matrix in fresh memory); fastest of %d repetitions.\n"
               "Peer: %s\n\n",
               kRepetitions, options.fastclusterRepeat, kRepetitions, options.fastcluster ? versions.c_str() : "skipped");
-  std::printf("%-17s %5s %9s %15s %9s %12s %8s\n", "method", "n", "ours ms", "fastcluster ms", "ours/fc",
-              "analysis ms", "run/T");
+  std::printf("%-17s %5s %10s %10s %15s %10s %10s %12s %8s\n", "method", "n", "ours 1t ms", "ours 2t ms",
+              "fastcluster ms", "1t/fc", "2t/fc", "analysis ms", "run/T");
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (std::size_t m = 0; m < kMethods.size(); ++m)
     for (const int n : options.sizes) {
       const int method = static_cast<int>(m);
       const double ours = reporter.milliseconds(benchmarkName(Kind::permutation, method, n));
+      const double two = reporter.milliseconds(benchmarkName(Kind::twoThreads, method, n));
       const double analysis = reporter.milliseconds(benchmarkName(Kind::analysis, method, n));
       if (std::isnan(ours) && std::isnan(analysis)) continue;
       const auto fc = fastclusterMilliseconds.find({kMethods[m].second, n});
@@ -297,12 +327,16 @@ void printTable(const bench::FastestRunReporter& reporter, const Options& option
       const double pairBytes = static_cast<double>(n) * (n - 1) / 2 * sizeof(double);
       const auto use = memoryUse.find({method, n});
       const double run = use == memoryUse.end() ? nan : static_cast<double>(use->second.runBytes) / pairBytes;
-      std::printf("%-17s %5d %9.2f %15.2f %9.3f %12.2f %8.4f\n", name.c_str(), n, ours, theirs, ours / theirs,
-                  analysis, run);
+      std::printf("%-17s %5d %10.2f %10.2f %15.2f %10.3f %10.3f %12.2f %8.4f\n", name.c_str(), n, ours, two, theirs,
+                  ours / theirs, two / theirs, analysis, run);
     }
+  std::printf("\nfit floor ms (one thread; the same for every method):");
+  for (const int n : options.sizes) std::printf("  n = %d: %.2f", n, reporter.milliseconds(fitFloorName(n)));
+  std::printf("\n");
   std::printf("\n* within-groups has no fastcluster counterpart; its row is set against fastcluster's 'average'.\n"
-              "  ours/fc = ours ms / fastcluster ms; <= 1.0: the engine is faster.\n"
-              "  centroid, median, ward: fastcluster is given the square roots of the values, which it squares\n"
+              "  1t/fc, 2t/fc = ours ms / fastcluster ms; <= 1.0: the engine is faster. The analysis uses two\n"
+              "  threads from %d objects on where the machine has two.\n", kTwoThreadObjects);
+  std::printf("  centroid, median, ward: fastcluster is given the square roots of the values, which it squares\n"
               "  back, so both cluster the same values (up to rounding).\n\n");
 
   std::printf("Memory in use (glibc mallinfo2 and the engine's own mappings), T = n(n-1)/2 doubles; run/T = held during one run on top of\n"
@@ -338,14 +372,26 @@ int main(int argc, char** argv) {
     std::string versions;
     if (options.fastcluster) versions = runFastcluster(options);
 
-    for (const Kind kind : {Kind::permutation, Kind::analysis})
+    const auto configure = [](benchmark::internal::Benchmark* b) {
+      b->Unit(benchmark::kMillisecond)
+          ->UseRealTime()
+          ->MinTime(kMinTimeSeconds)
+          ->Repetitions(kRepetitions)
+          ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
+          ->DisplayAggregatesOnly(true);
+    };
+    for (const int n : options.sizes)
+      configure(benchmark::RegisterBenchmark(fitFloorName(n).c_str(),
+                                             [n](benchmark::State& state) { runFitFloor(state, n); }));
+    for (const Kind kind : {Kind::permutation, Kind::twoThreads, Kind::analysis})
       for (std::size_t m = 0; m < kMethods.size(); ++m)
         for (const int n : options.sizes) {
           const int method = static_cast<int>(m);
           benchmark::RegisterBenchmark(benchmarkName(kind, method, n).c_str(),
                                        [kind, method, n](benchmark::State& state) {
-                                         if (kind == Kind::permutation) runPermutation(state, method, n);
-                                         else runAnalysis(state, method, n);
+                                         if (kind == Kind::analysis) runAnalysis(state, method, n);
+                                         else runPermutation(state, method, n,
+                                                             kind == Kind::twoThreads ? RunThreads::two : RunThreads::one);
                                        })
               ->Unit(benchmark::kMillisecond)
               ->UseRealTime()

@@ -1,11 +1,15 @@
 #include "engine/Agglomeration.h"
 
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "engine/AgglomerationState.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ClusterSolution.h"
 #include "engine/ExtendedPrecision.h"
+#include "engine/FitWorker.h"
 #include "engine/KorvanaError.h"
 #include "engine/ProximityMatrix.h"
 #include "engine/SimilarityMatrix.h"
@@ -16,7 +20,7 @@ namespace {
 
 template <Direction dir>
 void runStages(const ProximityMatrix& matrix, ClusterMethod& method, SimilarityMatrix& workingMatrix,
-               AgglomerationState& state, ClusterSolution& solution, bool isWard) {
+               AgglomerationState& state, ClusterSolution& solution, bool isWard, FitWorker* worker) {
   const int n = matrix.getNumberOfObjects();
   double value = 0.0;
   for (int t = 0; t + 1 < n; ++t) {
@@ -41,7 +45,13 @@ void runStages(const ProximityMatrix& matrix, ClusterMethod& method, SimilarityM
                           ": the proximities or merged values lie outside the range -1E+050 to 1E+050");
     method.adjustCoefficient(value);
     const double height = isWard ? static_cast<double>((static_cast<Extended>(value) - previous) * 2) : value;
-    solution.recordStage(t, b, d, matrix, state, value, height);
+    if (worker) {
+      worker->publish(b, d, height);
+      solution.recordMerge(t, b, d, state.members(), value);
+      solution.accumulateFit(t, b, d, matrix, state.members(), height, FitShare::moments);
+    } else {
+      solution.recordStage(t, b, d, matrix, state, value, height);
+    }
     state.removeActiveAt(position);
     method.mergeClusters(state, workingMatrix, d, b);
   }
@@ -49,16 +59,34 @@ void runStages(const ProximityMatrix& matrix, ClusterMethod& method, SimilarityM
 
 }  // namespace
 
+RunThreads preferredRunThreads(int n) {
+  static const bool twoAtOnce = std::thread::hardware_concurrency() >= 2;
+  return n >= kTwoThreadObjects && twoAtOnce ? RunThreads::two : RunThreads::one;
+}
+
 void agglomerate(const ProximityMatrix& matrix, const int* permutation, ClusterMethod& method,
                  SimilarityMatrix& workingMatrix, AgglomerationState& state, ClusterSolution& solution,
-                 bool isWard) {
-  workingMatrix.fillFromMatrix(matrix, permutation);
+                 bool isWard, RunThreads threads) {
+  std::optional<FitWorker> worker;
+  const int n = matrix.getNumberOfObjects();
+  if (threads == RunThreads::two && n > 1 && workingMatrix.getSize() == n && solution.getObjectCount() == n &&
+      solution.getStageCount() == n - 1 && solution.getPermutation().data() == permutation) {
+    try {
+      worker.emplace(matrix, workingMatrix, solution);
+    } catch (const std::system_error&) {
+      // No thread to be had: the run goes on in one.
+    }
+  }
+  if (worker) worker->fill();
+  else workingMatrix.fillFromMatrix(matrix, permutation);
   state.reset();
   method.startRun(matrix.isDissimilarity());
+  FitWorker* fit = worker ? &*worker : nullptr;
   if (matrix.isDissimilarity())
-    runStages<Direction::dissimilarity>(matrix, method, workingMatrix, state, solution, isWard);
+    runStages<Direction::dissimilarity>(matrix, method, workingMatrix, state, solution, isWard, fit);
   else
-    runStages<Direction::similarity>(matrix, method, workingMatrix, state, solution, isWard);
+    runStages<Direction::similarity>(matrix, method, workingMatrix, state, solution, isWard, fit);
+  if (worker) worker->finish();
 }
 
 }  // namespace korvana

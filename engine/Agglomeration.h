@@ -8,6 +8,9 @@
 // method update the working matrix. Ward's coefficient is the accumulated half
 // of the merge values, and its fitting height the merge value given back from
 // the difference of two coefficients.
+//
+// A run may use a second thread (FitWorker) for filling the working matrix and
+// summing the fit; the results are the same to the bit either way.
 #pragma once
 
 namespace korvana {
@@ -18,13 +21,23 @@ class ClusterSolution;
 class ProximityMatrix;
 class SimilarityMatrix;
 
+/// How many threads one agglomeration run uses.
+enum class RunThreads { one, two };
+
+/// The threads worth using for a run of n objects on this machine: two from
+/// kTwoThreadObjects objects on, where the machine runs two threads at once.
+RunThreads preferredRunThreads(int n);
+/// Below this many objects a run is too short to repay starting a thread.
+inline constexpr int kTwoThreadObjects = 500;
+
 /// Clusters `matrix` in the order `permutation` with `method` into `solution`,
 /// reusing the working matrix and the state (both sized for the matrix).
-/// `isWard` tells whether the method is the Ward instance.
+/// `isWard` tells whether the method is the Ward instance. With
+/// RunThreads::two the run uses a second thread when one can be started.
 /// Throws EKorvanaError when no merge can be selected, which only happens
 /// with proximities outside ±1e50.
 void agglomerate(const ProximityMatrix& matrix, const int* permutation, ClusterMethod& method,
                  SimilarityMatrix& workingMatrix, AgglomerationState& state, ClusterSolution& solution,
-                 bool isWard);
+                 bool isWard, RunThreads threads = RunThreads::one);
 
 }  // namespace korvana

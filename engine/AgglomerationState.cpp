@@ -7,15 +7,12 @@
 
 namespace korvana {
 
-AgglomerationState::AgglomerationState(int n) : n_(n) {
+AgglomerationState::AgglomerationState(int n) : n_(n), members_(n) {
   if (n < 0) throw EKorvanaError("The number of objects cannot be negative");
   const auto size = static_cast<std::size_t>(n);
   active_.resize(size);
   sizes_.resize(size);
   withinSums_.resize(size);
-  head_.resize(size);
-  tail_.resize(size);
-  next_.resize(size);
   reset();
 }
 
@@ -24,9 +21,7 @@ void AgglomerationState::reset() {
   std::iota(active_.begin(), active_.end(), 0);
   std::fill(sizes_.begin(), sizes_.end(), 1);
   std::fill(withinSums_.begin(), withinSums_.end(), 0.0);
-  std::iota(head_.begin(), head_.end(), 0);
-  std::iota(tail_.begin(), tail_.end(), 0);
-  std::fill(next_.begin(), next_.end(), -1);
+  members_.reset();
 }
 
 void AgglomerationState::removeActiveAt(int position) {
@@ -37,10 +32,7 @@ void AgglomerationState::removeActiveAt(int position) {
 void AgglomerationState::joinMembers(int d, int b) {
   const auto ud = static_cast<std::size_t>(d);
   const auto ub = static_cast<std::size_t>(b);
-  next_[static_cast<std::size_t>(tail_[ud])] = head_[ub];
-  tail_[ud] = tail_[ub];
-  head_[ub] = -1;
-  tail_[ub] = -1;
+  members_.join(d, b);
   sizes_[ud] += sizes_[ub];
   sizes_[ub] = 0;
 }

@@ -3,13 +3,15 @@
 // sizes, member lists and within-cluster sums. Allocated once per analysis and
 // reset at the start of every run.
 //
-// Member lists are singly linked through `next`, so that joining cluster b onto
+// Member lists are linked lists (MemberLists), so that joining cluster b onto
 // cluster d (members of d followed by members of b) costs O(1) and the whole
 // state stays O(n) however the runs of an analysis go.
 #pragma once
 
 #include <cstddef>
 #include <vector>
+
+#include "engine/MemberLists.h"
 
 namespace korvana {
 
@@ -41,8 +43,9 @@ class AgglomerationState {
   /// Calls f(member) for the members of `cluster` in list order.
   template <class F>
   void forEachMember(int cluster, F&& f) const {
-    for (int m = head_[static_cast<std::size_t>(cluster)]; m >= 0; m = next_[static_cast<std::size_t>(m)]) f(m);
+    members_.forEach(cluster, f);
   }
+  const MemberLists& members() const { return members_; }
 
  private:
   int n_;
@@ -50,9 +53,7 @@ class AgglomerationState {
   std::vector<int> active_;
   std::vector<int> sizes_;
   std::vector<double> withinSums_;
-  std::vector<int> head_;  // first member, −1 for an empty list
-  std::vector<int> tail_;  // last member
-  std::vector<int> next_;  // member after this one, −1 at the end
+  MemberLists members_;
 };
 
 }  // namespace korvana

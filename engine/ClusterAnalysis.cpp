@@ -53,6 +53,7 @@ void ClusterAnalysis::runPermutations() {
   const bool isWard = &method_ == ClusterMethodFactory::getWard();
   RandomPermutationGenerator generator(seed_, n);
   AgglomerationState state(n);
+  const RunThreads threads = preferredRunThreads(n);
   solutions_.clear();
   completedPermutations_ = 0;
 
@@ -64,7 +65,8 @@ void ClusterAnalysis::runPermutations() {
     seeds_[uc] = identity ? 0 : generator.getState();
     auto solution = std::make_unique<ClusterSolution>(n, matrix_.getSumOfSquares(), n > 0 ? n - 1 : 0,
                                                       generator.nextPermutation(identity), seeds_[uc], identity);
-    agglomerate(matrix_, solution->getPermutation().data(), method_, workingMatrix, state, *solution, isWard);
+    agglomerate(matrix_, solution->getPermutation().data(), method_, workingMatrix, state, *solution, isWard,
+                threads);
     solution->computeRoundedFit();
     fitValues_[uc] = solution->getNormalizedSSDif();
     correlations_[uc] = solution->getCopheneticCorrelation();

@@ -10,6 +10,7 @@
 #include "engine/AgglomerationState.h"
 #include "engine/ExtendedPrecision.h"
 #include "engine/KorvanaError.h"
+#include "engine/MemberLists.h"
 #include "engine/ProximityMatrix.h"
 #include "output/ScientificFormat.h"
 
@@ -48,6 +49,11 @@ ClusterSolution::ClusterSolution(int objectCount, double sumOfSquares, int stage
 
 void ClusterSolution::recordStage(int t, int b, int d, const ProximityMatrix& matrix,
                                   const AgglomerationState& state, double coefficient, double height) {
+  recordMerge(t, b, d, state.members(), coefficient);
+  accumulateFit(t, b, d, matrix, state.members(), height);
+}
+
+void ClusterSolution::recordMerge(int t, int b, int d, const MemberLists& members, double coefficient) {
   const auto st = static_cast<std::size_t>(t);
   const int* permutation = permutation_.data();
   const int clusterB = clusterOf_[static_cast<std::size_t>(permutation[b])];
@@ -65,26 +71,66 @@ void ClusterSolution::recordStage(int t, int b, int d, const ProximityMatrix& ma
 
   // The objects of cluster c2 are exactly those of whichever of b and d it
   // names; they now belong to c1.
-  state.forEachMember(clusterB == c2 ? b : d,
-                      [&](int member) { clusterOf_[static_cast<std::size_t>(permutation[member])] = c1; });
+  members.forEach(clusterB == c2 ? b : d,
+                  [&](int member) { clusterOf_[static_cast<std::size_t>(permutation[member])] = c1; });
+}
+
+void ClusterSolution::accumulateFit(int t, int b, int d, const ProximityMatrix& matrix, const MemberLists& members,
+                                    double height, FitShare share) {
+  switch (share) {
+    case FitShare::all:
+      accumulatePairs<FitShare::all>(b, d, matrix, members, height);
+      // The correlation only depends on the running means, so its value after
+      // the last stage is the same whether or not it is updated after every
+      // stage.
+      if (t == stageCount_ - 1) computeCorrelation();
+      break;
+    case FitShare::differencesAndProducts:
+      accumulatePairs<FitShare::differencesAndProducts>(b, d, matrix, members, height);
+      break;
+    case FitShare::moments:
+      accumulatePairs<FitShare::moments>(b, d, matrix, members, height);
+      break;
+  }
+}
+
+template <FitShare share>
+void ClusterSolution::accumulatePairs(int b, int d, const ProximityMatrix& matrix, const MemberLists& members,
+                                      double height) {
+  constexpr bool differencesAndProducts = share != FitShare::moments;
+  constexpr bool moments = share != FitShare::differencesAndProducts;
+  const int* permutation = permutation_.data();
 
   // Fit over the pairs that meet at this stage: members of b (outer) against
   // members of d (inner), both in list order. Terms that do not depend on the
-  // pair are the same extended values for every pair.
-  scratch_.clear();
-  state.forEachMember(d, [&](int member) { scratch_.push_back(permutation[member]); });
+  // pair are the same extended values for every pair. Each thread that sums a
+  // share has its own list of the objects of d.
+  thread_local std::vector<int> objectsOfD;
+  objectsOfD.clear();
+  members.forEach(d, [&](int member) { objectsOfD.push_back(permutation[member]); });
   const Extended pairs = pairCount_;
   const Extended h = height;
   const Extended hOverPairs = h / pairs;
   const Extended hhOverPairs = (h * h) / pairs;
   const bool ssdifUndefined = std::fabs(sumOfSquares_) <= kDenominatorEpsilon;
   const Extended sumOfSquares = sumOfSquares_;
-  double nssdif = normalizedSSDif_;
-  double meanP = meanP_, meanH = meanH_, meanPH = meanPH_, meanPP = meanPP_, meanHH = meanHH_;
+  // Only the sums of this share are read: the other share may be written by
+  // another thread meanwhile.
+  double nssdif = 0, meanPH = 0, meanP = 0, meanH = 0, meanPP = 0, meanHH = 0;
+  if constexpr (differencesAndProducts) {
+    nssdif = normalizedSSDif_;
+    meanPH = meanPH_;
+  }
+  if constexpr (moments) {
+    meanP = meanP_;
+    meanH = meanH_;
+    meanPP = meanPP_;
+    meanHH = meanHH_;
+  }
   constexpr std::size_t kAhead = 16;  // prefetch distance for the scattered reads
-  const std::size_t countD = scratch_.size();
-  const int* objectsD = scratch_.data();
-  state.forEachMember(b, [&](int member) {
+  const std::size_t countD = objectsOfD.size();
+  const int* objectsD = objectsOfD.data();
+  members.forEach(b, [&](int member) {
     const int objectB = permutation[member];
     for (std::size_t k = 0; k < countD; ++k) {
       if (k + kAhead < countD) {
@@ -94,31 +140,36 @@ void ClusterSolution::recordStage(int t, int b, int d, const ProximityMatrix& ma
       }
       const int objectD = objectsD[k];
       const Extended p = objectB > objectD ? matrix.lowerValue(objectB, objectD) : matrix.lowerValue(objectD, objectB);
-      if (ssdifUndefined) {
-        nssdif = kNaN;
-      } else {
-        const Extended diff = std::fabs(p - h);
-        nssdif = static_cast<double>(nssdif + diff * diff / sumOfSquares);
+      if constexpr (differencesAndProducts) {
+        if (ssdifUndefined) {
+          nssdif = kNaN;
+        } else {
+          const Extended diff = std::fabs(p - h);
+          nssdif = static_cast<double>(nssdif + diff * diff / sumOfSquares);
+        }
+        meanPH = static_cast<double>(meanPH + (p * h) / pairs);
       }
-      meanP = static_cast<double>(meanP + p / pairs);
-      meanH = static_cast<double>(meanH + hOverPairs);
-      meanPH = static_cast<double>(meanPH + (p * h) / pairs);
-      meanPP = static_cast<double>(meanPP + (p * p) / pairs);
-      meanHH = static_cast<double>(meanHH + hhOverPairs);
+      if constexpr (moments) {
+        meanP = static_cast<double>(meanP + p / pairs);
+        meanH = static_cast<double>(meanH + hOverPairs);
+        meanPP = static_cast<double>(meanPP + (p * p) / pairs);
+        meanHH = static_cast<double>(meanHH + hhOverPairs);
+      }
     }
   });
-  normalizedSSDif_ = nssdif;
-  meanP_ = meanP;
-  meanH_ = meanH;
-  meanPH_ = meanPH;
-  meanPP_ = meanPP;
-  meanHH_ = meanHH;
-  // The correlation only depends on the running means, so its value after the
-  // last stage is the same whether or not it is updated after every stage.
-  if (t == stageCount_ - 1) updateCorrelation();
+  if constexpr (differencesAndProducts) {
+    normalizedSSDif_ = nssdif;
+    meanPH_ = meanPH;
+  }
+  if constexpr (moments) {
+    meanP_ = meanP;
+    meanH_ = meanH;
+    meanPP_ = meanPP;
+    meanHH_ = meanHH;
+  }
 }
 
-void ClusterSolution::updateCorrelation() {
+void ClusterSolution::computeCorrelation() {
   const double varP = static_cast<double>(meanPP_ - static_cast<Extended>(meanP_) * meanP_);
   const double varH = static_cast<double>(meanHH_ - static_cast<Extended>(meanH_) * meanH_);
   const Extended product = static_cast<Extended>(varP) * varH;

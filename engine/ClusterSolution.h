@@ -14,9 +14,19 @@
 namespace korvana {
 
 class AgglomerationState;
+class MemberLists;
 class ProximityMatrix;
 
 using SolutionId = std::array<std::uint8_t, 16>;
+
+/// Which running sums of the fit one call adds to. The two shares touch
+/// disjoint sums, so two threads may accumulate them at once, each in stage
+/// order; together they do exactly what `all` does.
+enum class FitShare {
+  all,
+  differencesAndProducts,  ///< the squared differences and the mean of p × h
+  moments,                 ///< the means of p, h, p × p and h × h
+};
 
 class ClusterSolution {
  public:
@@ -30,6 +40,17 @@ class ClusterSolution {
   /// over every pair of objects that meets here, at cophenetic height h.
   void recordStage(int t, int b, int d, const ProximityMatrix& matrix, const AgglomerationState& state,
                    double coefficient, double height);
+  /// The schedule part of recordStage. Stages are recorded in order.
+  void recordMerge(int t, int b, int d, const MemberLists& members, double coefficient);
+  /// The fit part of recordStage, with the member lists as they are before
+  /// the merge; with FitShare::all it also sets the correlation after the last
+  /// stage. Stages are accumulated in order, and may be accumulated on another
+  /// thread than the one recording the merges: the two parts share no data.
+  void accumulateFit(int t, int b, int d, const ProximityMatrix& matrix, const MemberLists& members,
+                     double height, FitShare share = FitShare::all);
+  /// Sets the cophenetic correlation from the running means: after the last
+  /// stage, when the fit was accumulated in shares.
+  void computeCorrelation();
 
   /// Rounds the normalized SSDif to 13 significant digits by writing it as
   /// scientific text and reading it back; a text that does not read back (not
@@ -61,7 +82,8 @@ class ClusterSolution {
   int getNextStage(int t) const { return nextStage_[static_cast<std::size_t>(t)]; }
 
  private:
-  void updateCorrelation();
+  template <FitShare share>
+  void accumulatePairs(int b, int d, const ProximityMatrix& matrix, const MemberLists& members, double height);
 
   int objectCount_;
   bool isIdentity_;
@@ -89,7 +111,6 @@ class ClusterSolution {
   double meanHH_ = 0.0;
   double copheneticCorrelation_ = 0.0;
   SolutionId solutionId_{};
-  std::vector<int> scratch_;  // object numbers of one cluster during recordStage
 };
 
 }  // namespace korvana

@@ -17,12 +17,12 @@ SimilarityMatrix::SimilarityMatrix(bool isDissimilarity, int size)
 }
 
 template <Direction dir>
-void SimilarityMatrix::fill(const ProximityMatrix& matrix, const int* permutation) {
+void SimilarityMatrix::fill(const ProximityMatrix& matrix, const int* permutation, int firstRow, int endRow) {
   // The reads are scattered over the proximity matrix: fetch a few columns
   // ahead so that several cache misses are in flight at once.
   constexpr int kAhead = 16;
-  double* out = cells_.data();
-  for (int i = 0; i < size_; ++i) {
+  double* out = cells_.data() + TriangularStorage::offset(firstRow);
+  for (int i = firstRow; i < endRow; ++i) {
     const int pi = permutation[i];
     int nearest = -1;
     double nearestValue = worstValue<dir>();
@@ -46,12 +46,19 @@ void SimilarityMatrix::fill(const ProximityMatrix& matrix, const int* permutatio
 }
 
 void SimilarityMatrix::fillFromMatrix(const ProximityMatrix& matrix, const int* permutation) {
+  fillRows(matrix, permutation, 0, size_);
+}
+
+void SimilarityMatrix::fillRows(const ProximityMatrix& matrix, const int* permutation, int firstRow, int endRow) {
   if (matrix.getNumberOfObjects() != size_)
     throw EKorvanaError("The working matrix holds " + std::to_string(size_) +
                         " objects, the proximity matrix " +
                         std::to_string(matrix.getNumberOfObjects()));
-  if (isDissimilarity_) fill<Direction::dissimilarity>(matrix, permutation);
-  else fill<Direction::similarity>(matrix, permutation);
+  if (firstRow < 0 || endRow > size_ || firstRow > endRow)
+    throw EKorvanaError("Rows " + std::to_string(firstRow) + " to " + std::to_string(endRow) +
+                        " are not a range of the working matrix of " + std::to_string(size_) + " objects");
+  if (isDissimilarity_) fill<Direction::dissimilarity>(matrix, permutation, firstRow, endRow);
+  else fill<Direction::similarity>(matrix, permutation, firstRow, endRow);
 }
 
 }  // namespace korvana

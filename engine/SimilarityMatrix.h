@@ -32,6 +32,9 @@ class SimilarityMatrix {
   /// initial nearest neighbours: per row, the last (highest) column among the
   /// equally near ones.
   void fillFromMatrix(const ProximityMatrix& matrix, const int* permutation);
+  /// The same for rows [firstRow, endRow) only: rows are independent, so two
+  /// threads may fill disjoint ranges at once. The matrix sizes must agree.
+  void fillRows(const ProximityMatrix& matrix, const int* permutation, int firstRow, int endRow);
 
   bool isDissimilarity() const { return isDissimilarity_; }
   int getSize() const { return size_; }
@@ -64,7 +67,7 @@ class SimilarityMatrix {
 
  private:
   template <Direction dir>
-  void fill(const ProximityMatrix& matrix, const int* permutation);
+  void fill(const ProximityMatrix& matrix, const int* permutation, int firstRow, int endRow);
 
   bool isDissimilarity_;
   int size_;

@@ -28,7 +28,7 @@ std::vector<double> squaredEuclidean(const std::vector<std::vector<double>>& poi
 }
 
 std::unique_ptr<ClusterSolution> cluster(const ProximityMatrix& matrix, ClusterMethod& method,
-                                         std::vector<int> permutation) {
+                                         std::vector<int> permutation, RunThreads threads) {
   const int n = matrix.getNumberOfObjects();
   const bool identity = permutation.empty();
   if (identity) {
@@ -40,7 +40,7 @@ std::unique_ptr<ClusterSolution> cluster(const ProximityMatrix& matrix, ClusterM
   auto solution = std::make_unique<ClusterSolution>(n, matrix.getSumOfSquares(), n > 0 ? n - 1 : 0,
                                                     std::move(permutation), 0, identity);
   agglomerate(matrix, solution->getPermutation().data(), method, working, state, *solution,
-              &method == ClusterMethodFactory::getWard());
+              &method == ClusterMethodFactory::getWard(), threads);
   solution->computeRoundedFit();
   solution->computeSolutionId();
   return solution;

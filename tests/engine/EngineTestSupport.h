@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/Agglomeration.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ClusterSolution.h"
 #include "engine/ProximityMatrix.h"
@@ -21,7 +22,7 @@ std::vector<double> squaredEuclidean(const std::vector<std::vector<double>>& poi
 /// One agglomeration run of `matrix` in the order `permutation` (identity when
 /// empty), with the rounded fit and the solution id computed.
 std::unique_ptr<ClusterSolution> cluster(const ProximityMatrix& matrix, ClusterMethod& method,
-                                         std::vector<int> permutation = {});
+                                         std::vector<int> permutation = {}, RunThreads threads = RunThreads::one);
 
 /// The seven shared methods, created for the lifetime of a test.
 class MethodsFixture {

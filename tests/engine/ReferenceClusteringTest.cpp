@@ -12,6 +12,7 @@
 
 #include "EngineTestSupport.h"
 #include "engine/ClusterMethodFactory.h"
+#include "engine/KorvanaError.h"
 #include "engine/RandomPermutationGenerator.h"
 
 namespace korvana {
@@ -220,8 +221,9 @@ class Reference {
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b)); }
 
 void compareWithReference(const ProximityMatrix& matrix, ClusterMethod& method, Method index,
-                          const std::vector<int>& permutation, const std::string& context) {
-  const auto solution = test::cluster(matrix, method, permutation);
+                          const std::vector<int>& permutation, const std::string& context,
+                          RunThreads threads = RunThreads::one) {
+  const auto solution = test::cluster(matrix, method, permutation, threads);
   const ReferenceResult expected = Reference(matrix, permutation, index).run();
   ASSERT_EQ(solution->getStageCount(), static_cast<int>(expected.cluster1.size())) << context;
   for (int t = 0; t < solution->getStageCount(); ++t) {
@@ -262,17 +264,56 @@ TEST_P(ReferenceClustering, EngineMatchesThePlainImplementationBitForBit) {
         RandomPermutationGenerator generator(static_cast<std::int32_t>(random()), n);
         for (int p = 0; p < 6; ++p) {
           const auto permutation = generator.nextPermutation(p == 0);
+          // Odd permutations run with the second thread: same results.
           compareWithReference(*matrix, *methods.all()[static_cast<std::size_t>(m)], static_cast<Method>(m),
                                permutation,
                                std::string(c.name) + " seed " + std::to_string(seed) + " trial " +
                                    std::to_string(trial) + " n " + std::to_string(n) + " method " +
                                    std::to_string(m) + (dissimilarity ? " dis" : " sim") + " perm " +
-                                   std::to_string(p));
+                                   std::to_string(p),
+                               p % 2 == 1 ? RunThreads::two : RunThreads::one);
           if (HasFatalFailure()) return;
         }
       }
     }
   }
+}
+
+// Large enough for the second thread to matter (long fits at the end, the
+// fill split in two): a two-thread run gives the one-thread results to the bit.
+TEST(TwoThreadRun, GivesTheOneThreadResultsBitForBit) {
+  test::MethodsFixture methods;
+  std::mt19937 random(20261208);
+  const int n = 600;
+  std::vector<double> lower(static_cast<std::size_t>(n * (n - 1) / 2));
+  for (double& v : lower) v = static_cast<double>(random() % 9) / 7.0;
+  for (bool dissimilarity : {true, false}) {
+    const auto matrix = test::makeMatrix(n, lower, dissimilarity);
+    for (int m = 0; m < 7; ++m) {
+      ClusterMethod& method = *methods.all()[static_cast<std::size_t>(m)];
+      const auto permutation = RandomPermutationGenerator(1000 + m, n).nextPermutation(false);
+      const auto one = test::cluster(*matrix, method, permutation, RunThreads::one);
+      const auto two = test::cluster(*matrix, method, permutation, RunThreads::two);
+      const std::string context = "method " + std::to_string(m) + (dissimilarity ? " dis" : " sim");
+      for (int t = 0; t < n - 1; ++t) {
+        ASSERT_EQ(two->getCluster1(t), one->getCluster1(t)) << context << " stage " << t;
+        ASSERT_EQ(two->getCluster2(t), one->getCluster2(t)) << context << " stage " << t;
+        ASSERT_TRUE(sameBits(two->getCoefficient(t), one->getCoefficient(t))) << context << " stage " << t;
+      }
+      EXPECT_TRUE(sameBits(two->getUnroundedNormalizedSSDif(), one->getUnroundedNormalizedSSDif())) << context;
+      EXPECT_TRUE(sameBits(two->getCopheneticCorrelation(), one->getCopheneticCorrelation())) << context;
+    }
+  }
+}
+
+// Ward's update can leave the range of the search (here 1.5e50 after the
+// first merge): the run stops with an error, and a second thread that waits
+// for stages is let go rather than left hanging.
+TEST(TwoThreadRun, ARunThatCannotGoOnThrowsWithEitherThreadCount) {
+  test::MethodsFixture methods;
+  const auto matrix = test::makeMatrix(3, {-9e49, 9e49, 9e49});
+  for (RunThreads threads : {RunThreads::one, RunThreads::two})
+    EXPECT_THROW(test::cluster(*matrix, *ClusterMethodFactory::getWard(), {}, threads), EKorvanaError);
 }
 
 INSTANTIATE_TEST_SUITE_P(TieRichMatrices, ReferenceClustering,

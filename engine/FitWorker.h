@@ -1,0 +1,75 @@
+// The second thread of a two-thread agglomeration run.
+//
+// The fit of a run is summed pair by pair in a fixed order with extended
+// divisions, which costs about as much as the merges themselves, and filling
+// the working matrix is a long stretch of scattered reads. The worker shares
+// both with the run: it fills the upper rows of the working matrix while the
+// run fills the lower ones, then, for every stage the run publishes, sums one
+// share of the fit (FitShare::differencesAndProducts) while the run sums the
+// other, replaying the member lists on its own. Every running sum sees the
+// same operations in the same order as in a one-thread run, so the results are
+// the same to the bit.
+#pragma once
+
+#include <atomic>
+#include <exception>
+#include <thread>
+#include <vector>
+
+#include "engine/MemberLists.h"
+
+namespace korvana {
+
+class ClusterSolution;
+class ProximityMatrix;
+class SimilarityMatrix;
+
+class FitWorker {
+ public:
+  /// Starts the thread for one run of `solution` (whose permutation is the
+  /// run's). Throws std::system_error when no thread can be started.
+  FitWorker(const ProximityMatrix& matrix, SimilarityMatrix& workingMatrix, ClusterSolution& solution);
+  /// Stops the thread if the run ended early (an error); its fit is then
+  /// incomplete.
+  ~FitWorker();
+  FitWorker(const FitWorker&) = delete;
+  FitWorker& operator=(const FitWorker&) = delete;
+
+  /// Fills the working matrix: the lower rows on this thread, the upper rows
+  /// on the worker; returns when both parts are done.
+  void fill();
+  /// The next stage merges cluster b into d < b at cophenetic height h (the
+  /// member lists of the run still as before the merge); the worker sums its
+  /// share of the stage's fit.
+  void publish(int b, int d, double height);
+  /// Waits until every published stage is summed, rethrows an error the worker
+  /// met, and sets the solution's correlation.
+  void finish();
+
+ private:
+  struct Stage {
+    int b;
+    int d;
+    double height;
+  };
+
+  void work();
+  /// The first row the worker fills: the rows below it hold half the cells.
+  static int splitRow(int n);
+
+  const ProximityMatrix& matrix_;
+  SimilarityMatrix& workingMatrix_;
+  ClusterSolution& solution_;
+  const int* permutation_;
+  int n_;
+  MemberLists members_;
+  std::vector<Stage> stages_;
+  std::atomic<int> published_{0};
+  std::atomic<bool> filled_{false};
+  std::atomic<bool> abandoned_{false};
+  std::atomic<bool> sleeping_{false};  // the worker waits in the kernel for the next stage
+  std::exception_ptr error_;
+  std::thread thread_;
+};
+
+}  // namespace korvana
