@@ -133,7 +133,17 @@ std::string benchmarkName(Kind kind, int method, int n) {
   return prefix + std::string(kMethods[static_cast<std::size_t>(method)].first) + "/" + std::to_string(n);
 }
 
-std::string fitFloorName(int n) { return "FitFloor/" + std::to_string(n); }
+constexpr std::array<std::pair<FitShare, const char*>, 3> kFitShares = {{
+    {FitShare::all, "all"},
+    {FitShare::moments, "moments"},
+    {FitShare::differencesAndProducts, "differences"},
+}};
+
+std::string fitFloorName(FitShare share, int n) {
+  for (const auto& [value, name] : kFitShares)
+    if (value == share) return std::string("FitFloor/") + name + "/" + std::to_string(n);
+  return "FitFloor/" + std::to_string(n);
+}
 
 ClusterMethod& methodAt(int methodIndex) {
   return *ClusterMethodFactory::getClusterMethods()[static_cast<std::size_t>(methodIndex)];
@@ -170,7 +180,9 @@ void runPermutation(benchmark::State& state, int methodIndex, int n, RunThreads 
 /// The fit of a run alone, in the cheapest order there is: stage t joins
 /// object t + 1 to the cluster of objects 0 … t, so the pairs are read row by
 /// row in memory order. Same sums, same extended arithmetic as every run.
-void runFitFloor(benchmark::State& state, int n) {
+/// Each running sum is one chain of dependent extended additions, so the
+/// share that one thread sums in a two-thread run costs nearly as much.
+void runFitFloor(benchmark::State& state, int n, FitShare share) {
   ProximityMatrix matrix;
   matrix.assignLowerTriangle(n, lowerTriangles.at(n));
   MemberLists members(n);
@@ -180,7 +192,7 @@ void runFitFloor(benchmark::State& state, int n) {
     ClusterSolution solution(n, matrix.getSumOfSquares(), n - 1, identity, 0, true);
     members.reset();
     for (int t = 0; t + 1 < n; ++t) {
-      solution.accumulateFit(t, t + 1, 0, matrix, members, 0.5 + t * 1e-3);
+      solution.accumulateFit(t, t + 1, 0, matrix, members, 0.5 + t * 1e-3, share);
       members.join(0, t + 1);
     }
     benchmark::DoNotOptimize(solution.getUnroundedNormalizedSSDif());
@@ -330,9 +342,13 @@ void printTable(const bench::FastestRunReporter& reporter, const Options& option
       std::printf("%-17s %5d %10.2f %10.2f %15.2f %10.3f %10.3f %12.2f %8.4f\n", name.c_str(), n, ours, two, theirs,
                   ours / theirs, two / theirs, analysis, run);
     }
-  std::printf("\nfit floor ms (one thread; the same for every method):");
-  for (const int n : options.sizes) std::printf("  n = %d: %.2f", n, reporter.milliseconds(fitFloorName(n)));
-  std::printf("\n");
+  std::printf("\nfit floor ms (the same for every method; all sums, and each share of a two-thread run alone):\n");
+  for (const int n : options.sizes) {
+    std::printf("%5d", n);
+    for (const auto& [share, name] : kFitShares)
+      std::printf("  %s %.2f", name, reporter.milliseconds(fitFloorName(share, n)));
+    std::printf("\n");
+  }
   std::printf("\n* within-groups has no fastcluster counterpart; its row is set against fastcluster's 'average'.\n"
               "  1t/fc, 2t/fc = ours ms / fastcluster ms; <= 1.0: the engine is faster. The analysis uses two\n"
               "  threads from %d objects on where the machine has two.\n", kTwoThreadObjects);
@@ -381,8 +397,11 @@ int main(int argc, char** argv) {
           ->DisplayAggregatesOnly(true);
     };
     for (const int n : options.sizes)
-      configure(benchmark::RegisterBenchmark(fitFloorName(n).c_str(),
-                                             [n](benchmark::State& state) { runFitFloor(state, n); }));
+      for (const auto& entry : kFitShares) {
+        const FitShare share = entry.first;
+        configure(benchmark::RegisterBenchmark(fitFloorName(share, n).c_str(),
+                                               [n, share](benchmark::State& state) { runFitFloor(state, n, share); }));
+      }
     for (const Kind kind : {Kind::permutation, Kind::twoThreads, Kind::analysis})
       for (std::size_t m = 0; m < kMethods.size(); ++m)
         for (const int n : options.sizes) {

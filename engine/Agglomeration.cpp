@@ -48,7 +48,6 @@ void runStages(const ProximityMatrix& matrix, ClusterMethod& method, SimilarityM
     if (worker) {
       worker->publish(b, d, height);
       solution.recordMerge(t, b, d, state.members(), value);
-      solution.accumulateFit(t, b, d, matrix, state.members(), height, FitShare::moments);
     } else {
       solution.recordStage(t, b, d, matrix, state, value, height);
     }

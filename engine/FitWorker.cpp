@@ -12,6 +12,11 @@ namespace {
 
 constexpr int kSpinsBeforeSleep = 1 << 14;
 
+// Values of the moments' claim besides "the next stage to sum".
+constexpr int kSumming = 1 << 30;  // flag: the worker is summing that stage's moments
+constexpr int kTaken = -1;         // the run has taken the moments over
+constexpr int kFailed = -2;        // the worker stopped with an error
+
 }  // namespace
 
 FitWorker::FitWorker(const ProximityMatrix& matrix, SimilarityMatrix& workingMatrix, ClusterSolution& solution)
@@ -51,6 +56,32 @@ void FitWorker::publish(int b, int d, double height) {
 }
 
 void FitWorker::finish() {
+  // Take the moments over from the first stage the worker has not summed
+  // (waiting while it sums one), and sum them here while it finishes the
+  // other share.
+  int first = 0;
+  for (;;) {
+    int claim = momentsClaim_.load(std::memory_order_acquire);
+    if (claim == kFailed) break;
+    if (claim & kSumming) {
+      __builtin_ia32_pause();
+      continue;
+    }
+    if (momentsClaim_.compare_exchange_weak(claim, kTaken, std::memory_order_acq_rel)) {
+      first = claim;
+      break;
+    }
+  }
+  if (momentsClaim_.load(std::memory_order_acquire) == kTaken) {
+    MemberLists members(n_);
+    const int stageCount = static_cast<int>(stages_.size());
+    for (int t = 0; t < stageCount; ++t) {
+      const Stage& stage = stages_[static_cast<std::size_t>(t)];
+      if (t >= first)
+        solution_.accumulateFit(t, stage.b, stage.d, matrix_, members, stage.height, FitShare::moments);
+      members.join(stage.d, stage.b);
+    }
+  }
   thread_.join();
   if (error_) std::rethrow_exception(error_);
   if (!stages_.empty()) solution_.computeCorrelation();
@@ -62,9 +93,11 @@ void FitWorker::work() {
   } catch (...) {
     error_ = std::current_exception();
   }
+  if (error_) momentsClaim_.store(kFailed, std::memory_order_release);
   filled_.store(true, std::memory_order_release);
   filled_.notify_one();
   if (error_) return;
+  bool summingMoments = true;
   try {
     const int stageCount = static_cast<int>(stages_.size());
     for (int t = 0; t < stageCount; ++t) {
@@ -85,10 +118,25 @@ void FitWorker::work() {
       const Stage& stage = stages_[static_cast<std::size_t>(t)];
       solution_.accumulateFit(t, stage.b, stage.d, matrix_, members_, stage.height,
                               FitShare::differencesAndProducts);
+      // The moments too, while the run is busy merging.
+      int claim = t;
+      if (summingMoments && momentsClaim_.compare_exchange_strong(claim, t | kSumming, std::memory_order_acq_rel)) {
+        try {
+          solution_.accumulateFit(t, stage.b, stage.d, matrix_, members_, stage.height, FitShare::moments);
+        } catch (...) {
+          momentsClaim_.store(kFailed, std::memory_order_release);
+          throw;
+        }
+        momentsClaim_.store(t + 1, std::memory_order_release);
+      } else {
+        summingMoments = false;
+      }
       members_.join(stage.d, stage.b);
     }
   } catch (...) {
     error_ = std::current_exception();
+    int claim = momentsClaim_.load(std::memory_order_acquire);
+    if (claim != kTaken) momentsClaim_.compare_exchange_strong(claim, kFailed, std::memory_order_acq_rel);
   }
 }
 

@@ -4,11 +4,13 @@
 // divisions, which costs about as much as the merges themselves, and filling
 // the working matrix is a long stretch of scattered reads. The worker shares
 // both with the run: it fills the upper rows of the working matrix while the
-// run fills the lower ones, then, for every stage the run publishes, sums one
-// share of the fit (FitShare::differencesAndProducts) while the run sums the
-// other, replaying the member lists on its own. Every running sum sees the
-// same operations in the same order as in a one-thread run, so the results are
-// the same to the bit.
+// run fills the lower ones, then sums the fit of every stage the run
+// publishes, replaying the member lists on its own. The fit of the late stages,
+// where large clusters meet, is the bulk of it; so when the run has no merges
+// left, it takes one share of the sums (FitShare::moments) over from the first
+// stage the worker has not summed, and the two threads finish the shares side
+// by side. Every running sum sees the same operations in the same order as in
+// a one-thread run, so the results are the same to the bit.
 #pragma once
 
 #include <atomic>
@@ -42,8 +44,9 @@ class FitWorker {
   /// member lists of the run still as before the merge); the worker sums its
   /// share of the stage's fit.
   void publish(int b, int d, double height);
-  /// Waits until every published stage is summed, rethrows an error the worker
-  /// met, and sets the solution's correlation.
+  /// After the last stage: sums the moments the worker has not summed yet,
+  /// waits for the worker's share, rethrows an error the worker met, and sets
+  /// the solution's correlation.
   void finish();
 
  private:
@@ -68,6 +71,7 @@ class FitWorker {
   std::atomic<bool> filled_{false};
   std::atomic<bool> abandoned_{false};
   std::atomic<bool> sleeping_{false};  // the worker waits in the kernel for the next stage
+  std::atomic<int> momentsClaim_{0};   // the next stage whose moments the worker sums, or a state
   std::exception_ptr error_;
   std::thread thread_;
 };
