@@ -172,7 +172,6 @@ inline void updateProximities(const AgglomerationState& state, SimilarityMatrix&
   const int count = state.activeCount();
   const int* active = state.activeList();
   for (int k = 0; k < count; ++k) {
-    matrix.prefetchPair(k + kPrefetchAhead < count ? active[k + kPrefetchAhead] : d, d, b);
     const int x = active[k];
     if (x == d) continue;
     double& cell = x > d ? matrix.cell(x, d) : matrix.cell(d, x);

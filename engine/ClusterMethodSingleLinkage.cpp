@@ -9,7 +9,6 @@ void mergeSingle(const AgglomerationState& state, SimilarityMatrix& matrix, int 
   const int count = state.activeCount();
   const int* active = state.activeList();
   for (int k = 0; k < count; ++k) {
-    matrix.prefetchPair(k + kPrefetchAhead < count ? active[k + kPrefetchAhead] : d, d, b);
     const int x = active[k];
     if (x == d) continue;
     double& cell = x > d ? matrix.cell(x, d) : matrix.cell(d, x);

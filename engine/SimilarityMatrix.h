@@ -19,9 +19,6 @@ namespace korvana {
 
 class ProximityMatrix;
 
-/// How many list entries ahead the column walks prefetch.
-inline constexpr int kPrefetchAhead = 12;
-
 class SimilarityMatrix {
  public:
   SimilarityMatrix(bool isDissimilarity, int size);
@@ -51,14 +48,6 @@ class SimilarityMatrix {
   /// Row `row` (row ≥ 1): its `row` cells in column order.
   double* rowCells(int row) { return cells_.row(row); }
   const double* rowCells(int row) const { return cells_.row(row); }
-
-  /// Asks the cache for cells (x, d) and (x, b) ahead of their use: the update
-  /// loops walk a column of the lower triangle, one cache line per row.
-  void prefetchPair(int x, int d, int b) const {
-    const double* cells = cells_.data();
-    __builtin_prefetch(cells + (x > d ? TriangularStorage::offset(x) + d : TriangularStorage::offset(d) + x));
-    __builtin_prefetch(cells + (x > b ? TriangularStorage::offset(x) + b : TriangularStorage::offset(b) + x));
-  }
 
   int getNearest(int i) const { return nearest_[static_cast<std::size_t>(i)]; }
   void setNearest(int i, int j) { nearest_[static_cast<std::size_t>(i)] = j; }
