@@ -44,7 +44,7 @@ TriangularStorage::TriangularStorage(int rows, bool zeroFill) : rows_(rows) {
     data_ = static_cast<double*>(zeroFill ? std::calloc(values, sizeof(double)) : std::malloc(bytes_));
     if (!data_) throw std::bad_alloc();
   }
-  allocated().fetch_add(mapped_ ? mapped_ : bytes_);
+  allocated().fetch_add(mapped_);
 }
 
 std::size_t TriangularStorage::allocatedBytes() { return allocated().load(); }
@@ -69,7 +69,7 @@ TriangularStorage& TriangularStorage::operator=(TriangularStorage&& other) noexc
 }
 
 void TriangularStorage::release() {
-  if (data_) allocated().fetch_sub(mapped_ ? mapped_ : bytes_);
+  if (data_) allocated().fetch_sub(mapped_);
   if (mapped_) munmap(data_, mapped_);
   else std::free(data_);
   data_ = nullptr;

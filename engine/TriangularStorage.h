@@ -22,8 +22,9 @@ class TriangularStorage {
   TriangularStorage& operator=(const TriangularStorage&) = delete;
 
   int rows() const { return rows_; }
-  /// Bytes held by all storages of the process (whole huge pages for large
-  /// ones): for memory measurements.
+  /// Bytes of the mappings the storages of the process hold themselves (whole
+  /// huge pages), for memory measurements; smaller storages come from malloc
+  /// and are counted by the allocator's own statistics.
   static std::size_t allocatedBytes();
   static std::size_t offset(int row) {
     const auto r = static_cast<std::size_t>(row);
