@@ -114,19 +114,22 @@ void ClusterSolution::accumulatePairs(int b, int d, const ProximityMatrix& matri
   const Extended hhOverPairs = (h * h) / pairs;
   const bool ssdifUndefined = std::fabs(sumOfSquares_) <= kDenominatorEpsilon;
   const Extended sumOfSquares = sumOfSquares_;
-  // Only the sums of this share are read: the other share may be written by
-  // another thread meanwhile.
+  // Only the sums of this share are read and written: the other share may be
+  // summed by another thread meanwhile.
   double nssdif = 0, meanPH = 0, meanP = 0, meanH = 0, meanPP = 0, meanHH = 0;
-  if constexpr (differencesAndProducts) {
-    nssdif = normalizedSSDif_;
-    meanPH = meanPH_;
-  }
-  if constexpr (moments) {
-    meanP = meanP_;
-    meanH = meanH_;
-    meanPP = meanPP_;
-    meanHH = meanHH_;
-  }
+  const auto forShare = [&](auto&& apply) {
+    if constexpr (differencesAndProducts) {
+      apply(normalizedSSDif_, nssdif);
+      apply(meanPH_, meanPH);
+    }
+    if constexpr (moments) {
+      apply(meanP_, meanP);
+      apply(meanH_, meanH);
+      apply(meanPP_, meanPP);
+      apply(meanHH_, meanHH);
+    }
+  };
+  forShare([](const double& field, double& running) { running = field; });
   constexpr std::size_t kAhead = 16;  // prefetch distance for the scattered reads
   const std::size_t countD = objectsOfD.size();
   const int* objectsD = objectsOfD.data();
@@ -157,16 +160,7 @@ void ClusterSolution::accumulatePairs(int b, int d, const ProximityMatrix& matri
       }
     }
   });
-  if constexpr (differencesAndProducts) {
-    normalizedSSDif_ = nssdif;
-    meanPH_ = meanPH;
-  }
-  if constexpr (moments) {
-    meanP_ = meanP;
-    meanH_ = meanH;
-    meanPP_ = meanPP;
-    meanHH_ = meanHH;
-  }
+  forShare([](double& field, const double& running) { field = running; });
 }
 
 void ClusterSolution::computeCorrelation() {
