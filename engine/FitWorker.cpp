@@ -59,7 +59,7 @@ void FitWorker::finish() {
   // Take the moments over from the first stage the worker has not summed
   // (waiting while it sums one), and sum them here while it finishes the
   // other share.
-  int first = 0;
+  int first = -1;
   for (;;) {
     int claim = momentsClaim_.load(std::memory_order_acquire);
     if (claim == kFailed) break;
@@ -72,7 +72,7 @@ void FitWorker::finish() {
       break;
     }
   }
-  if (momentsClaim_.load(std::memory_order_acquire) == kTaken) {
+  if (first >= 0) {
     MemberLists members(n_);
     const int stageCount = static_cast<int>(stages_.size());
     for (int t = 0; t < stageCount; ++t) {

@@ -40,9 +40,8 @@ class FitWorker {
   /// Fills the working matrix: the lower rows on this thread, the upper rows
   /// on the worker; returns when both parts are done.
   void fill();
-  /// The next stage merges cluster b into d < b at cophenetic height h (the
-  /// member lists of the run still as before the merge); the worker sums its
-  /// share of the stage's fit.
+  /// The next stage merges cluster b into d < b at cophenetic height h; the
+  /// worker sums the stage's fit.
   void publish(int b, int d, double height);
   /// After the last stage: sums the moments the worker has not summed yet,
   /// waits for the worker's share, rethrows an error the worker met, and sets
