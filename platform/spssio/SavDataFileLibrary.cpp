@@ -70,21 +70,29 @@ std::optional<std::size_t> positionOf(int handle, double variableHandle) {
   return static_cast<std::size_t>(*position);
 }
 
+/// Opens one side of a file with `open` and enters it in the file table,
+/// setting *handle; the table is checked for room before the file is touched.
+template <class Side, class Open>
+int openHandle(int* handle, Open open) {
+  return guarded([&]() -> int {
+    if (handle == nullptr) return SAV_INTERNAL_ERROR;
+    SavFileTable& table = SavFileTable::instance();
+    if (table.full()) return SAV_FILE_TABLE_FULL;
+    std::unique_ptr<Side> side;
+    const int status = open(side);
+    if (status != SAV_OK) return status;
+    *handle = *table.add(std::move(side));
+    return SAV_OK;
+  });
+}
+
 }  // namespace
 
 extern "C" {
 
 int sav_open_read(const char* fileName, int* handle) {
-  return guarded([&]() -> int {
-    if (handle == nullptr) return SAV_INTERNAL_ERROR;
-    SavFileTable& table = SavFileTable::instance();
-    if (table.full()) return SAV_FILE_TABLE_FULL;
-    std::unique_ptr<SavReader> reader;
-    const int status = SavReader::open(fileName, reader);
-    if (status != SAV_OK) return status;
-    *handle = *table.add(std::move(reader));
-    return SAV_OK;
-  });
+  return openHandle<SavReader>(handle,
+                               [&](std::unique_ptr<SavReader>& reader) { return SavReader::open(fileName, reader); });
 }
 
 int sav_get_var_names(int handle, int* numberOfVariables, char*** names, int** types) {
@@ -243,16 +251,8 @@ int sav_close_read(int handle) {
 }
 
 int sav_open_write(const char* fileName, int* handle) {
-  return guarded([&]() -> int {
-    if (handle == nullptr) return SAV_INTERNAL_ERROR;
-    SavFileTable& table = SavFileTable::instance();
-    if (table.full()) return SAV_FILE_TABLE_FULL;
-    std::unique_ptr<SavWriter> writer;
-    const int status = SavWriter::create(fileName, writer);
-    if (status != SAV_OK) return status;
-    *handle = *table.add(std::move(writer));
-    return SAV_OK;
-  });
+  return openHandle<SavWriter>(handle,
+                               [&](std::unique_ptr<SavWriter>& writer) { return SavWriter::create(fileName, writer); });
 }
 
 int sav_set_file_label(int handle, const char* label) {
