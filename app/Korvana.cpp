@@ -21,8 +21,8 @@
 #include "output/Version.h"
 #include "platform/spss/StatisticsPackage.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
-#include "platform/windows/MessageBoxes.h"
-#include "platform/windows/NamedMutex.h"
+#include "platform/host/MessageBoxes.h"
+#include "platform/host/NamedMutex.h"
 
 namespace {
 
@@ -31,8 +31,8 @@ using korvana::spss::StatisticsPackage;
 
 /// Nothing tests these; they only tell that the program runs.
 void createSignalMutexes() {
-  korvana::windows::createNamedMutex(korvana::Version::getMutexName());
-  korvana::windows::createNamedMutex(korvana::Version::getGlobalMutexName());
+  korvana::host::createNamedMutex(korvana::Version::getMutexName());
+  korvana::host::createNamedMutex(korvana::Version::getGlobalMutexName());
 }
 
 /// Saves the package's output after a run and opens it.
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   createSignalMutexes();
   korvana::app::KorvanaApplication application(argc, argv);
   korvana::app::QtMessageBoxes boxes;
-  korvana::windows::ScopedMessageBoxService boxService(boxes);
+  korvana::host::ScopedMessageBoxService boxService(boxes);
   AutomationPtr<StatisticsPackage> package;
   try {
     package = options.dataFile.empty() ? StatisticsPackage::start() : StatisticsPackage::start(options.dataFile);

@@ -3,7 +3,7 @@
 #include <exception>
 #include <new>
 
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace korvana::app {
 
@@ -34,7 +34,7 @@ void KorvanaApplication::handleCurrentException() noexcept {
     if (currentHandler()) {
       currentHandler()(message);
     } else {
-      windows::showErrorBox(message);
+      host::showErrorBox(message);
     }
   } catch (...) {
     // Reporting failed as well; nothing else can be told.

@@ -4,9 +4,9 @@
 
 namespace korvana::app {
 
-using windows::MessageAnswer;
-using windows::MessageButtons;
-using windows::MessageIcon;
+using host::MessageAnswer;
+using host::MessageButtons;
+using host::MessageIcon;
 
 namespace {
 
@@ -23,7 +23,7 @@ QMessageBox::StandardButton buttonOf(MessageAnswer answer) {
 
 }  // namespace
 
-void QtMessageBoxes::configure(QMessageBox& box, const windows::MessageBoxRequest& request) {
+void QtMessageBoxes::configure(QMessageBox& box, const host::MessageBoxRequest& request) {
   box.setWindowTitle(QString::fromStdString(request.caption));
   box.setText(QString::fromStdString(request.text));
   box.setTextFormat(Qt::PlainText);
@@ -54,7 +54,7 @@ MessageAnswer QtMessageBoxes::answerOf(QMessageBox::StandardButton button) {
   }
 }
 
-MessageAnswer QtMessageBoxes::show(const windows::MessageBoxRequest& request) {
+MessageAnswer QtMessageBoxes::show(const host::MessageBoxRequest& request) {
   QMessageBox box(QApplication::activeWindow());
   configure(box, request);
   box.exec();

@@ -6,18 +6,18 @@
 
 #include <QMessageBox>
 
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace korvana::app {
 
-class QtMessageBoxes final : public windows::MessageBoxService {
+class QtMessageBoxes final : public host::MessageBoxService {
  public:
-  windows::MessageAnswer show(const windows::MessageBoxRequest& request) override;
+  host::MessageAnswer show(const host::MessageBoxRequest& request) override;
 
   /// The box as it would be shown (not executed), for show() and for tests.
-  static void configure(QMessageBox& box, const windows::MessageBoxRequest& request);
+  static void configure(QMessageBox& box, const host::MessageBoxRequest& request);
   /// The answer for the button that closed the box (closed for none).
-  static windows::MessageAnswer answerOf(QMessageBox::StandardButton button);
+  static host::MessageAnswer answerOf(QMessageBox::StandardButton button);
 };
 
 }  // namespace korvana::app

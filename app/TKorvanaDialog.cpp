@@ -37,18 +37,20 @@
 #include "app/KorvanaApplication.h"
 #include "app/TAboutDialog.h"
 #include "app/TProgressDialog.h"
-#include "batch/RequestTranslation.h"
-#include "batch/SettingsFile.h"
+#include "analysis/DataDictionary.h"
+#include "analysis/RequestTranslation.h"
+#include "analysis/SettingsFile.h"
+#include "analysis/SharedInstances.h"
 #include "engine/ClusterMethodFactory.h"
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 #include "output/AutomationCallChecks.h"
 #include "output/Version.h"
 #include "platform/spss/StatisticsPackage.h"
-#include "platform/windows/MessageBoxes.h"
-#include "proximity/Binarymeasurefactory.h"
-#include "proximity/Countsmeasurefactory.h"
-#include "proximity/Intervalmeasurefactory.h"
-#include "proximity/Standardizemethodfactory.h"
+#include "platform/host/MessageBoxes.h"
+#include "proximity/BinaryMeasureFactory.h"
+#include "proximity/CountsMeasureFactory.h"
+#include "proximity/IntervalMeasureFactory.h"
+#include "proximity/StandardizeMethodFactory.h"
 
 namespace korvana::app {
 
@@ -581,7 +583,7 @@ void TKorvanaDialog::FormCreate() {
   } catch (const EKorvanaError& error) {
     // The rest of the creation still completes; the program ends before
     // the dialog is used.
-    windows::showErrorBox(error.what());
+    host::showErrorBox(error.what());
     endProgram();
   }
   settingsFile_ = std::make_unique<SettingsFile>();
@@ -593,11 +595,7 @@ void TKorvanaDialog::FormCreate() {
     // the defaults, and OK reports it if it cannot be written either.
   }
   readVariables();
-  ClusterMethodFactory::createClusterMethods();
-  Intervalmeasurefactory::createIntervalMeasures();
-  Countsmeasurefactory::createCountsMeasures();
-  Binarymeasurefactory::createBinaryMeasures();
-  Standardizemethodfactory::createStandardizeMethods();
+  sharedInstances_ = std::make_unique<SharedInstances>();
 }
 
 void TKorvanaDialog::FormShow() {
@@ -620,11 +618,7 @@ void TKorvanaDialog::FormDestroy() {
   KorvanaApplication::setExceptionHandler({});
   settingsFile_.reset();
   freeVariables();
-  Standardizemethodfactory::destroyStandardizeMethods();
-  Binarymeasurefactory::destroyBinaryMeasures();
-  Countsmeasurefactory::destroyCountsMeasures();
-  Intervalmeasurefactory::destroyIntervalMeasures();
-  ClusterMethodFactory::destroyClusterMethods();
+  sharedInstances_.reset();
   spssApplication_.reset();
 }
 
@@ -681,19 +675,11 @@ void TKorvanaDialog::connectToStatisticsPackage() {
 void TKorvanaDialog::readVariables() {
   variables_.clear();
   if (!hasData_ || !spssApplication_) return;
-  AutomationPtr<Spsswin_tlb::ISpssDocuments> documents;
-  AutomationPtr<Spsswin_tlb::ISpssDataDoc> dataDocument;
-  if (failed(HRCHECK(spssApplication_->get_Documents(documents.put())))) return;
-  if (failed(HRCHECK(documents->GetDataDoc(0, dataDocument.put())))) return;
-  std::vector<std::string> names, labels;
-  std::vector<std::int32_t> types, levels, labelCounts;
-  std::int32_t count = 0;
-  if (failed(HRCHECK(dataDocument->GetVariableInfo(&names, &labels, &types, &levels, &labelCounts, &count)))) return;
-  variables_.reserve(static_cast<std::size_t>(std::max(count, 0)));
-  for (std::int32_t i = 0; i < count; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    variables_.emplace_back(i, k < names.size() ? names[k] : std::string(),
-                            k < labels.size() ? labels[k] : std::string(), k < types.size() ? types[k] : 0);
+  try {
+    variables_ = readDataDictionary(*spssApplication_);
+  } catch (const EKorvanaError&) {
+    // The failed call has been reported by its check; the lists stay empty.
+    variables_.clear();
   }
 }
 
@@ -732,7 +718,7 @@ void TKorvanaDialog::fillClusterMethodComboBox() {
 
 void TKorvanaDialog::fillIntervalMeasureComboBox() {
   intervalMeasureComboBox_->clear();
-  for (IntervalMeasure* measure : Intervalmeasurefactory::getIntervalMeasures())
+  for (IntervalMeasure* measure : IntervalMeasureFactory::getIntervalMeasures())
     intervalMeasureComboBox_->addItem(QString::fromStdString(measure->getName()),
                                       QVariant::fromValue(reinterpret_cast<quintptr>(measure)));
   intervalMeasureComboBox_->setCurrentIndex(1);
@@ -740,7 +726,7 @@ void TKorvanaDialog::fillIntervalMeasureComboBox() {
 
 void TKorvanaDialog::fillCountsMeasureComboBox() {
   countsMeasureComboBox_->clear();
-  for (CountsMeasure* measure : Countsmeasurefactory::getCountsMeasures())
+  for (CountsMeasure* measure : CountsMeasureFactory::getCountsMeasures())
     countsMeasureComboBox_->addItem(QString::fromStdString(measure->getName()),
                                     QVariant::fromValue(reinterpret_cast<quintptr>(measure)));
   countsMeasureComboBox_->setCurrentIndex(0);
@@ -748,7 +734,7 @@ void TKorvanaDialog::fillCountsMeasureComboBox() {
 
 void TKorvanaDialog::fillBinaryMeasureComboBox() {
   binaryMeasureComboBox_->clear();
-  for (BinaryMeasure* measure : Binarymeasurefactory::getBinaryMeasures())
+  for (BinaryMeasure* measure : BinaryMeasureFactory::getBinaryMeasures())
     binaryMeasureComboBox_->addItem(QString::fromStdString(measure->getName()),
                                     QVariant::fromValue(reinterpret_cast<quintptr>(measure)));
   binaryMeasureComboBox_->setCurrentIndex(1);
@@ -756,7 +742,7 @@ void TKorvanaDialog::fillBinaryMeasureComboBox() {
 
 void TKorvanaDialog::fillStandardizeMethodComboBox() {
   standardizeMethodComboBox_->clear();
-  for (StandardizeMethod* method : Standardizemethodfactory::getStandardizeMethods())
+  for (StandardizeMethod* method : StandardizeMethodFactory::getStandardizeMethods())
     standardizeMethodComboBox_->addItem(QString::fromStdString(method->getName()),
                                         QVariant::fromValue(reinterpret_cast<quintptr>(method)));
   standardizeMethodComboBox_->setCurrentIndex(0);
@@ -902,7 +888,7 @@ void TKorvanaDialog::updateOkButton() {
 // Handlers.
 
 void TKorvanaDialog::AppException(const std::string& message) {
-  windows::showErrorBox(message);
+  host::showErrorBox(message);
   endProgram();
 }
 
@@ -916,7 +902,7 @@ void TKorvanaDialog::okButtonClick() {
     saveSettings(request);
   } catch (const std::exception& error) {
     // Losing the settings does not stop the run.
-    windows::showErrorBox(error.what());
+    host::showErrorBox(error.what());
   }
   runRequest(request);
 }
@@ -924,15 +910,15 @@ void TKorvanaDialog::okButtonClick() {
 bool TKorvanaDialog::confirmFitTableFile(std::string& fileName) {
   std::error_code error;
   if (!std::filesystem::exists(fileName, error)) return true;
-  windows::MessageBoxRequest question;
+  host::MessageBoxRequest question;
   question.caption = "Save Permutation Fit Table";
   question.text = "The filename '" + fileName + "' already exists.\nDo you want to overwrite it?";
-  question.icon = windows::MessageIcon::warning;
-  question.buttons = windows::MessageButtons::yesNo;
-  question.defaultButton = windows::MessageAnswer::no;
-  const windows::MessageAnswer answer = windows::messageBoxes().show(question);
-  if (answer == windows::MessageAnswer::yes) return true;
-  if (answer != windows::MessageAnswer::no) return false;
+  question.icon = host::MessageIcon::warning;
+  question.buttons = host::MessageButtons::yesNo;
+  question.defaultButton = host::MessageAnswer::no;
+  const host::MessageAnswer answer = host::messageBoxes().show(question);
+  if (answer == host::MessageAnswer::yes) return true;
+  if (answer != host::MessageAnswer::no) return false;
 
   // Another name; this prompt asks itself before it replaces a file.
   QFileDialog prompt(this, "Save Permutation Fit Table");
@@ -950,23 +936,23 @@ bool TKorvanaDialog::confirmFitTableFile(std::string& fileName) {
 }
 
 bool TKorvanaDialog::confirmMeasureForMethod(const AnalysisRequest& request) {
-  if (request.analysisType != 2) return true;
+  if (request.analysisType != AnalysisType::data) return true;
   const auto* method = reinterpret_cast<const ClusterMethod*>(clusterMethodComboBox_->currentData().value<quintptr>());
   if (method != ClusterMethodFactory::getCentroid() && method != ClusterMethodFactory::getMedian() &&
       method != ClusterMethodFactory::getWard())
     return true;
   const auto* interval =
       reinterpret_cast<const IntervalMeasure*>(intervalMeasureComboBox_->currentData().value<quintptr>());
-  if (request.selectedMeasure == 0 && interval == Intervalmeasurefactory::getSquaredEuclideanDistance()) return true;
-  windows::MessageBoxRequest warning;
+  if (request.selectedMeasure == 0 && interval == IntervalMeasureFactory::getSquaredEuclideanDistance()) return true;
+  host::MessageBoxRequest warning;
   warning.caption = "Warning";
   warning.text =
       "Warning: Invalid measure selected for cluster method.\n\nThe squared Euclidean interval measure should be "
       "used when CENTROID, MEDIAN, or Ward cluster method is requested.\n\nAre you sure you want to continue?";
-  warning.icon = windows::MessageIcon::warning;
-  warning.buttons = windows::MessageButtons::yesNoCancel;
-  warning.defaultButton = windows::MessageAnswer::yes;
-  return windows::messageBoxes().show(warning) == windows::MessageAnswer::yes;
+  warning.icon = host::MessageIcon::warning;
+  warning.buttons = host::MessageButtons::yesNoCancel;
+  warning.defaultButton = host::MessageAnswer::yes;
+  return host::messageBoxes().show(warning) == host::MessageAnswer::yes;
 }
 
 std::optional<QString> TKorvanaDialog::askForFile(QFileDialog& prompt) {
@@ -980,9 +966,9 @@ void TKorvanaDialog::loadSettings() {
   const AnalysisRequest defaults;
   selectStoredPosition(clusterMethodComboBox_, stored.clusterMethod, defaults.clusterMethod);
   nrOfPermutationsEdit_->setText(QString::number(stored.numberOfPermutations));
-  (stored.analysisType == 2 ? analyzeDataRadioButton_ : analyzeMatrixRadioButton_)->setChecked(true);
+  (stored.analysisType == AnalysisType::data ? analyzeDataRadioButton_ : analyzeMatrixRadioButton_)->setChecked(true);
   matrixFilenameEdit_->setText(QString::fromStdString(stored.matrixFilename));
-  (stored.clusterView == 1 ? clusterCasesRadioButton_ : clusterVariablesRadioButton_)->setChecked(true);
+  (stored.clusterView == ClusterView::cases ? clusterCasesRadioButton_ : clusterVariablesRadioButton_)->setChecked(true);
 
   // The variables come back by name and kind, in the stored order; the
   // restored ones leave the variable list.
@@ -1013,7 +999,7 @@ void TKorvanaDialog::loadSettings() {
 
   firstPermIsIdentityCheckBox_->setChecked(stored.firstPermutationIdentity);
   customSeedEdit_->setText(QString::number(stored.seed));
-  (stored.seedType == 0 ? randomSeedRadioButton_ : customSeedRadioButton_)->setChecked(true);
+  (stored.seedType == SeedType::random ? randomSeedRadioButton_ : customSeedRadioButton_)->setChecked(true);
   proximityMatrixCheckBox_->setChecked(stored.proximityMatrix);
   permutationFitCheckBox_->setChecked(stored.permutationFit);
   objectOrderCheckBox_->setChecked(stored.objectOrder);
@@ -1062,9 +1048,9 @@ AnalysisRequest TKorvanaDialog::collectRequest() const {
   AnalysisRequest request;
   request.clusterMethod = clusterMethodComboBox_->currentIndex();
   request.numberOfPermutations = toInt32(nrOfPermutationsEdit_->text()).value_or(100);
-  request.analysisType = analyzeMatrixRadioButton_->isChecked() ? 1 : 2;
+  request.analysisType = analyzeMatrixRadioButton_->isChecked() ? AnalysisType::matrixFile : AnalysisType::data;
   request.matrixFilename = matrixFilenameEdit_->text().toStdString();
-  request.clusterView = clusterCasesRadioButton_->isChecked() ? 1 : 2;
+  request.clusterView = clusterCasesRadioButton_->isChecked() ? ClusterView::cases : ClusterView::variables;
   for (int i = 0; i < clusterVariableListView_->count(); ++i)
     request.clusterVariables.push_back(variableOf(clusterVariableListView_->item(i))->getName());
   if (clusterCasesRadioButton_->isChecked() && labelVariableListView_->count() == 1)
@@ -1083,7 +1069,7 @@ AnalysisRequest TKorvanaDialog::collectRequest() const {
   request.standardiseMethod = standardizeMethodComboBox_->currentIndex();
   request.standardiseView = standardizeByVariableRadioButton_->isChecked() ? 1 : 0;
   request.firstPermutationIdentity = firstPermIsIdentityCheckBox_->isChecked();
-  request.seedType = randomSeedRadioButton_->isChecked() ? 0 : 1;
+  request.seedType = randomSeedRadioButton_->isChecked() ? SeedType::random : SeedType::custom;
   request.seed = toInt32(customSeedEdit_->text()).value_or(4000000);
   request.proximityMatrix = proximityMatrixCheckBox_->isChecked();
   request.permutationFit = permutationFitCheckBox_->isChecked();

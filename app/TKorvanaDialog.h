@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "SPSS/Spsswin_tlb.h"
-#include "batch/AnalysisRequest.h"
-#include "engine/Variable.h"
+#include "analysis/AnalysisRequest.h"
+#include "analysis/Variable.h"
 
 class QAction;
 class QButtonGroup;
@@ -40,6 +40,7 @@ class QToolButton;
 
 namespace korvana {
 class SettingsFile;
+class SharedInstances;
 }
 
 namespace korvana::app {
@@ -265,6 +266,7 @@ class TKorvanaDialog final : public QDialog {
   automation::AutomationPtr<Spsswin_tlb::ISpssApp> spssApplication_;
   bool hasData_ = false;
   std::vector<Variable> variables_;
+  std::unique_ptr<SharedInstances> sharedInstances_;
   std::unique_ptr<SettingsFile> settingsFile_;
   std::string settingsFilePath_;
   FilePrompt filePrompt_;

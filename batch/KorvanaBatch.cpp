@@ -22,23 +22,20 @@
 #include <vector>
 
 #include "SPSS/Spsswin_tlb.h"
-#include "batch/RequestTranslation.h"
-#include "batch/SettingsFile.h"
+#include "analysis/DataDictionary.h"
+#include "analysis/RequestTranslation.h"
+#include "analysis/SettingsFile.h"
+#include "analysis/SharedInstances.h"
+#include "analysis/Variable.h"
 #include "batch/TerminalProgress.h"
-#include "engine/ClusterMethodFactory.h"
-#include "engine/KorvanaError.h"
-#include "engine/Variable.h"
+#include "common/KorvanaError.h"
 #include "output/AutomationCallChecks.h"
 #include "output/Version.h"
 #include "platform/spss/StatisticsPackage.h"
 #include "platform/spss/outputdoc/DocumentFiles.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
 #include "platform/spss/outputdoc/TextRenderer.h"
-#include "platform/windows/MessageBoxes.h"
-#include "proximity/Binarymeasurefactory.h"
-#include "proximity/Countsmeasurefactory.h"
-#include "proximity/Intervalmeasurefactory.h"
-#include "proximity/Standardizemethodfactory.h"
+#include "platform/host/MessageBoxes.h"
 
 #ifndef KORVANA_EXAMPLES_DIR
 #define KORVANA_EXAMPLES_DIR "examples"
@@ -67,27 +64,6 @@ std::string examplesFolder() {
 
 extern "C" void onInterrupt(int) { gCanceled.store(true); }
 
-/// The shared methods and measures, made for the run and destroyed after it.
-class SharedInstances {
- public:
-  SharedInstances() {
-    korvana::ClusterMethodFactory::createClusterMethods();
-    korvana::Intervalmeasurefactory::createIntervalMeasures();
-    korvana::Countsmeasurefactory::createCountsMeasures();
-    korvana::Binarymeasurefactory::createBinaryMeasures();
-    korvana::Standardizemethodfactory::createStandardizeMethods();
-  }
-  ~SharedInstances() {
-    korvana::Standardizemethodfactory::destroyStandardizeMethods();
-    korvana::Binarymeasurefactory::destroyBinaryMeasures();
-    korvana::Countsmeasurefactory::destroyCountsMeasures();
-    korvana::Intervalmeasurefactory::destroyIntervalMeasures();
-    korvana::ClusterMethodFactory::destroyClusterMethods();
-  }
-  SharedInstances(const SharedInstances&) = delete;
-  SharedInstances& operator=(const SharedInstances&) = delete;
-};
-
 /// Shuts the package down however the run ends.
 class PackageSession {
  public:
@@ -103,32 +79,6 @@ class PackageSession {
  private:
   AutomationPtr<korvana::spss::StatisticsPackage> package_;
 };
-
-/// The data set's dictionary as the program sees it: attached by name, split
-/// files refused.
-std::vector<korvana::Variable> readDictionary(Spsswin_tlb::ISpssApp& app) {
-  std::vector<korvana::Variable> variables;
-  AutomationPtr<Spsswin_tlb::ISpssDocuments> documents;
-  if (failed(app.get_Documents(documents.put()))) throw EKorvanaError("The statistics package has no documents");
-  std::int32_t count = 0;
-  if (failed(documents->get_DataDocCount(&count)) || count == 0) return variables;
-  AutomationPtr<Spsswin_tlb::ISpssDataDoc> data;
-  if (failed(documents->GetDataDoc(0, data.put()))) throw EKorvanaError("The data set cannot be read");
-  std::vector<std::string> splitNames;
-  std::int32_t splitCount = 0;
-  if (failed(data->GetSplitVariables(&splitNames, &splitCount))) throw EKorvanaError("The data set cannot be read");
-  if (splitCount > 0) throw EKorvanaError("Split File is not supported.");
-  std::vector<std::string> names, labels;
-  std::vector<std::int32_t> types, levels, labelCounts;
-  std::int32_t variableCount = 0;
-  if (failed(data->GetVariableInfo(&names, &labels, &types, &levels, &labelCounts, &variableCount)))
-    throw EKorvanaError("The dictionary of the data set cannot be read");
-  for (std::int32_t i = 0; i < variableCount; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    variables.emplace_back(i, names.at(k), labels.at(k), types.at(k));
-  }
-  return variables;
-}
 
 std::string joinQuoted(const std::vector<std::string>& names) {
   std::string text;
@@ -213,8 +163,8 @@ int main(int argc, char** argv) {
   }
 
   korvana::output::BatchMessageBoxes boxes(stderr);
-  korvana::windows::ScopedMessageBoxService boxService(boxes);
-  SharedInstances shared;
+  korvana::host::ScopedMessageBoxService boxService(boxes);
+  korvana::SharedInstances shared;
   std::signal(SIGINT, onInterrupt);
 
   korvana::AnalysisRequest request;
@@ -246,10 +196,10 @@ int main(int argc, char** argv) {
   int status = 0;
   auto output = (*package)->outputDocument();
   try {
-    const std::vector<korvana::Variable> dictionary = readDictionary(*app);
+    const std::vector<korvana::Variable> dictionary = korvana::readDataDictionary(*app);
     korvana::RequestProblems problems;
     const korvana::ChosenVariables chosen = korvana::chooseVariables(request, dictionary, problems);
-    if (request.analysisType == 2) {
+    if (request.analysisType == korvana::AnalysisType::data) {
       if (!problems.unknownClusterVariables.empty())
         throw EKorvanaError("The data set has no numeric variable " + joinQuoted(problems.unknownClusterVariables));
       if (!problems.unknownLabelVariable.empty())

@@ -1,7 +1,7 @@
 // korvana_bench_agglomeration: the time of one agglomeration run per method and
 // matrix size, next to fastcluster's linkage on the same matrix.
 //
-// "ours" times the work ClusterAnalysis::runPermutations does for one
+// "ours" times the work runPermutations does for one
 // permutation: a new random permutation and solution, filling the working
 // matrix in the permuted order, the stages with the fit updates, the rounded
 // fit and the solution id. The working matrix and state are made once, as an
@@ -56,16 +56,17 @@
 #include "PeerBenchmarkSupport.h"
 #include "engine/Agglomeration.h"
 #include "engine/AgglomerationState.h"
-#include "engine/ClusterAnalysis.h"
+#include "engine/PermutationRun.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ClusterMethodFactory.h"
 #include "engine/ClusterSolution.h"
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 #include "engine/MemberLists.h"
 #include "engine/ProgressMonitor.h"
+#include "engine/ProximityMatrix.h"
 #include "engine/RandomPermutationGenerator.h"
 #include "engine/SimilarityMatrix.h"
-#include "engine/TriangularStorage.h"
+#include "common/TriangularStorage.h"
 
 using namespace korvana;
 
@@ -149,7 +150,7 @@ ClusterMethod& methodAt(int methodIndex) {
   return *ClusterMethodFactory::getClusterMethods()[static_cast<std::size_t>(methodIndex)];
 }
 
-/// The work of one permutation of ClusterAnalysis::runPermutations, with the
+/// The work of one permutation of runPermutations, with the
 /// working matrix and state made beforehand, on a new random permutation each
 /// time.
 void runPermutation(benchmark::State& state, int methodIndex, int n, RunThreads threads) {
@@ -157,7 +158,6 @@ void runPermutation(benchmark::State& state, int methodIndex, int n, RunThreads 
   try {
     ProximityMatrix matrix;
     matrix.assignLowerTriangle(n, lowerTriangles.at(n));
-    const bool isWard = &method == ClusterMethodFactory::getWard();
     SimilarityMatrix workingMatrix(matrix.isDissimilarity(), n);
     AgglomerationState agglomerationState(n);
     RandomPermutationGenerator generator(kPermutationSeed, n);
@@ -165,7 +165,7 @@ void runPermutation(benchmark::State& state, int methodIndex, int n, RunThreads 
       const std::int32_t seed = generator.getState();
       ClusterSolution solution(n, matrix.getSumOfSquares(), n - 1, generator.nextPermutation(false), seed, false);
       agglomerate(matrix, solution.getPermutation().data(), method, workingMatrix, agglomerationState, solution,
-                  isWard, threads);
+                  threads);
       solution.computeRoundedFit();
       solution.computeSolutionId();
       benchmark::DoNotOptimize(solution.getNormalizedSSDif());
@@ -228,26 +228,26 @@ std::vector<double> randomLowerTriangle(int n, std::uint64_t seed) {
 void runAnalysis(benchmark::State& state, int methodIndex, int n) {
   ClusterMethod& method = methodAt(methodIndex);
   try {
-    ClusterAnalysis analysis(method, 1, 1);
-    analysis.setFirstPermutationIsIdentity(false);
-    analysis.setSeed(kPermutationSeed);
+    PermutationSettings settings;
+    settings.firstPermutationIsIdentity = false;
+    settings.seed = kPermutationSeed;
     MemoryUse use;
     const std::size_t beforeMatrix = heapInUse();
-    analysis.getMatrix().assignLowerTriangle(n, lowerTriangles.at(n));
+    ProximityMatrix matrix;
+    matrix.assignLowerTriangle(n, lowerTriangles.at(n));
     use.matrixBytes = heapInUse() - beforeMatrix;
 
     // One untimed run, which is also the warm-up: the heap it holds.
     HeapProbe probe;
-    analysis.setProgressMonitor(&probe);
     const std::size_t beforeRun = heapInUse();
-    analysis.runPermutations();
+    runPermutations(matrix, method, settings, probe);
     use.runBytes = probe.inUse - beforeRun;
     memoryUse[{methodIndex, n}] = use;
-    analysis.setProgressMonitor(nullptr);
 
+    SilentProgress silent;
     for (auto _ : state) {
-      analysis.runPermutations();
-      benchmark::DoNotOptimize(analysis.getFitValues().data());
+      const PermutationResults results = runPermutations(matrix, method, settings, silent);
+      benchmark::DoNotOptimize(results.records.fitValues.data());
       benchmark::ClobberMemory();
     }
   } catch (const EKorvanaError& e) {
@@ -319,7 +319,7 @@ void printTable(const bench::FastestRunReporter& reporter, const Options& option
   std::printf("\nours ms: the work of one permutation (new permutation + fill + run + fit + id), working matrix made\n"
               "  beforehand; fastest of %d repetitions; with one thread (1t) and with two (2t).\n"
               "fastcluster ms: fastcluster.linkage on the same matrix, fastest of %d calls after a warm-up.\n"
-              "analysis ms: ClusterAnalysis::runPermutations of a one-permutation analysis (adds the range check and\n"
+              "analysis ms: runPermutations of a one-permutation analysis (adds the range check and\n"
               "  making the working matrix in fresh memory); fastest of %d repetitions.\n"
               "Peer: %s\n\n",
               kRepetitions, options.fastclusterRepeat, kRepetitions, options.fastcluster ? versions.c_str() : "skipped");

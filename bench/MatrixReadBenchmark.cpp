@@ -1,7 +1,7 @@
 // korvana_bench_matrix_read: reading a proximity-matrix data file, next to
 // ReadStat's own parse of the same file.
 //
-// "load" times ProximityMatrix::loadFromFile: the data-file library opens and
+// "load" times loadProximityMatrix: the data-file library opens and
 // decodes the file, the reader checks its layout and fills the lower triangle.
 // "readstat" times a bare readstat_parse_sav of the same file whose value
 // handler only adds the numbers up: the least any reader built on ReadStat
@@ -35,9 +35,10 @@
 #include <string>
 #include <vector>
 
+#include "datafile/ProximityMatrixFile.h"
 #include "engine/ProximityMatrix.h"
 #include "platform/spssio/SavDataFileLibrary.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace {
 
@@ -98,9 +99,9 @@ void writeMatrixFile(const std::string& file, int n, bool compressed) {
 }
 
 bool load(const std::string& file, korvana::ProximityMatrix& matrix) {
-  korvana::windows::RecordingMessageBoxes boxes;
-  korvana::windows::ScopedMessageBoxService scope(boxes);
-  const bool loaded = matrix.loadFromFile(file);
+  korvana::host::RecordingMessageBoxes boxes;
+  korvana::host::ScopedMessageBoxService scope(boxes);
+  const bool loaded = loadProximityMatrix(file, matrix);
   if (!loaded && !boxes.shown().empty()) std::fprintf(stderr, "%s: %s\n", file.c_str(), boxes.shown()[0].text.c_str());
   return loaded;
 }

@@ -5,11 +5,13 @@
 #include <optional>
 #include <string>
 
-#include "datafile/Savutilities.h"
-#include "engine/ClusterAnalysis.h"
+#include "platform/spssio/SavUtilities.h"
+#include "datafile/PermutationFitTableFile.h"
+#include "engine/PermutationRun.h"
+#include "engine/ProgressMonitor.h"
 #include "engine/ExtendedPrecision.h"
-#include "engine/KorvanaError.h"
-#include "output/ScientificFormat.h"
+#include "common/KorvanaError.h"
+#include "common/ScientificFormat.h"
 
 namespace korvana {
 
@@ -45,15 +47,15 @@ std::string hexText(const SolutionId& id) {
 
 }  // namespace
 
-void ClusterAnalysis::savePermutationFitTable() {
+void savePermutationFitTable(const std::string& fileName, const PermutationRecords& records, double sumOfSquares,
+                             bool firstPermutationIsIdentity, ProgressMonitor& progress) {
   int handle = -1;
   try {
-    handle = savOpenWrite(fitTableFileName_);
+    handle = savOpenWrite(fileName);
   } catch (const EKorvanaError& error) {
     throw EKorvanaError(error.what());
   }
   try {
-    const double sumOfSquares = matrix_.getSumOfSquares();
     savSetFileLabel(handle, "Korvana Fit Table");
     savSetCompression(handle, 1);
     for (const FitVariable& v : kVariables) {
@@ -67,19 +69,18 @@ void ClusterAnalysis::savePermutationFitTable() {
     for (std::size_t k = 0; k < std::size(kVariables); ++k) variable[k] = savGetVarHandle(handle, kVariables[k].name);
     const double systemMissing = savSystemMissingValue();
 
-    for (int i = 0; i < permutationCount_ && !progress_->isCanceled(); ++i) {
+    for (int i = 0; i < records.completed && !progress.isCanceled(); ++i) {
       const auto ui = static_cast<std::size_t>(i);
       savSetValueNumeric(handle, variable[0], i + 1);
-      savSetValueChar(handle, variable[1], hexText(solutionIds_[ui]));
-      const double product = static_cast<double>(static_cast<Extended>(fitValues_[ui]) * sumOfSquares);
-      const std::optional<double> rounded = parseScientific(formatScientific(product, 13));
-      savSetValueNumeric(handle, variable[2], rounded ? *rounded : product);
-      savSetValueNumeric(handle, variable[3], fitValues_[ui]);
-      savSetValueNumeric(handle, variable[4], correlations_[ui]);
+      savSetValueChar(handle, variable[1], hexText(records.solutionIds[ui]));
+      const double product = static_cast<double>(static_cast<Extended>(records.fitValues[ui]) * sumOfSquares);
+      savSetValueNumeric(handle, variable[2], roundToSignificantDigits(product, 13));
+      savSetValueNumeric(handle, variable[3], records.fitValues[ui]);
+      savSetValueNumeric(handle, variable[4], records.correlations[ui]);
       savSetValueNumeric(handle, variable[5],
-                         i == 0 && firstPermutationIsIdentity_ ? systemMissing : static_cast<double>(seeds_[ui]));
+                         i == 0 && firstPermutationIsIdentity ? systemMissing : static_cast<double>(records.seeds[ui]));
       savCommitCaseRecord(handle);
-      progress_->stepIt();
+      progress.stepIt();
     }
     const int closing = handle;
     handle = -1;

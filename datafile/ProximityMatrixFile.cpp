@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "datafile/Savutilities.h"
-#include "engine/KorvanaError.h"
+#include "platform/spssio/SavUtilities.h"
+#include "common/KorvanaError.h"
+#include "datafile/ProximityMatrixFile.h"
 #include "engine/ProximityMatrix.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace korvana {
 
@@ -30,12 +31,12 @@ std::int32_t caseNumberOf(double value) {
 
 }  // namespace
 
-bool ProximityMatrix::loadFromFile(const std::string& fileName) {
+bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
   int handle = -1;
   try {
     handle = savOpenRead(fileName);
   } catch (const EKorvanaError& error) {
-    windows::showErrorBox(error.what());
+    host::showErrorBox(error.what());
     return false;
   }
 
@@ -72,35 +73,37 @@ bool ProximityMatrix::loadFromFile(const std::string& fileName) {
     const int caseCount = savGetNumberOfCases(handle);
     if (count - leading != caseCount) throw EKorvanaError("Proximity matrix is invalid");
 
-    hasLabelVariable_ = labelPosition >= 0;
-    hasCaseNumbers_ = caseNumberPosition >= 0;
-    hasObjectLabels_ = hasCaseNumbers_ ? hasLabelVariable_ : true;
+    const bool hasLabelVariable = labelPosition >= 0;
+    const bool hasCaseNumbers = caseNumberPosition >= 0;
+    matrix.setHasLabelVariable(hasLabelVariable);
+    matrix.setHasCaseNumbers(hasCaseNumbers);
+    matrix.setHasObjectLabels(hasCaseNumbers ? hasLabelVariable : true);
 
     const std::string kind = lowerCase(savGetStringValueLabel(handle, names[rowTypePosition], "PROX"));
     if (!kind.empty()) {
-      isDissimilarity_ = kind.find("dissimilarity") != std::string::npos;
-      isSquaredEuclidean_ = kind.find(" seu") != std::string::npos;
+      matrix.setIsDissimilarity(kind.find("dissimilarity") != std::string::npos);
+      matrix.setIsSquaredEuclidean(kind.find(" seu") != std::string::npos);
     } else {
-      isDissimilarity_ = true;
-      isSquaredEuclidean_ = true;
+      matrix.setIsDissimilarity(true);
+      matrix.setIsSquaredEuclidean(true);
     }
 
     variableHandles.resize(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) variableHandles[static_cast<std::size_t>(i)] = savGetVarHandle(handle, names[i]);
     auto variable = [&](int position) { return variableHandles[static_cast<std::size_t>(position)]; };
 
-    reserve(caseCount);
+    matrix.reserve(caseCount);
     for (int i = 0; i < caseCount; ++i) {
       if (!savReadCaseRecord(handle)) break;  // a file that ends early gives fewer rows
       const std::string rowType = savGetValueChar(handle, variable(rowTypePosition));
       const std::string name = savGetValueChar(handle, variable(variableNamePosition));
-      ProximityMatrixRow& row = appendRow(name, rowType);
+      ProximityMatrixRow& row = matrix.appendRow(name, rowType);
       for (int k = variableNamePosition + 1, l = 0; k < count && l < i; ++k, ++l)
         row.setValue(l, savGetValueNumeric(handle, variable(k)));
-      if (hasLabelVariable_) row.setLabel(savGetValueChar(handle, variable(labelPosition)));
-      if (hasCaseNumbers_) row.setCaseNumber(caseNumberOf(savGetValueNumeric(handle, variable(caseNumberPosition))));
+      if (hasLabelVariable) row.setLabel(savGetValueChar(handle, variable(labelPosition)));
+      if (hasCaseNumbers) row.setCaseNumber(caseNumberOf(savGetValueNumeric(handle, variable(caseNumberPosition))));
     }
-    computeSumOfSquares();
+    matrix.computeSumOfSquares();
 
     variableHandles.clear();
     char** givenNames = names;
@@ -128,7 +131,7 @@ bool ProximityMatrix::loadFromFile(const std::string& fileName) {
       } catch (const EKorvanaError&) {
       }
     }
-    windows::showErrorBox(message);
+    host::showErrorBox(message);
     return false;
   }
 }

@@ -10,7 +10,7 @@
 #include "engine/ClusterSolution.h"
 #include "engine/ExtendedPrecision.h"
 #include "engine/FitWorker.h"
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 #include "engine/ProximityMatrix.h"
 #include "engine/SimilarityMatrix.h"
 
@@ -20,7 +20,7 @@ namespace {
 
 template <Direction dir>
 void runStages(const ProximityMatrix& matrix, ClusterMethod& method, SimilarityMatrix& workingMatrix,
-               AgglomerationState& state, ClusterSolution& solution, bool isWard, FitWorker* worker) {
+               AgglomerationState& state, ClusterSolution& solution, FitWorker* worker) {
   const int n = matrix.getNumberOfObjects();
   double value = 0.0;
   for (int t = 0; t + 1 < n; ++t) {
@@ -44,7 +44,7 @@ void runStages(const ProximityMatrix& matrix, ClusterMethod& method, SimilarityM
       throw EKorvanaError("No pair of clusters could be merged at stage " + std::to_string(t + 1) +
                           ": the proximities or merged values lie outside the range -1E+050 to 1E+050");
     method.adjustCoefficient(value);
-    const double height = isWard ? static_cast<double>((static_cast<Extended>(value) - previous) * 2) : value;
+    const double height = method.fittingHeight(value, previous);
     if (worker) {
       worker->publish(b, d, height);
       solution.recordMerge(t, b, d, state.members(), value);
@@ -65,7 +65,7 @@ RunThreads preferredRunThreads(int n) {
 
 void agglomerate(const ProximityMatrix& matrix, const int* permutation, ClusterMethod& method,
                  SimilarityMatrix& workingMatrix, AgglomerationState& state, ClusterSolution& solution,
-                 bool isWard, RunThreads threads) {
+                 RunThreads threads) {
   std::optional<FitWorker> worker;
   const int n = matrix.getNumberOfObjects();
   if (threads == RunThreads::two && n > 1 && workingMatrix.getSize() == n && solution.getObjectCount() == n &&
@@ -82,9 +82,9 @@ void agglomerate(const ProximityMatrix& matrix, const int* permutation, ClusterM
   method.startRun(matrix.isDissimilarity());
   FitWorker* fit = worker ? &*worker : nullptr;
   if (matrix.isDissimilarity())
-    runStages<Direction::dissimilarity>(matrix, method, workingMatrix, state, solution, isWard, fit);
+    runStages<Direction::dissimilarity>(matrix, method, workingMatrix, state, solution, fit);
   else
-    runStages<Direction::similarity>(matrix, method, workingMatrix, state, solution, isWard, fit);
+    runStages<Direction::similarity>(matrix, method, workingMatrix, state, solution, fit);
   if (worker) worker->finish();
 }
 

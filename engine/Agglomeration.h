@@ -7,7 +7,7 @@
 // its nearest neighbour d < b, records the stage in the solution and lets the
 // method update the working matrix. Ward's coefficient is the accumulated half
 // of the merge values, and its fitting height the merge value given back from
-// the difference of two coefficients.
+// the difference of two coefficients (ClusterMethod::fittingHeight).
 //
 // A run may use a second thread (FitWorker) for filling the working matrix and
 // summing the fit; the results are the same to the bit either way.
@@ -32,12 +32,11 @@ inline constexpr int kTwoThreadObjects = 500;
 
 /// Clusters `matrix` in the order `permutation` with `method` into `solution`,
 /// reusing the working matrix and the state (both sized for the matrix).
-/// `isWard` tells whether the method is the Ward instance. With
-/// RunThreads::two the run uses a second thread when one can be started.
+/// With RunThreads::two the run uses a second thread when one can be started.
 /// Throws EKorvanaError when no merge can be selected, which only happens
 /// with proximities outside ±1e50.
 void agglomerate(const ProximityMatrix& matrix, const int* permutation, ClusterMethod& method,
                  SimilarityMatrix& workingMatrix, AgglomerationState& state, ClusterSolution& solution,
-                 bool isWard, RunThreads threads = RunThreads::one);
+                 RunThreads threads = RunThreads::one);
 
 }  // namespace korvana

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana {
 

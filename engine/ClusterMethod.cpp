@@ -11,4 +11,6 @@ void ClusterMethod::startRun(bool isDissimilarity) { isDissimilarity_ = isDissim
 
 void ClusterMethod::adjustCoefficient(double&) {}
 
+double ClusterMethod::fittingHeight(double coefficient, double) const { return coefficient; }
+
 }  // namespace korvana

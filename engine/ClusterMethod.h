@@ -35,6 +35,14 @@ class ClusterMethod {
   virtual void startRun(bool isDissimilarity);
   /// Turns a stage's merge value into its coefficient (unchanged by default).
   virtual void adjustCoefficient(double& value);
+  /// The height of a stage's merge in the fitted tree (the cophenetic value),
+  /// from its coefficient and the previous stage's: the coefficient itself
+  /// unless the method accumulates its coefficients.
+  virtual double fittingHeight(double coefficient, double previousCoefficient) const;
+  /// True for the methods whose updates assume squared Euclidean distances
+  /// (centroid, median, Ward); the output warns when other proximities meet
+  /// them.
+  virtual bool needsSquaredEuclidean() const { return false; }
   /// Clusters d < b have been selected and b is already gone from the active
   /// list: absorb b into d, update the working proximities of d, the cluster
   /// bookkeeping and the nearest neighbours.

@@ -10,6 +10,7 @@ class ClusterMethodCentroid final : public ClusterMethod {
  public:
   ClusterMethodCentroid();
   void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
+  bool needsSquaredEuclidean() const override { return true; }
 };
 
 }  // namespace korvana

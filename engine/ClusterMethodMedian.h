@@ -10,6 +10,7 @@ class ClusterMethodMedian final : public ClusterMethod {
  public:
   ClusterMethodMedian();
   void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
+  bool needsSquaredEuclidean() const override { return true; }
 };
 
 }  // namespace korvana

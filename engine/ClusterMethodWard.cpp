@@ -14,6 +14,10 @@ void ClusterMethodWard::adjustCoefficient(double& value) {
   value = accumulatedCoefficient_;
 }
 
+double ClusterMethodWard::fittingHeight(double coefficient, double previousCoefficient) const {
+  return static_cast<double>((static_cast<Extended>(coefficient) - previousCoefficient) * 2);
+}
+
 void ClusterMethodWard::mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) {
   const int sizeD = state.size(d);
   const int sizeB = state.size(b);

@@ -12,6 +12,9 @@ class ClusterMethodWard final : public ClusterMethod {
   ClusterMethodWard();
   void startRun(bool isDissimilarity) override;
   void adjustCoefficient(double& value) override;
+  /// The merge value given back from the difference of two coefficients.
+  double fittingHeight(double coefficient, double previousCoefficient) const override;
+  bool needsSquaredEuclidean() const override { return true; }
   void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
 
  private:

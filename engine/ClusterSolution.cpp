@@ -9,10 +9,10 @@
 
 #include "engine/AgglomerationState.h"
 #include "engine/ExtendedPrecision.h"
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 #include "engine/MemberLists.h"
 #include "engine/ProximityMatrix.h"
-#include "output/ScientificFormat.h"
+#include "common/ScientificFormat.h"
 
 namespace korvana {
 
@@ -175,8 +175,7 @@ void ClusterSolution::computeCorrelation() {
 }
 
 void ClusterSolution::computeRoundedFit() {
-  const std::optional<double> parsed = parseScientific(formatScientific(normalizedSSDif_, 13));
-  roundedNormalizedSSDif_ = parsed ? *parsed : normalizedSSDif_;
+  roundedNormalizedSSDif_ = roundToSignificantDigits(normalizedSSDif_, 13);
 }
 
 void ClusterSolution::computeSolutionId() {

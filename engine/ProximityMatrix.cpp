@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/ExtendedPrecision.h"
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana {
 

@@ -3,8 +3,8 @@
 // in one block. Row i holds the i proximities of object i to the objects
 // 0 … i − 1; the diagonal reads as 0 and the upper triangle as its mirror.
 //
-// The matrix is filled once per analysis (from a matrix data file, or in memory
-// with appendRow / assignLowerTriangle) and never changed afterwards. Its
+// The matrix is filled once per analysis (by the matrix-file reader, or in
+// memory with appendRow / assignLowerTriangle) and never changed afterwards. Its
 // direction (dissimilarities or similarities) sets the direction of every
 // comparison of the clustering.
 #pragma once
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/ProximityMatrixRow.h"
-#include "engine/TriangularStorage.h"
+#include "common/TriangularStorage.h"
 
 namespace korvana {
 
@@ -34,13 +34,6 @@ class ProximityMatrix {
   /// "1", "2", … when `names` is empty. Computes the sum of squares.
   void assignLowerTriangle(int n, const std::vector<double>& lowerTriangle,
                            const std::vector<std::string>& names = {});
-
-  /// Fills an empty matrix from a proximity-matrix data file (rowtype_ first,
-  /// an optional case-label variable, an optional caseno_, varname_, then one
-  /// column per object; the lower triangle of each case is read). Shows a
-  /// failure in the standard error box and returns false; never raises.
-  /// Implemented by the data-file layer (library korvana_datafile).
-  bool loadFromFile(const std::string& fileName);
 
   /// Sum of the squares of all stored proximities, each unordered pair once.
   void computeSumOfSquares();

@@ -3,7 +3,7 @@
 #include <numeric>
 #include <utility>
 
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 #include "engine/ProximityMatrix.h"
 
 namespace korvana {

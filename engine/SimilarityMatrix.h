@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/ExtendedPrecision.h"
-#include "engine/TriangularStorage.h"
+#include "common/TriangularStorage.h"
 
 namespace korvana {
 

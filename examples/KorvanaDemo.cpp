@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <exception>
 
-#include "engine/ClusterAnalysis.h"
+#include "engine/PermutationRun.h"
+#include "engine/ProgressMonitor.h"
+#include "engine/ProximityMatrix.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ClusterMethodFactory.h"
-#include "output/ScientificFormat.h"
+#include "common/ScientificFormat.h"
 
 using namespace korvana;
 
@@ -59,24 +61,27 @@ int main() {
     std::printf("Korvana demo: %d objects, %d permutations (first = identity), seed %" PRId32 "\n\n", kObjects,
                 kPermutations, kSeed);
     for (ClusterMethod* method : ClusterMethodFactory::getClusterMethods()) {
-      ClusterAnalysis analysis(*method, 1, kPermutations);
-      analysis.getMatrix().assignLowerTriangle(kObjects, kLowerTriangle);
-      analysis.setSeed(kSeed);
-      analysis.runPermutations();
+      ProximityMatrix matrix;
+      matrix.assignLowerTriangle(kObjects, kLowerTriangle);
+      PermutationSettings settings;
+      settings.permutationCount = kPermutations;
+      settings.seed = kSeed;
+      SilentProgress progress;
+      const PermutationResults results = runPermutations(matrix, *method, settings, progress);
       int distinctIds = 0;
-      const auto& ids = analysis.getSolutionIds();
+      const auto& ids = results.records.solutionIds;
       for (std::size_t i = 0; i < ids.size(); ++i) {
         bool seen = false;
         for (std::size_t j = 0; j < i && !seen; ++j) seen = ids[j] == ids[i];
         if (!seen) ++distinctIds;
       }
       std::printf("%s: %d different trees over all permutations, %zu best\n", method->getDisplayName().c_str(),
-                  distinctIds, analysis.getSolutions().size());
+                  distinctIds, results.solutions.size());
       int number = 0;
-      for (const auto& solution : analysis.getSolutions()) {
+      for (const auto& solution : results.solutions) {
         if (number == kShownSolutions) {
           std::printf("  ... and %zu more equally good solutions\n",
-                      analysis.getSolutions().size() - static_cast<std::size_t>(kShownSolutions));
+                      results.solutions.size() - static_cast<std::size_t>(kShownSolutions));
           break;
         }
         printSolution(*solution, ++number);

@@ -11,10 +11,10 @@ namespace korvana::output {
 namespace {
 
 using namespace automation;
-using windows::MessageAnswer;
-using windows::MessageBoxRequest;
-using windows::MessageButtons;
-using windows::MessageIcon;
+using host::MessageAnswer;
+using host::MessageBoxRequest;
+using host::MessageButtons;
+using host::MessageIcon;
 
 // The system's message table for the codes the package's automation layer
 // returns (the English texts).
@@ -51,7 +51,7 @@ MessageAnswer prompt(const char* caption, const std::string& message) {
   request.icon = MessageIcon::question;
   request.buttons = MessageButtons::yesNoCancel;
   request.defaultButton = MessageAnswer::yes;
-  return windows::messageBoxes().show(request);
+  return host::messageBoxes().show(request);
 }
 
 std::string formatted(const char* format, auto... values) {

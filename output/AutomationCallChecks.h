@@ -15,8 +15,8 @@
 #include <string>
 
 #include "SPSS/AutomationCore.h"
-#include "engine/KorvanaError.h"
-#include "platform/windows/MessageBoxes.h"
+#include "common/KorvanaError.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace korvana::output {
 
@@ -62,10 +62,10 @@ bool debuggerAttached();
 /// Every box is written to a stream (standard error unless another is given).
 /// A check's prompt is answered Yes, so that an automation failure ends the
 /// run with its message; every other box gets its default button.
-class BatchMessageBoxes final : public windows::MessageBoxService {
+class BatchMessageBoxes final : public host::MessageBoxService {
  public:
   explicit BatchMessageBoxes(std::FILE* stream = stderr) : stream_(stream) {}
-  windows::MessageAnswer show(const windows::MessageBoxRequest& request) override;
+  host::MessageAnswer show(const host::MessageBoxRequest& request) override;
 
  private:
   std::FILE* stream_;

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "engine/ClusterSolution.h"
-#include "output/Outputfactory.h"
+#include "output/OutputFactory.h"
 
 namespace korvana {
 
@@ -319,7 +319,7 @@ std::string Dendrogram::richText(const std::string& methodDisplayName, const std
     for (int c = 0; c < gridColumns; ++c) body += cellRichText(cell(r, c));
     body += "\\f0\\par ";
   }
-  return Outputfactory::rtfText(body);
+  return OutputFactory::rtfText(body);
 }
 
 }  // namespace korvana

@@ -1,7 +1,7 @@
 // A proximity measure offered in the dialog: its display name, its keyword in
 // the PROXIMITIES command and the transformations applied to the computed
 // values. The instances are shared objects made once by the factory modules
-// (Intervalmeasurefactory, Countsmeasurefactory, Binarymeasurefactory); the
+// (IntervalMeasureFactory, CountsMeasureFactory, BinaryMeasureFactory); the
 // dialog writes the per-run settings into them before each run, so a measure
 // keeps the settings of the last run.
 #pragma once

@@ -1,6 +1,6 @@
 // A standardization of the values before interval or counts proximities are
 // computed, by variable or by case. Shared objects made once by
-// Standardizemethodfactory; the dialog writes standardizeBy before each run.
+// StandardizeMethodFactory; the dialog writes standardizeBy before each run.
 #pragma once
 
 #include <cstdint>

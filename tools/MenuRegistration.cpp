@@ -5,7 +5,7 @@
 
 namespace korvana::menuregistration {
 
-using namespace korvana::windows;
+using namespace korvana::host;
 
 namespace {
 

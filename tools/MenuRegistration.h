@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/windows/Registry.h"
+#include "platform/host/Registry.h"
 
 namespace korvana::menuregistration {
 
@@ -27,7 +27,7 @@ inline constexpr char kApplicationsKey[] = "OtherApps";
 inline constexpr const char* kEntryKeys[] = {"ActionID", "Launch", "Menu", "MenuType"};
 inline constexpr int kLowestPackageVersion = 11;
 // Size of the buffers that receive key names, terminating zero included.
-inline constexpr windows::DWORD kNameBufferLength = 260;
+inline constexpr host::DWORD kNameBufferLength = 260;
 
 // One installed version: a product key and one of its version keys.
 struct PackageVersion {

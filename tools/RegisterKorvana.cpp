@@ -11,12 +11,12 @@
 #include <iterator>
 #include <string>
 
-#include "platform/windows/Registry.h"
+#include "platform/host/Registry.h"
 #include "tools/MenuRegistration.h"
 
 namespace {
 
-using namespace korvana::windows;
+using namespace korvana::host;
 using namespace korvana::menuregistration;
 
 // The desktop program the menu entry starts, in the same folder as this one.

@@ -7,12 +7,12 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/windows/Registry.h"
+#include "platform/host/Registry.h"
 #include "tools/MenuRegistration.h"
 
 namespace {
 
-using namespace korvana::windows;
+using namespace korvana::host;
 using namespace korvana::menuregistration;
 
 // Opens root\path for writing and deletes the subkeys named, in order. Every

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana::spss {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana::spss {
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana::spss {
 

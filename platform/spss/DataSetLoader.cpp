@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 #include "platform/spss/CsvDataSetReader.h"
 #include "platform/spss/ReadStatDataSetReader.h"
 #include "platform/spss/SavDataSetReader.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana::spss {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "datafile/Savutilities.h"
-#include "engine/KorvanaError.h"
+#include "platform/spssio/SavUtilities.h"
+#include "common/KorvanaError.h"
 #include "platform/spssio/SavDataFileLibrary.h"
 
 namespace korvana::spss {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana::spss {
 

@@ -4,8 +4,8 @@
 #include <limits>
 #include <vector>
 
-#include "datafile/Savutilities.h"
-#include "engine/KorvanaError.h"
+#include "platform/spssio/SavUtilities.h"
+#include "common/KorvanaError.h"
 #include "platform/spss/ReadStatDataSetReader.h"
 #include "platform/spssio/SavDataFileLibrary.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "platform/spss/StatisticsPackage.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace apptest {
 
@@ -56,7 +56,7 @@ class PackageFixture {
   PackageFixture& operator=(const PackageFixture&) = delete;
 
   korvana::spss::StatisticsPackage& package() { return *package_; }
-  korvana::windows::RecordingMessageBoxes& boxes() { return boxes_; }
+  korvana::host::RecordingMessageBoxes& boxes() { return boxes_; }
   QString folder() const { return folder_.path(); }
   /// Where the dialog keeps its settings during the test.
   QString settingsPath() const { return folder_.filePath("Korvana.ini"); }
@@ -65,8 +65,8 @@ class PackageFixture {
   void useAsConfigFolder() { qputenv("XDG_CONFIG_HOME", folder_.path().toLocal8Bit()); }
 
   QTemporaryDir folder_;
-  korvana::windows::RecordingMessageBoxes boxes_;
-  korvana::windows::ScopedMessageBoxService boxService_;
+  korvana::host::RecordingMessageBoxes boxes_;
+  korvana::host::ScopedMessageBoxService boxService_;
   korvana::automation::AutomationPtr<korvana::spss::StatisticsPackage> package_;
 };
 

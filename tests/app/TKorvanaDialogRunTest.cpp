@@ -21,12 +21,12 @@
 #include "platform/spss/outputdoc/JsonRenderer.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
 #include "platform/spss/outputdoc/TextRenderer.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 using korvana::app::TKorvanaDialog;
-using korvana::windows::MessageAnswer;
-using korvana::windows::MessageButtons;
-using korvana::windows::MessageIcon;
+using korvana::host::MessageAnswer;
+using korvana::host::MessageButtons;
+using korvana::host::MessageIcon;
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include "AppTestSupport.h"
 #include "app/TKorvanaDialog.h"
 #include "output/Version.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 using korvana::app::TKorvanaDialog;
-using korvana::windows::MessageAnswer;
-using korvana::windows::MessageIcon;
+using korvana::host::MessageAnswer;
+using korvana::host::MessageIcon;
 
 namespace {
 
@@ -574,8 +574,8 @@ void TKorvanaDialogTest::collectsTheRequest() {
   const korvana::AnalysisRequest request = dialog.collectRequest();
   QCOMPARE(request.clusterMethod, 6);
   QCOMPARE(request.numberOfPermutations, 100);  // an empty edit gives the fallback
-  QCOMPARE(request.analysisType, 2);
-  QCOMPARE(request.clusterView, 1);
+  QCOMPARE(request.analysisType, korvana::AnalysisType::data);
+  QCOMPARE(request.clusterView, korvana::ClusterView::cases);
   QCOMPARE(request.clusterVariables, std::vector<std::string>({"x3", "x1"}));
   QCOMPARE(request.labelVariable, std::string("name"));
   QCOMPARE(request.selectedMeasure, 1);
@@ -584,7 +584,7 @@ void TKorvanaDialogTest::collectsTheRequest() {
   QCOMPARE(request.standardiseMethod, 2);
   QCOMPARE(request.standardiseView, 0);
   QVERIFY(request.rescale && !request.absoluteValues && !request.changeSign);
-  QCOMPARE(request.seedType, 1);
+  QCOMPARE(request.seedType, korvana::SeedType::custom);
   QCOMPARE(request.seed, 4000000);  // "-" does not convert
   QVERIFY(!request.firstPermutationIdentity);
   QVERIFY(request.dendrogram && !request.agglomerationSchedule);

@@ -182,13 +182,13 @@ void TProgressDialogTest::aFailedRunIsShownAndEndsTheProgram() {
   // The package's PROXIMITIES call fails and the check's prompt is answered
   // Yes: the run stops with the prompt's message in the standard error box.
   fixture.package().failNextCall("ExecuteCommands", korvana::automation::E_FAIL);
-  fixture.boxes().scriptAnswer(korvana::windows::MessageAnswer::yes);
+  fixture.boxes().scriptAnswer(korvana::host::MessageAnswer::yes);
   control<QPushButton>(dialog, "okButton")->click();
   QVERIFY(dialog.hasEnded());
   const auto& shown = fixture.boxes().shown();
   QCOMPARE(shown.size(), std::size_t{2});
   QCOMPARE(shown[1].caption, std::string("Korvana"));
-  QCOMPARE(shown[1].icon, korvana::windows::MessageIcon::error);
+  QCOMPARE(shown[1].icon, korvana::host::MessageIcon::error);
   QVERIFY(QString::fromStdString(shown[1].text).contains("ExecuteCommands"));
   QCOMPARE(shown[1].text.back(), '.');
 }

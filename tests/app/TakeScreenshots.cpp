@@ -22,7 +22,7 @@
 #include "app/TKorvanaDialog.h"
 #include "app/TProgressDialog.h"
 #include "platform/spss/StatisticsPackage.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 #ifndef KORVANA_EXAMPLES_DIR
 #define KORVANA_EXAMPLES_DIR "examples"
@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   }
   const QDir folder(QString::fromLocal8Bit(argv[1]));
   korvana::app::QtMessageBoxes boxes;
-  korvana::windows::ScopedMessageBoxService boxService(boxes);
+  korvana::host::ScopedMessageBoxService boxService(boxes);
   auto package = korvana::spss::StatisticsPackage::start(KORVANA_EXAMPLES_DIR "/iris.sav");
 
   bool ok = true;

@@ -7,9 +7,9 @@
 #include <stdexcept>
 
 #include "DataFileTestSupport.h"
-#include "engine/ClusterAnalysis.h"
+#include "analysis/ClusterAnalysis.h"
 #include "engine/ClusterMethodFactory.h"
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana {
 namespace {
@@ -66,7 +66,7 @@ class PermutationFitTableFile : public ::testing::Test {
 
   std::unique_ptr<ClusterAnalysis> analysis(int permutations, bool identityFirst, const std::vector<double>& lower,
                                             int n) {
-    auto a = std::make_unique<ClusterAnalysis>(*ClusterMethodFactory::getSingleLinkage(), 1, permutations);
+    auto a = std::make_unique<ClusterAnalysis>(*ClusterMethodFactory::getSingleLinkage(), AnalysisType::matrixFile, permutations);
     a->getMatrix().assignLowerTriangle(n, lower);
     a->setFirstPermutationIsIdentity(identityFirst);
     a->setSeed(4000000);

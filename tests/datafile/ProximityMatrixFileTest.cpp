@@ -4,14 +4,15 @@
 
 #include <filesystem>
 
+#include "datafile/ProximityMatrixFile.h"
 #include "DataFileTestSupport.h"
 #include "engine/ProximityMatrix.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace korvana {
 namespace {
 
-using windows::RecordingMessageBoxes;
+using host::RecordingMessageBoxes;
 
 class ProximityMatrixFile : public ::testing::Test {
  protected:
@@ -31,12 +32,12 @@ class ProximityMatrixFile : public ::testing::Test {
   /// Loads `file`; returns the error box text ("" when none was shown).
   std::string load(ProximityMatrix& matrix, const std::string& file, bool expected) {
     RecordingMessageBoxes boxes;
-    windows::ScopedMessageBoxService scope(boxes);
-    EXPECT_EQ(matrix.loadFromFile(file), expected);
+    host::ScopedMessageBoxService scope(boxes);
+    EXPECT_EQ(loadProximityMatrix(file, matrix), expected);
     if (boxes.shown().empty()) return "";
     EXPECT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].caption, "Korvana");
-    EXPECT_EQ(boxes.shown()[0].icon, windows::MessageIcon::error);
+    EXPECT_EQ(boxes.shown()[0].icon, host::MessageIcon::error);
     return boxes.shown()[0].text;
   }
 

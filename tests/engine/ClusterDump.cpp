@@ -22,9 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/ClusterAnalysis.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ClusterMethodFactory.h"
+#include "engine/PermutationRun.h"
+#include "engine/ProgressMonitor.h"
+#include "engine/ProximityMatrix.h"
 
 using namespace korvana;
 
@@ -64,13 +66,16 @@ int main() {
   try {
     ClusterMethodFactory::createClusterMethods();
     ClusterMethod& method = *ClusterMethodFactory::getClusterMethods()[static_cast<std::size_t>(methodIndex)];
-    ClusterAnalysis analysis(method, 1, 1);
-    analysis.getMatrix().setIsDissimilarity(true);
-    analysis.getMatrix().assignLowerTriangle(n, lowerTriangle);
-    analysis.setFirstPermutationIsIdentity(true);
-    analysis.runPermutations();
-    if (analysis.getSolutions().size() != 1) fail("expected exactly one solution from one permutation");
-    const ClusterSolution& solution = *analysis.getSolutions().front();
+    ProximityMatrix matrix;
+    matrix.setIsDissimilarity(true);
+    matrix.assignLowerTriangle(n, lowerTriangle);
+    PermutationSettings settings;
+    settings.permutationCount = 1;
+    settings.firstPermutationIsIdentity = true;
+    SilentProgress progress;
+    const PermutationResults results = runPermutations(matrix, method, settings, progress);
+    if (results.solutions.size() != 1) fail("expected exactly one solution from one permutation");
+    const ClusterSolution& solution = *results.solutions.front();
 
     std::printf("stages %d\n", solution.getStageCount());
     for (int t = 0; t < solution.getStageCount(); ++t)

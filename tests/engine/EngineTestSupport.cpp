@@ -39,8 +39,7 @@ std::unique_ptr<ClusterSolution> cluster(const ProximityMatrix& matrix, ClusterM
   AgglomerationState state(n);
   auto solution = std::make_unique<ClusterSolution>(n, matrix.getSumOfSquares(), n > 0 ? n - 1 : 0,
                                                     std::move(permutation), 0, identity);
-  agglomerate(matrix, solution->getPermutation().data(), method, working, state, *solution,
-              &method == ClusterMethodFactory::getWard(), threads);
+  agglomerate(matrix, solution->getPermutation().data(), method, working, state, *solution, threads);
   solution->computeRoundedFit();
   solution->computeSolutionId();
   return solution;

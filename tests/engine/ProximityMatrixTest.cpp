@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "EngineTestSupport.h"
 #include "engine/ClusterMethodFactory.h"
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 #include "engine/RandomPermutationGenerator.h"
 
 namespace korvana {

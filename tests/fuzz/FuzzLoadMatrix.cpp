@@ -7,8 +7,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "datafile/ProximityMatrixFile.h"
 #include "engine/ProximityMatrix.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ const std::string& inputPath() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static korvana::windows::RecordingMessageBoxes boxes;
-  korvana::windows::setMessageBoxService(&boxes);
+  static korvana::host::RecordingMessageBoxes boxes;
+  korvana::host::setMessageBoxService(&boxes);
   boxes.clear();
   if (std::FILE* file = std::fopen(inputPath().c_str(), "wb")) {
     std::fwrite(data, 1, size, file);
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   korvana::ProximityMatrix matrix;
-  const bool loaded = matrix.loadFromFile(inputPath());
+  const bool loaded = loadProximityMatrix(inputPath(), matrix);
   // A refusal always comes with exactly one message; success with none.
   if (loaded == boxes.shown().empty()) {
     if (!loaded && boxes.shown().size() != 1) __builtin_trap();

@@ -2,17 +2,17 @@
 
 #include "engine/ClusterMethod.h"
 #include "engine/ClusterMethodFactory.h"
-#include "output/Outputfactory.h"
+#include "output/OutputFactory.h"
 
 namespace korvana::testing {
 
-namespace Of = Outputfactory;
+namespace Of = OutputFactory;
 
 const std::vector<double> tiedFiveObjects = {1, 2, 2, 2, 2, 1, 3, 3, 2, 2};
 const std::vector<std::string> tiedFiveObjectLabels = {"alpha", "bravo", "charlie", "delta", "echo"};
 
 std::unique_ptr<ClusterAnalysis> analyzeTiedFiveObjects(ClusterMethod& method) {
-  auto analysis = std::make_unique<ClusterAnalysis>(method, 1, 6);
+  auto analysis = std::make_unique<ClusterAnalysis>(method, AnalysisType::matrixFile, 6);
   ProximityMatrix& matrix = analysis->getMatrix();
   matrix.assignLowerTriangle(5, tiedFiveObjects, tiedFiveObjectLabels);
   matrix.setHasObjectLabels(true);
@@ -35,7 +35,7 @@ void writeAnalysisOutput(Spsswin_tlb::ISpssOutputDoc* document, ClusterAnalysis&
   Of::writeCreditTable(document);
   Of::NotesTableSettings notes;
   notes.document = document;
-  notes.analysisType = analysis.getAnalysisType();
+  notes.analyzesData = analysis.getAnalysisType() == AnalysisType::data;
   notes.matrixFileName = matrixFileName;
   notes.matrixObjectCount = analysis.getMatrix().getNumberOfObjects();
   notes.clusterMethod = &analysis.getMethod();
@@ -51,10 +51,7 @@ void writeAnalysisOutput(Spsswin_tlb::ISpssOutputDoc* document, ClusterAnalysis&
   const ProximityMatrix& matrix = analysis.getMatrix();
   Of::insertHeading(document, method.getDisplayName());
   Of::insertTitle(document, method.getDisplayName());
-  const bool needsSquaredEuclidean = &method == ClusterMethodFactory::getCentroid() ||
-                                     &method == ClusterMethodFactory::getMedian() ||
-                                     &method == ClusterMethodFactory::getWard();
-  if (needsSquaredEuclidean && !matrix.isSquaredEuclidean())
+  if (method.needsSquaredEuclidean() && !matrix.isSquaredEuclidean())
     Of::writeWarning(document,
                      "The squared Euclidean interval measure should be used when CENTROID, MEDIAN, or Ward cluster "
                      "method is requested.");

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "SPSS/Spsswin_tlb.h"
-#include "engine/ClusterAnalysis.h"
+#include "analysis/ClusterAnalysis.h"
 
 namespace korvana::testing {
 

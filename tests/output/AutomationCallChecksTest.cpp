@@ -14,7 +14,7 @@
 #include <fstream>
 
 #include "platform/spss/StatisticsPackage.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace {
 
@@ -24,11 +24,11 @@ using korvana::output::BatchMessageBoxes;
 using korvana::output::EAutomationCheckFailed;
 using korvana::output::promptText;
 using korvana::output::resultCheckPrompt;
-using korvana::windows::MessageAnswer;
-using korvana::windows::MessageButtons;
-using korvana::windows::MessageIcon;
-using korvana::windows::RecordingMessageBoxes;
-using korvana::windows::ScopedMessageBoxService;
+using korvana::host::MessageAnswer;
+using korvana::host::MessageButtons;
+using korvana::host::MessageIcon;
+using korvana::host::RecordingMessageBoxes;
+using korvana::host::ScopedMessageBoxService;
 
 constexpr const char* question = "\nPress [Y]es to terminate, [N]o to continue and [C]ancel to Debug";
 
@@ -136,7 +136,7 @@ TEST(BatchMessageBoxesTest, ACheckPromptIsAnsweredYesAndOtherBoxesGetTheirDefaul
   } catch (const EAutomationCheckFailed& error) {
     EXPECT_STREQ(error.what(), "'app->ExecuteCommands(syntax, 1)': Operation aborted @ Run.cpp/9");
   }
-  EXPECT_EQ(korvana::windows::messageBoxes().show({"Korvana", "Overwrite?", MessageIcon::question,
+  EXPECT_EQ(korvana::host::messageBoxes().show({"Korvana", "Overwrite?", MessageIcon::question,
                                                    MessageButtons::yesNo, MessageAnswer::no}),
             MessageAnswer::no);
   std::rewind(stream);

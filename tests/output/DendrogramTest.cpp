@@ -7,12 +7,12 @@
 
 #include "OutputTestSupport.h"
 #include "engine/ClusterMethodFactory.h"
-#include "output/Outputfactory.h"
+#include "output/OutputFactory.h"
 
 namespace korvana::testing {
 namespace {
 
-namespace Of = Outputfactory;
+namespace Of = OutputFactory;
 
 // The 25 cell states of a display row as digits.
 std::string row(const Dendrogram& d, int r) {

@@ -18,7 +18,7 @@ const bool cLocaleForNumbers = (useCLocaleForNumbers(), true);
 
 void PackageOutputTest::SetUp() {
   useCLocaleForNumbers();
-  installed_ = std::make_unique<windows::ScopedMessageBoxService>(boxes_);
+  installed_ = std::make_unique<host::ScopedMessageBoxService>(boxes_);
   if (!ClusterMethodFactory::getWard()) ClusterMethodFactory::createClusterMethods();
   package_ = spss::StatisticsPackage::start();
   attach();
@@ -58,7 +58,7 @@ const spss::PivotTableModel& PackageOutputTest::table(std::int32_t index) const 
 ClusteredMatrix cluster(ClusterMethod& method, int objects, const std::vector<double>& lowerTriangle,
                         int permutations, std::int32_t seed, const std::vector<std::string>& names) {
   ClusteredMatrix result;
-  result.analysis = std::make_unique<ClusterAnalysis>(method, 1, permutations);
+  result.analysis = std::make_unique<ClusterAnalysis>(method, AnalysisType::matrixFile, permutations);
   result.analysis->getMatrix().assignLowerTriangle(objects, lowerTriangle, names);
   result.analysis->getMatrix().setHasObjectLabels(!names.empty());
   result.analysis->setSeed(seed);

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "SPSS/Spsswin_tlb.h"
-#include "engine/ClusterAnalysis.h"
+#include "analysis/ClusterAnalysis.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ProgressMonitor.h"
 #include "platform/spss/StatisticsPackage.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace korvana::testing {
 
@@ -39,12 +39,12 @@ class PackageOutputTest : public ::testing::Test {
   std::size_t addedItems() const { return model().count() - 1; }
   spss::StatisticsPackage& package() const { return *package_; }
 
-  windows::RecordingMessageBoxes boxes_;
+  host::RecordingMessageBoxes boxes_;
 
  private:
   void attach();
 
-  std::unique_ptr<windows::ScopedMessageBoxService> installed_;
+  std::unique_ptr<host::ScopedMessageBoxService> installed_;
   automation::AutomationPtr<spss::StatisticsPackage> package_;
   automation::AutomationPtr<Spsswin_tlb::ISpssOutputDoc> document_;
 };

@@ -5,10 +5,10 @@
 #include <utility>
 #include <vector>
 
-#include "proximity/Binarymeasurefactory.h"
-#include "proximity/Countsmeasurefactory.h"
-#include "proximity/Intervalmeasurefactory.h"
-#include "proximity/Standardizemethodfactory.h"
+#include "proximity/BinaryMeasureFactory.h"
+#include "proximity/CountsMeasureFactory.h"
+#include "proximity/IntervalMeasureFactory.h"
+#include "proximity/StandardizeMethodFactory.h"
 
 using namespace korvana;
 
@@ -17,20 +17,20 @@ namespace {
 class MeasureTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Intervalmeasurefactory::createIntervalMeasures();
-    Countsmeasurefactory::createCountsMeasures();
-    Binarymeasurefactory::createBinaryMeasures();
-    Standardizemethodfactory::createStandardizeMethods();
+    IntervalMeasureFactory::createIntervalMeasures();
+    CountsMeasureFactory::createCountsMeasures();
+    BinaryMeasureFactory::createBinaryMeasures();
+    StandardizeMethodFactory::createStandardizeMethods();
   }
   void TearDown() override {
-    Intervalmeasurefactory::destroyIntervalMeasures();
-    Countsmeasurefactory::destroyCountsMeasures();
-    Binarymeasurefactory::destroyBinaryMeasures();
-    Standardizemethodfactory::destroyStandardizeMethods();
+    IntervalMeasureFactory::destroyIntervalMeasures();
+    CountsMeasureFactory::destroyCountsMeasures();
+    BinaryMeasureFactory::destroyBinaryMeasures();
+    StandardizeMethodFactory::destroyStandardizeMethods();
   }
 
   static StandardizeMethod& none(std::int32_t by = StandardizeMethod::byVariable) {
-    StandardizeMethod& method = *Standardizemethodfactory::getNone();
+    StandardizeMethod& method = *StandardizeMethodFactory::getNone();
     method.setStandardizeBy(by);
     return method;
   }
@@ -50,7 +50,7 @@ TEST_F(MeasureTest, IntervalTableInListOrderWithParameterFlags) {
                           {"Cosine", "COSINE"},             {"Pearson correlation", "CORRELATION"},
                           {"Chebychev", "CHEBYCHEV"},       {"Block", "BLOCK"},
                           {"Minkowski", "MINKOWSKI"},       {"Customized", "POWER"}};
-  const auto list = Intervalmeasurefactory::getIntervalMeasures();
+  const auto list = IntervalMeasureFactory::getIntervalMeasures();
   EXPECT_EQ(namesAndKeywords(list), expected);
   ASSERT_EQ(list.size(), 8u);
   for (std::size_t i = 0; i < list.size(); ++i) {
@@ -59,23 +59,23 @@ TEST_F(MeasureTest, IntervalTableInListOrderWithParameterFlags) {
   }
   // The accessors hand out the list's objects.
   const std::vector<IntervalMeasure*> accessors = {
-      Intervalmeasurefactory::getEuclideanDistance(), Intervalmeasurefactory::getSquaredEuclideanDistance(),
-      Intervalmeasurefactory::getCosine(),            Intervalmeasurefactory::getPearsonCorrelation(),
-      Intervalmeasurefactory::getChebychev(),         Intervalmeasurefactory::getBlock(),
-      Intervalmeasurefactory::getMinkowski(),         Intervalmeasurefactory::getCustomized()};
+      IntervalMeasureFactory::getEuclideanDistance(), IntervalMeasureFactory::getSquaredEuclideanDistance(),
+      IntervalMeasureFactory::getCosine(),            IntervalMeasureFactory::getPearsonCorrelation(),
+      IntervalMeasureFactory::getChebychev(),         IntervalMeasureFactory::getBlock(),
+      IntervalMeasureFactory::getMinkowski(),         IntervalMeasureFactory::getCustomized()};
   EXPECT_EQ(accessors, list);
 }
 
 TEST_F(MeasureTest, CountsTableInListOrder) {
   const Table expected = {{"Chi-square measure", "CHISQ"}, {"Phi-square measure", "PH2"}};
-  EXPECT_EQ(namesAndKeywords(Countsmeasurefactory::getCountsMeasures()), expected);
-  EXPECT_EQ(Countsmeasurefactory::getCountsMeasures(),
-            (std::vector<CountsMeasure*>{Countsmeasurefactory::getChiSquareMeasure(),
-                                         Countsmeasurefactory::getPhiSquareMeasure()}));
+  EXPECT_EQ(namesAndKeywords(CountsMeasureFactory::getCountsMeasures()), expected);
+  EXPECT_EQ(CountsMeasureFactory::getCountsMeasures(),
+            (std::vector<CountsMeasure*>{CountsMeasureFactory::getChiSquareMeasure(),
+                                         CountsMeasureFactory::getPhiSquareMeasure()}));
 }
 
 TEST_F(MeasureTest, BinaryTableInListOrder) {
-  namespace B = Binarymeasurefactory;
+  namespace B = BinaryMeasureFactory;
   const Table expected = {{"Euclidean distance", "BEUCLID"},    {"Squared Euclidean distance", "BSEUCLID"},
                           {"Size difference", "SIZE"},          {"Pattern difference", "PATTERN"},
                           {"Variance", "VARIANCE"},             {"Dispersion", "DISPER"},
@@ -105,7 +105,7 @@ TEST_F(MeasureTest, BinaryTableInListOrder) {
 }
 
 TEST_F(MeasureTest, StandardizationTableInListOrder) {
-  namespace S = Standardizemethodfactory;
+  namespace S = StandardizeMethodFactory;
   const Table expected = {{"None", "NONE"},
                           {"Z scores", "Z"},
                           {"Range -1 to 1", "RANGE"},
@@ -125,51 +125,51 @@ TEST_F(MeasureTest, StandardizationTableInListOrder) {
 }
 
 TEST_F(MeasureTest, FactoriesHandOutTheSameObjectsUntilDestroyed) {
-  IntervalMeasure* seuclid = Intervalmeasurefactory::getSquaredEuclideanDistance();
+  IntervalMeasure* seuclid = IntervalMeasureFactory::getSquaredEuclideanDistance();
   ASSERT_NE(seuclid, nullptr);
   seuclid->setRescale(true);
-  EXPECT_EQ(Intervalmeasurefactory::getSquaredEuclideanDistance(), seuclid);
-  EXPECT_TRUE(Intervalmeasurefactory::getSquaredEuclideanDistance()->getRescale());
+  EXPECT_EQ(IntervalMeasureFactory::getSquaredEuclideanDistance(), seuclid);
+  EXPECT_TRUE(IntervalMeasureFactory::getSquaredEuclideanDistance()->getRescale());
 
-  Intervalmeasurefactory::destroyIntervalMeasures();
-  Countsmeasurefactory::destroyCountsMeasures();
-  Binarymeasurefactory::destroyBinaryMeasures();
-  Standardizemethodfactory::destroyStandardizeMethods();
-  EXPECT_EQ(Intervalmeasurefactory::getSquaredEuclideanDistance(), nullptr);
-  EXPECT_EQ(Countsmeasurefactory::getPhiSquareMeasure(), nullptr);
-  EXPECT_EQ(Binarymeasurefactory::getYulesQ(), nullptr);
-  EXPECT_EQ(Standardizemethodfactory::getStandardDeviationOf1(), nullptr);
-  EXPECT_TRUE(Intervalmeasurefactory::getIntervalMeasures().empty());
-  EXPECT_TRUE(Binarymeasurefactory::getBinaryMeasures().empty());
+  IntervalMeasureFactory::destroyIntervalMeasures();
+  CountsMeasureFactory::destroyCountsMeasures();
+  BinaryMeasureFactory::destroyBinaryMeasures();
+  StandardizeMethodFactory::destroyStandardizeMethods();
+  EXPECT_EQ(IntervalMeasureFactory::getSquaredEuclideanDistance(), nullptr);
+  EXPECT_EQ(CountsMeasureFactory::getPhiSquareMeasure(), nullptr);
+  EXPECT_EQ(BinaryMeasureFactory::getYulesQ(), nullptr);
+  EXPECT_EQ(StandardizeMethodFactory::getStandardDeviationOf1(), nullptr);
+  EXPECT_TRUE(IntervalMeasureFactory::getIntervalMeasures().empty());
+  EXPECT_TRUE(BinaryMeasureFactory::getBinaryMeasures().empty());
 
   // A new set starts with the construction defaults again.
-  Intervalmeasurefactory::createIntervalMeasures();
-  EXPECT_FALSE(Intervalmeasurefactory::getSquaredEuclideanDistance()->getRescale());
+  IntervalMeasureFactory::createIntervalMeasures();
+  EXPECT_FALSE(IntervalMeasureFactory::getSquaredEuclideanDistance()->getRescale());
 }
 
 TEST_F(MeasureTest, ExamplesOfTheWholeMeasureText) {
-  IntervalMeasure& seuclid = *Intervalmeasurefactory::getSquaredEuclideanDistance();
+  IntervalMeasure& seuclid = *IntervalMeasureFactory::getSquaredEuclideanDistance();
   EXPECT_EQ(seuclid.syntaxText(none()), "/STANDARDIZE=VARIABLE NONE /MEASURE=SEUCLID");
 
-  IntervalMeasure& minkowski = *Intervalmeasurefactory::getMinkowski();
+  IntervalMeasure& minkowski = *IntervalMeasureFactory::getMinkowski();
   minkowski.setPower(3);
   minkowski.setAbsolute(true);
-  StandardizeMethod& z = *Standardizemethodfactory::getZScores();
+  StandardizeMethod& z = *StandardizeMethodFactory::getZScores();
   z.setStandardizeBy(StandardizeMethod::byCase);
   EXPECT_EQ(minkowski.syntaxText(z), "/STANDARDIZE=CASE Z /MEASURE=MINKOWSKI(3) ABSOLUTE");
 
-  IntervalMeasure& power = *Intervalmeasurefactory::getCustomized();
+  IntervalMeasure& power = *IntervalMeasureFactory::getCustomized();
   power.setPower(2);
   power.setRoot(1);
   EXPECT_EQ(power.syntaxText(none()), "/STANDARDIZE=VARIABLE NONE /MEASURE=POWER(2,1)");
 
-  CountsMeasure& chisq = *Countsmeasurefactory::getChiSquareMeasure();
+  CountsMeasure& chisq = *CountsMeasureFactory::getChiSquareMeasure();
   chisq.setRescale(true);  // set in another order than written
   chisq.setReverse(true);
   chisq.setAbsolute(true);
   EXPECT_EQ(chisq.syntaxText(none()), "/STANDARDIZE=VARIABLE NONE /MEASURE=CHISQ ABSOLUTE REVERSE RESCALE");
 
-  BinaryMeasure& jaccard = *Binarymeasurefactory::getJaccard();
+  BinaryMeasure& jaccard = *BinaryMeasureFactory::getJaccard();
   jaccard.setPresentValue(1);
   jaccard.setAbsentValue(0);
   jaccard.setRescale(true);
@@ -177,26 +177,26 @@ TEST_F(MeasureTest, ExamplesOfTheWholeMeasureText) {
 }
 
 TEST_F(MeasureTest, ParametersAreWrittenExactlyWhenTheMeasureTakesThem) {
-  IntervalMeasure& minkowski = *Intervalmeasurefactory::getMinkowski();
+  IntervalMeasure& minkowski = *IntervalMeasureFactory::getMinkowski();
   minkowski.setPower(2);  // the default is written too
   minkowski.setRoot(4);   // Minkowski takes no root: ignored
   EXPECT_EQ(minkowski.syntaxText(none()), "/STANDARDIZE=VARIABLE NONE /MEASURE=MINKOWSKI(2)");
-  IntervalMeasure& power = *Intervalmeasurefactory::getCustomized();
+  IntervalMeasure& power = *IntervalMeasureFactory::getCustomized();
   power.setPower(2);
   power.setRoot(2);
   EXPECT_EQ(power.syntaxText(none()), "/STANDARDIZE=VARIABLE NONE /MEASURE=POWER(2,2)");
-  for (IntervalMeasure* measure : Intervalmeasurefactory::getIntervalMeasures()) {
+  for (IntervalMeasure* measure : IntervalMeasureFactory::getIntervalMeasures()) {
     if (measure->getUsesPower()) continue;
     measure->setPower(3);
     measure->setRoot(3);
     EXPECT_EQ(measure->syntaxText(none()).find('('), std::string::npos) << measure->getKeyword();
   }
-  for (CountsMeasure* measure : Countsmeasurefactory::getCountsMeasures())
+  for (CountsMeasure* measure : CountsMeasureFactory::getCountsMeasures())
     EXPECT_EQ(measure->syntaxText(none()).find('('), std::string::npos) << measure->getKeyword();
 }
 
 TEST_F(MeasureTest, BinaryValuesKeepTheirSignAndTheStandardizationIsLeftOut) {
-  BinaryMeasure& jaccard = *Binarymeasurefactory::getJaccard();
+  BinaryMeasure& jaccard = *BinaryMeasureFactory::getJaccard();
   jaccard.setPresentValue(-1);
   jaccard.setAbsentValue(0);
   EXPECT_EQ(jaccard.syntaxText(none()), "/MEASURE=JACCARD(-1,0)");
@@ -206,18 +206,18 @@ TEST_F(MeasureTest, BinaryValuesKeepTheirSignAndTheStandardizationIsLeftOut) {
 
   // An interval measure with Z scores was used before: the binary measure
   // still writes no standardization.
-  StandardizeMethod& z = *Standardizemethodfactory::getZScores();
+  StandardizeMethod& z = *StandardizeMethodFactory::getZScores();
   z.setStandardizeBy(StandardizeMethod::byVariable);
-  EXPECT_EQ(Intervalmeasurefactory::getEuclideanDistance()->syntaxText(z),
+  EXPECT_EQ(IntervalMeasureFactory::getEuclideanDistance()->syntaxText(z),
             "/STANDARDIZE=VARIABLE Z /MEASURE=EUCLID");
-  BinaryMeasure& bseuclid = *Binarymeasurefactory::getSquaredEuclideanDistance();
+  BinaryMeasure& bseuclid = *BinaryMeasureFactory::getSquaredEuclideanDistance();
   EXPECT_EQ(bseuclid.syntaxText(z), "/MEASURE=BSEUCLID(1,0)");
-  for (BinaryMeasure* measure : Binarymeasurefactory::getBinaryMeasures())
+  for (BinaryMeasure* measure : BinaryMeasureFactory::getBinaryMeasures())
     EXPECT_EQ(measure->syntaxText(z).find("STANDARDIZE"), std::string::npos) << measure->getKeyword();
 }
 
 TEST_F(MeasureTest, ASecondRunsFlagsReplaceTheFirstRuns) {
-  IntervalMeasure& cosine = *Intervalmeasurefactory::getCosine();
+  IntervalMeasure& cosine = *IntervalMeasureFactory::getCosine();
   cosine.setAbsolute(true);
   cosine.setReverse(true);
   EXPECT_EQ(cosine.syntaxText(none()), "/STANDARDIZE=VARIABLE NONE /MEASURE=COSINE ABSOLUTE REVERSE");
@@ -228,7 +228,7 @@ TEST_F(MeasureTest, ASecondRunsFlagsReplaceTheFirstRuns) {
 }
 
 TEST_F(MeasureTest, StandardizationTextCarriesTheByChoice) {
-  for (StandardizeMethod* method : Standardizemethodfactory::getStandardizeMethods()) {
+  for (StandardizeMethod* method : StandardizeMethodFactory::getStandardizeMethods()) {
     method->setStandardizeBy(StandardizeMethod::byVariable);
     EXPECT_EQ(method->syntaxText(), "/STANDARDIZE=VARIABLE " + method->getKeyword());
     method->setStandardizeBy(StandardizeMethod::byCase);
@@ -237,11 +237,11 @@ TEST_F(MeasureTest, StandardizationTextCarriesTheByChoice) {
     EXPECT_EQ(text.find("  "), std::string::npos);
     EXPECT_NE(text.back(), ' ');
   }
-  StandardizeMethod& range = *Standardizemethodfactory::getRangeMinus1To1();
+  StandardizeMethod& range = *StandardizeMethodFactory::getRangeMinus1To1();
   range.setStandardizeBy(5);  // neither by case nor by variable
   EXPECT_EQ(range.syntaxText(), "/STANDARDIZE=RANGE");
   range.setStandardizeBy(StandardizeMethod::byCase);
-  EXPECT_EQ(Countsmeasurefactory::getPhiSquareMeasure()->syntaxText(range),
+  EXPECT_EQ(CountsMeasureFactory::getPhiSquareMeasure()->syntaxText(range),
             "/STANDARDIZE=CASE RANGE /MEASURE=PH2");
 }
 

@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "RegistryTestSupport.h"
-#include "platform/windows/Registry.h"
+#include "platform/host/Registry.h"
 
 extern char** environ;
 
 namespace {
 
-using namespace korvana::windows;
-using namespace korvana::windows::testing;
+using namespace korvana::host;
+using namespace korvana::host::testing;
 using Lines = std::vector<std::string>;
 
 const std::string kRegister = REGISTER_KORVANA_PATH;

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/KorvanaError.h"
+#include "common/KorvanaError.h"
 
 namespace korvana::spss {
 

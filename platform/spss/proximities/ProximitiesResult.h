@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/TriangularStorage.h"
+#include "common/TriangularStorage.h"
 
 namespace korvana::spss {
 

@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/TriangularStorage.h"
+#include "common/TriangularStorage.h"
 #include "platform/spss/proximities/ProximitiesRequest.h"
 
 namespace korvana::spss::kernels {

@@ -1,7 +1,7 @@
 // PROXIMITIES in the package, end to end: a data file (a .sav written by PSPP
 // or a CSV file) is opened, the command text Korvana builds is run with
 // ExecuteCommands, and the matrix file it writes is read back with the matrix
-// reader (ProximityMatrix::loadFromFile) and by PSPP. Also the output items,
+// reader (loadProximityMatrix) and by PSPP. Also the output items,
 // the filter, user-missing values and the commands that must fail.
 #include <gtest/gtest.h>
 
@@ -16,11 +16,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "datafile/ProximityMatrixFile.h"
 #include "SpssTestSupport.h"
 #include "engine/ProximityMatrix.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
-#include "platform/windows/MessageBoxes.h"
+#include "platform/host/MessageBoxes.h"
 
 namespace {
 
@@ -94,8 +95,8 @@ class ProximitiesCommandTest : public ::testing::Test {
 
   // Reads the matrix file; any message box the reader shows is in boxes_.
   bool load(const std::string& path, ProximityMatrix& matrix) {
-    const korvana::windows::ScopedMessageBoxService scoped(boxes_);
-    return matrix.loadFromFile(path);
+    const korvana::host::ScopedMessageBoxService scoped(boxes_);
+    return loadProximityMatrix(path, matrix);
   }
 
   static std::vector<double> lowerTriangle(const ProximityMatrix& matrix) {
@@ -121,7 +122,7 @@ class ProximitiesCommandTest : public ::testing::Test {
 
   spsstest::TemporaryFolder folder_;
   spsstest::PackageGuard guard_;
-  korvana::windows::RecordingMessageBoxes boxes_;
+  korvana::host::RecordingMessageBoxes boxes_;
 };
 
 TEST_F(ProximitiesCommandTest, CasesWithIdAndStandardizationFromASavFile) {

@@ -8,7 +8,7 @@
 
 #include "SPSS/Spsspvt_tlb.h"
 #include "SPSS/Spssrtf_tlb.h"
-#include "output/ScientificFormat.h"
+#include "common/ScientificFormat.h"
 
 namespace korvana::spss::example {
 

@@ -1,0 +1,269 @@
+#include "analysis/ClusterAnalysis.h"
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "SPSS/AutomationText.h"
+#include "analysis/Variable.h"
+#include "common/EAnalysisCanceledException.h"
+#include "common/KorvanaError.h"
+#include "datafile/PermutationFitTableFile.h"
+#include "datafile/ProximityMatrixFile.h"
+#include "engine/ClusterMethod.h"
+#include "output/AutomationCallChecks.h"
+#include "output/OutputFactory.h"
+#include "platform/host/TemporaryFiles.h"
+
+namespace korvana {
+
+namespace {
+
+using automation::AutomationPtr;
+using Spsswin_tlb::ISpssDataDoc;
+using Spsswin_tlb::ISpssDocuments;
+using Spsswin_tlb::ISpssOutputDoc;
+
+/// Shows the busy cursor for as long as it lives, unless restored earlier.
+class BusyCursor {
+ public:
+  explicit BusyCursor(ProgressMonitor& progress) : progress_(progress) { progress_.showBusyCursor(); }
+  ~BusyCursor() { restore(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+  void restore() {
+    if (shown_) progress_.restoreCursor();
+    shown_ = false;
+  }
+
+ private:
+  ProgressMonitor& progress_;
+  bool shown_ = true;
+};
+
+/// The designated output document with its visible flag set, as every
+/// obtaining of it does.
+AutomationPtr<ISpssOutputDoc> designatedOutputDocument(Spsswin_tlb::ISpssApp* application) {
+  AutomationPtr<ISpssOutputDoc> document;
+  ASSERT_INTF(application);
+  if (application != nullptr) HRCHECK(application->GetDesignatedOutputDoc(document.put()));
+  if (document) document->put_Visible(1);
+  return document;
+}
+
+}  // namespace
+
+ClusterAnalysis::ClusterAnalysis(ClusterMethod& method, AnalysisType analysisType, int permutationCount,
+                                 automation::AutomationPtr<Spsswin_tlb::ISpssApp> application)
+    : method_(method),
+      application_(std::move(application)),
+      permutationCount_(permutationCount),
+      analysisType_(analysisType) {
+  if (permutationCount < 1)
+    throw EKorvanaError("The number of permutations must be at least 1, not " + std::to_string(permutationCount));
+}
+
+ClusterAnalysis::~ClusterAnalysis() = default;
+
+std::string ClusterAnalysis::makeTemporaryMatrixFileName() {
+  // The name is reserved by creating the file (owner-only, exclusively), so
+  // that nobody can put a file or a link under it before the package writes
+  // the matrix there.
+  return host::reserveTemporaryFile("kvana");
+}
+
+std::wstring ClusterAnalysis::buildProximitiesCommand() const {
+  ProximitiesCommandSettings command;
+  for (const Variable* variable : clusterVariables_) command.variableNames.push_back(variable->getName());
+  command.view = view_;
+  command.measure = measure_;
+  command.standardizeMethod = standardizeMethod_;
+  if (labelVariable_ != nullptr) command.labelVariableName = labelVariable_->getName();
+  command.printProximityMatrix = printProximityMatrix_;
+  command.matrixFileName = matrixFileName_;
+  return automation::wideText(proximitiesCommandText(command));
+}
+
+void ClusterAnalysis::runPermutations() {
+  PermutationSettings settings;
+  settings.permutationCount = permutationCount_;
+  settings.firstPermutationIsIdentity = firstPermutationIsIdentity_;
+  settings.seed = seed_;
+  results_ = PermutationResults{};
+  results_ = korvana::runPermutations(matrix_, method_, settings, *progress_);
+}
+
+void ClusterAnalysis::savePermutationFitTable() {
+  korvana::savePermutationFitTable(fitTableFileName_, results_.records, matrix_.getSumOfSquares(),
+                                   firstPermutationIsIdentity_, *progress_);
+}
+
+void ClusterAnalysis::run() {
+  using namespace OutputFactory;
+  ProgressMonitor& progress = *progress_;
+  runOutcome_ = RunOutcome::notRun;
+  BusyCursor busy(progress);
+  progress.processMessages();
+
+  AutomationPtr<ISpssOutputDoc> output = designatedOutputDocument(application_.get());
+  std::string command;
+  if (analysisType_ == AnalysisType::data) {
+    temporaryFileName_ = makeTemporaryMatrixFileName();
+    matrixFileName_ = temporaryFileName_;
+    const std::wstring wide = buildProximitiesCommand();
+    command = automation::utf8Text(wide);
+    if (application_) HRCHECK(application_->ExecuteCommands(wide, 1));
+  }
+
+  AutomationPtr<ISpssDocuments> documents;
+  AutomationPtr<ISpssDataDoc> data;
+  if (application_) HRCHECK(application_->get_Documents(documents.put()));
+  ASSERT_INTF(documents);
+  if (documents) HRCHECK(documents->GetDataDoc(0, data.put()));
+  output = designatedOutputDocument(application_.get());
+  ISpssOutputDoc* document = output.get();
+  prepareOutputDocument(document);
+
+  promoteToLevel(document, insertHeading(document, productName), 1);
+  insertTitle(document, productName);
+  writeCreditTable(document);
+
+  // The matrix is read before the Notes table, so that the table shows the
+  // number of objects; a matrix that cannot be read is reported after it.
+  const bool loaded = loadProximityMatrix(matrixFileName_, matrix_);
+  NotesTableSettings notes;
+  notes.document = document;
+  notes.dataDocument = data.get();
+  notes.analyzesData = analysisType_ == AnalysisType::data;
+  notes.matrixFileName = matrixFileName_;
+  notes.matrixObjectCount = matrix_.getNumberOfObjects();
+  notes.clusterMethod = &method_;
+  notes.permutationCount = permutationCount_;
+  notes.syntax = command;
+  notes.view = view_;
+  notes.firstPermutationIsIdentity = firstPermutationIsIdentity_;
+  notes.startSeed = seed_;
+  notes.saveFitTable = saveFitTable_;
+  notes.fitTableFileName = fitTableFileName_;
+  writeNotesTable(notes);
+  if (!loaded) {
+    // The temporary file stays, so that the package's matrix can be looked at.
+    writeError(document, "Proximity matrix '" + matrixFileName_ + "' could not be loaded, analysis stopped.");
+    runOutcome_ = RunOutcome::matrixNotLoaded;
+    return;
+  }
+  if (analysisType_ == AnalysisType::data) {
+    std::error_code ignored;
+    std::filesystem::remove(temporaryFileName_, ignored);
+  }
+  busy.restore();
+  progress.processMessages();
+
+  try {
+    if (saveFitTable_) {
+      progress.setSteps({"Performing analysis", "Saving permutation fit table", "Generating statistics"});
+    } else {
+      progress.setSteps({"Performing analysis", "Generating statistics"});
+    }
+    progress.setStep(0, 0, permutationCount_);
+    progress.setStatus("Passed permutations 0/" + std::to_string(permutationCount_));
+    progress.showProgress();
+    runPermutations();
+    if (progress.isCanceled()) throw EAnalysisCanceledException();
+    progress.hideProgress();
+
+    if (saveFitTable_) {
+      progress.setStep(1, 0, permutationCount_);
+      progress.showProgress();
+      try {
+        savePermutationFitTable();
+      } catch (const std::exception&) {
+        promoteToLevel(document,
+                       writeError(document, "Permutation fit table could not be saved to file '" +
+                                                fitTableFileName_ + "', analysis stopped."),
+                       2);
+        progress.requestClose();
+        runOutcome_ = RunOutcome::fitTableNotSaved;
+        return;
+      }
+      if (progress.isCanceled()) throw EAnalysisCanceledException();
+      progress.hideProgress();
+    }
+
+    const int lastStep = saveFitTable_ ? 2 : 1;
+    progress.setStep(lastStep, 0, 6 * static_cast<int>(results_.solutions.size()) + 4);
+    progress.showProgress();
+    produceOutput(document);
+    progress.hideProgress();
+    progress.requestClose();
+    runOutcome_ = progress.isCanceled() ? RunOutcome::canceled : RunOutcome::completed;
+  } catch (const EAnalysisCanceledException&) {
+    promoteToLevel(document, writeCanceled(document, "Korvana analysis has been canceled by user."), 2);
+    progress.requestClose();
+    runOutcome_ = RunOutcome::canceled;
+  }
+}
+
+void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
+  using namespace OutputFactory;
+  ProgressMonitor& progress = *progress_;
+  const auto check = [&progress] {
+    progress.stepIt();
+    if (progress.isCanceled()) throw EAnalysisCanceledException();
+  };
+
+  const std::string methodName = method_.getDisplayName();
+  insertHeading(document, methodName);
+  check();
+  insertTitle(document, methodName);
+  check();
+  if (method_.needsSquaredEuclidean() && !matrix_.isSquaredEuclidean()) {
+    writeWarning(document,
+                 "The squared Euclidean interval measure should be used when CENTROID, MEDIAN, or Ward cluster "
+                 "method is requested.");
+  }
+  check();
+  if (showPermutationFit_) {
+    const PermutationRecords& records = results_.records;
+    writePermutationFitTable(document, permutationCount_, records.fitValues, records.correlations,
+                             matrix_.getSumOfSquares(), firstPermutationIsIdentity_, records.seeds,
+                             records.solutionIds, progress,
+                             [&progress] { progress.processMessages(); });
+  }
+  check();
+  auto& solutions = results_.solutions;
+  const std::size_t count = solutions.size();
+  if (count > 1) {
+    insertHeading(document, "Multiple Solutions");
+    insertTitle(document, "Multiple Solutions");
+  }
+  for (std::size_t k = 0; k < count && !progress.isCanceled(); ++k) {
+    std::unique_ptr<ClusterSolution>& solution = solutions[k];
+    if (count == 1) {
+      insertHeading(document, "Solution");
+      check();
+      insertTitle(document, "Solution");
+    } else {
+      const std::string heading = "Solution " + std::to_string(k + 1);
+      promoteToLevel(document, insertHeading(document, heading), 4);
+      check();
+      insertTitle(document, heading);
+    }
+    check();
+    writeSolutionFitTable(document, *solution, matrix_.getSumOfSquares());
+    check();
+    if (showObjectOrder_) writeObjectOrderTable(document, *solution);
+    check();
+    if (showAgglomerationSchedule_) writeAgglomerationSchedule(document, *solution);
+    check();
+    if (showDendrogram_) {
+      insertTitle(document, "Dendrogram");
+      writeDendrogram(document, method_, matrix_, *solution);
+    }
+    solution.reset();
+    check();
+  }
+}
+
+}  // namespace korvana

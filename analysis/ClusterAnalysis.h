@@ -1,0 +1,165 @@
+// One analysis request and the whole run that carries it out: the proximity
+// matrix (computed by the statistics package through PROXIMITIES, or read from
+// the user's matrix file), the permutation run of the engine, the optional
+// fit table file and the output, in the output document's fixed order. The
+// fit, seed and solution id of every permutation are kept, together with the
+// distinct solutions that share the best (lowest) rounded normalized SSDif.
+//
+// The settings are given through setters before the analysis is run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SPSS/Spsswin_tlb.h"
+#include "analysis/AnalysisRequest.h"
+#include "engine/ClusterSolution.h"
+#include "engine/PermutationRun.h"
+#include "engine/ProgressMonitor.h"
+#include "engine/ProximityMatrix.h"
+#include "proximity/ProximitiesCommand.h"
+
+namespace korvana {
+
+class ClusterMethod;
+class Measure;
+class StandardizeMethod;
+class Variable;
+
+class ClusterAnalysis {
+ public:
+  /// The method is a shared instance, borrowed, not owned. The application
+  /// is the statistics package the run writes its output into (the analysis
+  /// holds its own reference); the permutation run alone needs none.
+  ClusterAnalysis(ClusterMethod& method, AnalysisType analysisType, int permutationCount,
+                  automation::AutomationPtr<Spsswin_tlb::ISpssApp> application = {});
+  ~ClusterAnalysis();
+  ClusterAnalysis(const ClusterAnalysis&) = delete;
+  ClusterAnalysis& operator=(const ClusterAnalysis&) = delete;
+
+  void setMatrixFileName(std::string fileName) { matrixFileName_ = std::move(fileName); }
+  void setTemporaryFileName(std::string fileName) { temporaryFileName_ = std::move(fileName); }
+  void setView(ClusterView view) { view_ = view; }
+  void setFirstPermutationIsIdentity(bool value) { firstPermutationIsIdentity_ = value; }
+  void setSeed(std::int32_t seed) { seed_ = seed; }
+  void setPrintProximityMatrix(bool value) { printProximityMatrix_ = value; }
+  void setShowPermutationFit(bool value) { showPermutationFit_ = value; }
+  void setShowObjectOrder(bool value) { showObjectOrder_ = value; }
+  void setShowAgglomerationSchedule(bool value) { showAgglomerationSchedule_ = value; }
+  void setShowDendrogram(bool value) { showDendrogram_ = value; }
+  void setSaveFitTable(bool value) { saveFitTable_ = value; }
+  void setFitTableFileName(std::string fileName) { fitTableFileName_ = std::move(fileName); }
+  // The proximities command's choices. Variables, measure and
+  // standardization are borrowed: they outlive the analysis.
+  void addClusterVariable(const Variable& variable) { clusterVariables_.push_back(&variable); }
+  void setLabelVariable(const Variable* variable) { labelVariable_ = variable; }
+  void setMeasure(Measure* measure) { measure_ = measure; }
+  void setStandardizeMethod(StandardizeMethod* method) { standardizeMethod_ = method; }
+
+  /// The progress display driven by the run (borrowed); none by default.
+  void setProgressMonitor(ProgressMonitor* progress) { progress_ = progress ? progress : &silentProgress_; }
+
+  /// Reserves a new temporary file for the matrix the package writes
+  /// (prefix "kvana", owner-only, in the temporary folder) and returns its
+  /// name; empty when none could be made.
+  static std::string makeTemporaryMatrixFileName();
+  /// The PROXIMITIES command for the chosen variables, view, measure,
+  /// standardization, label variable and printing, writing the matrix to the
+  /// matrix file name.
+  std::wstring buildProximitiesCommand() const;
+
+  /// The whole analysis (the proximities command or the matrix file, the
+  /// permutations, the fit table, the output): returns normally after a
+  /// completed run, a matrix that could not be read, a failed save of the fit
+  /// table and a cancellation (each recorded in the output); any other error
+  /// leaves it. Needs the application given at construction.
+  void run();
+  /// How the last run ended.
+  enum class RunOutcome { notRun, completed, matrixNotLoaded, fitTableNotSaved, canceled };
+  RunOutcome getRunOutcome() const { return runOutcome_; }
+
+  /// Clusters the loaded matrix once per permutation (the engine's
+  /// permutation run). Stops before a permutation once the progress monitor
+  /// reports a cancellation; the arrays then hold the permutations that ran
+  /// (getCompletedPermutations). Throws EKorvanaError for proximities outside
+  /// ±1e50 (or infinite).
+  void runPermutations();
+
+  /// Writes the fit of every permutation as a data file (fitTableFileName).
+  /// Raises EKorvanaError on failure.
+  void savePermutationFitTable();
+
+  ClusterMethod& getMethod() const { return method_; }
+  Spsswin_tlb::ISpssApp* getApplication() const { return application_.get(); }
+  ProgressMonitor& getProgressMonitor() const { return *progress_; }
+  AnalysisType getAnalysisType() const { return analysisType_; }
+  int getPermutationCount() const { return permutationCount_; }
+  int getCompletedPermutations() const { return results_.records.completed; }
+  const std::string& getMatrixFileName() const { return matrixFileName_; }
+  const std::string& getTemporaryFileName() const { return temporaryFileName_; }
+  const std::vector<const Variable*>& getClusterVariables() const { return clusterVariables_; }
+  const Variable* getLabelVariable() const { return labelVariable_; }
+  Measure* getMeasure() const { return measure_; }
+  StandardizeMethod* getStandardizeMethod() const { return standardizeMethod_; }
+  ClusterView getView() const { return view_; }
+  bool getFirstPermutationIsIdentity() const { return firstPermutationIsIdentity_; }
+  std::int32_t getSeed() const { return seed_; }
+  bool getPrintProximityMatrix() const { return printProximityMatrix_; }
+  bool getShowPermutationFit() const { return showPermutationFit_; }
+  bool getShowObjectOrder() const { return showObjectOrder_; }
+  bool getShowAgglomerationSchedule() const { return showAgglomerationSchedule_; }
+  bool getShowDendrogram() const { return showDendrogram_; }
+  bool getSaveFitTable() const { return saveFitTable_; }
+  const std::string& getFitTableFileName() const { return fitTableFileName_; }
+
+  ProximityMatrix& getMatrix() { return matrix_; }
+  const ProximityMatrix& getMatrix() const { return matrix_; }
+  /// The distinct best solutions, in the order they were found.
+  const std::vector<std::unique_ptr<ClusterSolution>>& getSolutions() const { return results_.solutions; }
+  /// Hands the kept solutions over (the output destroys each after writing it).
+  std::vector<std::unique_ptr<ClusterSolution>> takeSolutions() { return std::move(results_.solutions); }
+  /// The records of every permutation (room for all once the run started).
+  const PermutationRecords& getRecords() const { return results_.records; }
+  const std::vector<double>& getFitValues() const { return results_.records.fitValues; }
+  const std::vector<double>& getCorrelations() const { return results_.records.correlations; }
+  const std::vector<std::int32_t>& getSeeds() const { return results_.records.seeds; }
+  const std::vector<SolutionId>& getSolutionIds() const { return results_.records.solutionIds; }
+
+ private:
+  /// Writes the method's output: headings, warning, tables and dendrograms of
+  /// the solutions (each destroyed once written); raises
+  /// EAnalysisCanceledException when the user cancels between steps.
+  void produceOutput(Spsswin_tlb::ISpssOutputDoc* document);
+
+  ClusterMethod& method_;
+  automation::AutomationPtr<Spsswin_tlb::ISpssApp> application_;
+  int permutationCount_;
+  AnalysisType analysisType_;
+  std::string temporaryFileName_;
+  std::string matrixFileName_;
+  ClusterView view_ = ClusterView::cases;
+  bool firstPermutationIsIdentity_ = true;
+  std::int32_t seed_ = 7;
+  bool printProximityMatrix_ = false;
+  bool showPermutationFit_ = false;
+  bool showObjectOrder_ = false;
+  bool showAgglomerationSchedule_ = false;
+  bool showDendrogram_ = false;
+  bool saveFitTable_ = false;
+  std::string fitTableFileName_;
+  std::vector<const Variable*> clusterVariables_;
+  const Variable* labelVariable_ = nullptr;
+  Measure* measure_ = nullptr;
+  StandardizeMethod* standardizeMethod_ = nullptr;
+
+  ProximityMatrix matrix_;
+  PermutationResults results_;
+  RunOutcome runOutcome_ = RunOutcome::notRun;
+
+  SilentProgress silentProgress_;
+  ProgressMonitor* progress_ = &silentProgress_;
+};
+
+}  // namespace korvana

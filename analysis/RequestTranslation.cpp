@@ -1,0 +1,125 @@
+#include "analysis/RequestTranslation.h"
+
+#include <algorithm>
+
+#include "engine/ClusterMethodFactory.h"
+#include "common/KorvanaError.h"
+#include "proximity/BinaryMeasureFactory.h"
+#include "proximity/CountsMeasureFactory.h"
+#include "proximity/IntervalMeasureFactory.h"
+#include "proximity/StandardizeMethodFactory.h"
+
+namespace korvana {
+
+namespace {
+
+/// The entry at `position`, or the entry at `fallback` when the position is
+/// outside the list.
+template <class T>
+T* entryAt(const std::vector<T*>& list, std::int32_t position, std::size_t fallback) {
+  if (list.empty()) throw EKorvanaError("The lists of methods and measures have not been made");
+  if (position >= 0 && static_cast<std::size_t>(position) < list.size()) return list[static_cast<std::size_t>(position)];
+  return list[std::min(fallback, list.size() - 1)];
+}
+
+/// A position in the Power and Root lists ("1" to "4"), as the number it shows.
+std::int32_t listNumber(std::int32_t position, std::int32_t fallbackPosition) {
+  return (position >= 0 && position <= 3 ? position : fallbackPosition) + 1;
+}
+
+}  // namespace
+
+std::string fitTableFileNameOf(const std::string& text) {
+  if (!text.empty() && text.find('.') == std::string::npos) return text + ".sav";
+  return text;
+}
+
+ChosenVariables chooseVariables(const AnalysisRequest& request, const std::vector<Variable>& dictionary,
+                                RequestProblems& problems) {
+  ChosenVariables chosen;
+  const auto find = [&](const std::string& name, bool numeric) -> const Variable* {
+    for (const Variable& variable : dictionary)
+      if (variable.getName() == name && variable.isNumeric() == numeric) return &variable;
+    return nullptr;
+  };
+  for (const std::string& name : request.clusterVariables) {
+    if (const Variable* variable = find(name, true)) {
+      chosen.clusterVariables.push_back(variable);
+    } else {
+      problems.unknownClusterVariables.push_back(name);
+    }
+  }
+  if (request.clusterView == ClusterView::cases && !request.labelVariable.empty()) {
+    chosen.labelVariable = find(request.labelVariable, false);
+    if (chosen.labelVariable == nullptr) problems.unknownLabelVariable = request.labelVariable;
+  }
+  return chosen;
+}
+
+void checkRequest(const AnalysisRequest& request, const ChosenVariables& variables) {
+  if (request.numberOfPermutations < 1)
+    throw EKorvanaError("The number of permutations must be at least 1, not " +
+                        std::to_string(request.numberOfPermutations));
+  if (request.analysisType == AnalysisType::matrixFile) {
+    const auto first = request.matrixFilename.find_first_not_of(" \t");
+    if (first == std::string::npos) throw EKorvanaError("No proximity matrix file is given");
+  } else if (variables.clusterVariables.size() < 2) {
+    throw EKorvanaError("At least two numeric cluster variables are needed, " +
+                        std::to_string(variables.clusterVariables.size()) + " given");
+  }
+  if (request.savePermutationFitTable &&
+      request.permutationFitTableFilename.find_first_not_of(" \t") == std::string::npos)
+    throw EKorvanaError("No file name is given for the permutation fit table");
+}
+
+std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, const ChosenVariables& variables,
+                                              automation::AutomationPtr<Spsswin_tlb::ISpssApp> application,
+                                              std::time_t now) {
+  ClusterMethod* method = entryAt(ClusterMethodFactory::getClusterMethods(), request.clusterMethod, 0);
+  auto analysis = std::make_unique<ClusterAnalysis>(*method, request.analysisType, request.numberOfPermutations,
+                                                    std::move(application));
+  if (request.analysisType == AnalysisType::matrixFile) {
+    analysis->setMatrixFileName(request.matrixFilename);
+  } else {
+    for (const Variable* variable : variables.clusterVariables) analysis->addClusterVariable(*variable);
+    const bool cases = request.clusterView == ClusterView::cases;
+    if (cases && variables.labelVariable != nullptr) analysis->setLabelVariable(variables.labelVariable);
+    analysis->setView(request.clusterView);
+
+    Measure* measure = nullptr;
+    if (request.selectedMeasure == 0) {
+      IntervalMeasure* interval = entryAt(IntervalMeasureFactory::getIntervalMeasures(), request.intervalMeasure, 0);
+      interval->setPower(listNumber(request.intervalMeasurePower, 1));
+      interval->setRoot(listNumber(request.intervalMeasureRoot, 1));
+      measure = interval;
+    } else if (request.selectedMeasure == 1) {
+      measure = entryAt(CountsMeasureFactory::getCountsMeasures(), request.countsMeasure, 0);
+    } else {
+      BinaryMeasure* binary = entryAt(BinaryMeasureFactory::getBinaryMeasures(), request.binaryMeasure, 0);
+      binary->setPresentValue(request.binaryMeasurePresent);
+      binary->setAbsentValue(request.binaryMeasureAbsent);
+      measure = binary;
+    }
+    measure->setAbsolute(request.absoluteValues);
+    measure->setReverse(request.changeSign);
+    measure->setRescale(request.rescale);
+    analysis->setMeasure(measure);
+    StandardizeMethod* standardize =
+        entryAt(StandardizeMethodFactory::getStandardizeMethods(), request.standardiseMethod, 0);
+    standardize->setStandardizeBy(request.standardiseView == 1 ? 1 : 0);
+    analysis->setStandardizeMethod(standardize);
+    analysis->setPrintProximityMatrix(request.proximityMatrix);
+  }
+  analysis->setFirstPermutationIsIdentity(request.firstPermutationIdentity);
+  analysis->setSeed(request.seedType == SeedType::random ? static_cast<std::int32_t>(now) : request.seed);
+  analysis->setShowPermutationFit(request.permutationFit);
+  analysis->setShowObjectOrder(request.objectOrder);
+  analysis->setShowAgglomerationSchedule(request.agglomerationSchedule);
+  analysis->setShowDendrogram(request.dendrogram);
+  analysis->setSaveFitTable(request.savePermutationFitTable);
+  if (request.savePermutationFitTable)
+    analysis->setFitTableFileName(fitTableFileNameOf(request.permutationFitTableFilename));
+  return analysis;
+}
+
+}  // namespace korvana

@@ -1,0 +1,52 @@
+// The settings file "Korvana.ini": sections "General" and "Options" of
+// "key=value" lines. The whole file is held in memory; reading a request
+// takes every key with its default, writing one sets every key in a fixed
+// order, and keys and sections the program does not know are kept.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "analysis/AnalysisRequest.h"
+
+namespace korvana {
+
+class SettingsFile {
+ public:
+  SettingsFile();
+  ~SettingsFile();
+  SettingsFile(const SettingsFile&) = delete;
+  SettingsFile& operator=(const SettingsFile&) = delete;
+
+  /// Reads the file; a file that does not exist gives empty settings. Throws
+  /// EKorvanaError naming the file when it exists but cannot be read.
+  void load(const std::string& path);
+  /// Writes the whole file atomically: a temporary file in the same folder,
+  /// synced, then renamed over the old one, so that a failure never leaves a
+  /// cut file behind. Throws EKorvanaError naming the file on failure.
+  void save(const std::string& path) const;
+
+  /// The request the settings describe; missing or unreadable values take
+  /// their defaults.
+  AnalysisRequest readRequest() const;
+  /// Stores every key of the request (in memory).
+  void writeRequest(const AnalysisRequest& request);
+
+  /// A value as text, or nothing when the key is missing.
+  std::optional<std::string> value(const std::string& section, const std::string& key) const;
+  void setValue(const std::string& section, const std::string& key, const std::string& text);
+
+ private:
+  struct Store;
+  std::unique_ptr<Store> store_;
+};
+
+/// Reads an integer the way the settings file stores it: optional blanks, an
+/// optional sign, decimal digits, or "0x" / "$" and hexadecimal digits (up to
+/// eight, read as a 32-bit pattern); nothing after it. Nothing when the text
+/// is not such a number or does not fit 32 bits.
+std::optional<std::int32_t> parseSettingsInteger(const std::string& text);
+
+}  // namespace korvana

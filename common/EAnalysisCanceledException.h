@@ -1,0 +1,14 @@
+// Raised when the user cancels a running analysis; the analysis run catches it
+// itself and records the cancellation in the output.
+#pragma once
+
+#include "common/KorvanaError.h"
+
+namespace korvana {
+
+class EAnalysisCanceledException : public EKorvanaError {
+ public:
+  EAnalysisCanceledException() : EKorvanaError("Analysis canceled by user!") {}
+};
+
+}  // namespace korvana

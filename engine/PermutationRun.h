@@ -1,0 +1,68 @@
+// The permutation run: the proximity matrix is clustered once per permutation
+// of its objects with one method; the fit, seed and solution id of every
+// permutation are recorded, and the distinct solutions that share the best
+// (lowest) rounded normalized SSDif are kept in the order they were found.
+//
+// A function of its inputs: the matrix, the method, the settings and a
+// progress monitor. It knows nothing of where the matrix came from or where
+// the results go.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/ClusterSolution.h"
+
+namespace korvana {
+
+class ClusterMethod;
+class ProgressMonitor;
+class ProximityMatrix;
+
+/// What the permutation run needs besides the matrix and the method.
+struct PermutationSettings {
+  int permutationCount = 1;
+  /// The first permutation is the identity (the objects in file order).
+  bool firstPermutationIsIdentity = true;
+  /// The start seed of the permutation generator.
+  std::int32_t seed = 7;
+};
+
+/// The fit, seed and solution id of every permutation, indexed by permutation
+/// (from 0); the first `completed` entries hold values.
+struct PermutationRecords {
+  std::vector<double> fitValues;     // rounded normalized SSDif
+  std::vector<double> correlations;  // cophenetic correlation
+  std::vector<std::int32_t> seeds;   // 0 for the identity permutation
+  std::vector<SolutionId> solutionIds;
+  int completed = 0;
+
+  /// Room for `count` permutations, every value 0.
+  void allocate(int count);
+};
+
+struct PermutationResults {
+  PermutationRecords records;
+  /// The distinct best solutions, in the order they were found.
+  std::vector<std::unique_ptr<ClusterSolution>> solutions;
+};
+
+/// Applies the keeping rule to a new solution, in permutation order: into an
+/// empty list it goes; a better fit, or one of two fits that do not compare
+/// (not-a-number), replaces the list; an equal fit joins it unless the same
+/// merges are already listed; a worse fit is dropped.
+void keepIfBest(std::vector<std::unique_ptr<ClusterSolution>>& solutions, std::unique_ptr<ClusterSolution> solution);
+
+/// Refuses a matrix with a proximity of magnitude 1e50 or more (or infinite):
+/// throws EKorvanaError naming the two objects. Not-a-number is allowed.
+void checkProximityRange(const ProximityMatrix& matrix);
+
+/// Clusters the matrix once per permutation. Stops before a permutation once
+/// the progress monitor reports a cancellation; the records then hold the
+/// permutations that ran. Reports "Passed permutations c/P" and one step per
+/// permutation. Throws EKorvanaError for proximities outside ±1e50.
+PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod& method,
+                                   const PermutationSettings& settings, ProgressMonitor& progress);
+
+}  // namespace korvana

@@ -1,0 +1,586 @@
+#include "output/OutputFactory.h"
+
+#include <locale.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+#include "SPSS/Spsspvt_tlb.h"
+#include "SPSS/Spssrtf_tlb.h"
+#include "engine/ClusterMethod.h"
+#include "engine/ProgressMonitor.h"
+#include "engine/ProximityMatrix.h"
+#include "output/AutomationCallChecks.h"
+#include "output/Version.h"
+
+// After the prompt for an empty interface reference the operation gives up.
+#define RETURN_IF_EMPTY(intf, ...) \
+  do {                             \
+    ASSERT_INTF(intf);             \
+    if (!(intf)) return __VA_ARGS__; \
+  } while (false)
+
+// A checked call whose failure (let go on by the user) ends the operation.
+#define RETURN_IF_FAILED(call, ...)                                  \
+  do {                                                               \
+    if (::korvana::automation::failed(HRCHECK(call))) return __VA_ARGS__; \
+  } while (false)
+
+namespace korvana::OutputFactory {
+
+using automation::AutomationPtr;
+using Spsspvt_tlb::ISpssDataCells;
+using Spsspvt_tlb::ISpssDimension;
+using Spsspvt_tlb::ISpssLabels;
+using Spsspvt_tlb::ISpssPivotMgr;
+using Spsspvt_tlb::ISpssPivotTable;
+using Spssrtf_tlb::ISpssrtf;
+using Spsswin_tlb::ISpssItem;
+using Spsswin_tlb::ISpssItems;
+
+namespace {
+
+constexpr std::int32_t alignLeft = 0;
+constexpr std::int32_t alignRight = 1;
+constexpr std::int32_t styleBold = 2;
+
+const std::string rtfHeader =
+    "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1043{\\fonttbl{\\f0\\fmodern\\fprq1 Courier New;}"
+    "{\\f1\\fnil\\fcharset2 SPSS Marker Set;}{\\f2\\fswiss\\fcharset0 Arial;}}"
+    "{\\colortbl\\red0\\green0\\blue0;}"
+    "\\viewkind4\\uc1\\pard\\cf1\\f0\\fs20 ";
+
+std::string integerText(long long value) { return std::to_string(value); }
+
+// The item at an index of the document.
+AutomationPtr<ISpssItem> itemAt(ISpssOutputDoc* document, std::int32_t index) {
+  AutomationPtr<ISpssItems> items;
+  RETURN_IF_FAILED(document->get_Items(items.put()), nullptr);
+  RETURN_IF_EMPTY(items, nullptr);
+  AutomationPtr<ISpssItem> item;
+  RETURN_IF_FAILED(items->GetItem(index, item.put()), nullptr);
+  ASSERT_INTF(item);
+  return item;
+}
+
+// A table item opened for editing.
+struct OpenTable {
+  AutomationPtr<ISpssItem> item;
+  AutomationPtr<ISpssPivotTable> table;
+  explicit operator bool() const { return item && table; }
+};
+
+// Inserts a table of one layer and activates it; *index gets the item index.
+OpenTable insertTable(ISpssOutputDoc* document, const std::string& label, std::int32_t rows, std::int32_t columns,
+                      std::int32_t* index) {
+  *index = -1;
+  RETURN_IF_EMPTY(document, OpenTable{});
+  RETURN_IF_FAILED(document->InsertTable(label, rows, columns, 1, index), OpenTable{});
+  OpenTable open;
+  open.item = itemAt(document, *index);
+  if (!open.item) return {};
+  RETURN_IF_FAILED(open.item->ActivateTable(open.table.put()), OpenTable{});
+  RETURN_IF_EMPTY(open.table, OpenTable{});
+  return open;
+}
+
+// The table's pivot manager; null (after the prompt) when there is none. The
+// dimension flags only change how the table looks, so a table goes on being
+// filled without them.
+AutomationPtr<ISpssPivotMgr> pivotManager(ISpssPivotTable* table) {
+  AutomationPtr<ISpssPivotMgr> manager;
+  RETURN_IF_FAILED(table->PivotManager(manager.put()), nullptr);
+  ASSERT_INTF(manager);
+  return manager;
+}
+
+void setColumnDimensionFlag(ISpssPivotMgr* manager, std::int32_t flag) {
+  AutomationPtr<ISpssDimension> dimension;
+  RETURN_IF_FAILED(manager->get_ColumnDimension(0, dimension.put()));
+  RETURN_IF_EMPTY(dimension);
+  dimension->put_ShowLabels(flag);
+}
+
+void setRowDimensionFlag(ISpssPivotMgr* manager, std::int32_t flag) {
+  AutomationPtr<ISpssDimension> dimension;
+  RETURN_IF_FAILED(manager->get_RowDimension(0, dimension.put()));
+  RETURN_IF_EMPTY(dimension);
+  dimension->put_ShowLabels(flag);
+}
+
+AutomationPtr<ISpssLabels> rowLabels(ISpssPivotTable* table) {
+  AutomationPtr<ISpssLabels> labels;
+  RETURN_IF_FAILED(table->RowLabelArray(labels.put()), nullptr);
+  ASSERT_INTF(labels);
+  return labels;
+}
+
+AutomationPtr<ISpssLabels> columnLabels(ISpssPivotTable* table) {
+  AutomationPtr<ISpssLabels> labels;
+  RETURN_IF_FAILED(table->ColumnLabelArray(labels.put()), nullptr);
+  ASSERT_INTF(labels);
+  return labels;
+}
+
+AutomationPtr<ISpssDataCells> dataCells(ISpssPivotTable* table) {
+  AutomationPtr<ISpssDataCells> cells;
+  RETURN_IF_FAILED(table->DataCellArray(cells.put()), nullptr);
+  ASSERT_INTF(cells);
+  return cells;
+}
+
+// Screen update on and the item deactivated: the last steps of every table.
+void finishTable(const OpenTable& open) {
+  open.table->put_UpdateScreen(1);
+  HRCHECK(open.item->Deactivate());
+}
+
+std::int32_t writeMessageTable(ISpssOutputDoc* document, const std::string& label, const std::string& message) {
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, label, 1, 1, &index);
+  if (!open) return index;
+  if (const auto manager = pivotManager(open.table.get())) {
+    setColumnDimensionFlag(manager.get(), 0);
+    setRowDimensionFlag(manager.get(), 0);
+  }
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText(label);
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!cells) return index;
+  cells->put_ValueAt(0, 0, message);
+  cells->put_HAlignAt(0, 0, alignLeft);
+  open.table->put_DataCellWidth(360);
+  finishTable(open);
+  return index;
+}
+
+// Puts a rich-text document into a new title item; returns its index.
+std::int32_t insertTextItem(ISpssOutputDoc* document, const std::string& label, const std::string& rtf,
+                            std::optional<std::int32_t> height, std::optional<std::int32_t> width) {
+  std::int32_t index = -1;
+  RETURN_IF_EMPTY(document, index);
+  RETURN_IF_FAILED(document->InsertTitle(label, "", &index), index);
+  const AutomationPtr<ISpssItem> item = itemAt(document, index);
+  if (!item) return index;
+  AutomationPtr<ISpssrtf> text;
+  RETURN_IF_FAILED(item->ActivateText(text.put()), index);
+  RETURN_IF_EMPTY(text, index);
+  if (height) item->put_Height(*height);
+  if (width) item->put_Width(*width);
+  text->put_Content(rtf);
+  HRCHECK(item->Deactivate());
+  return index;
+}
+
+// A filter or weight variable as GetFilterVariable/GetWeightingVariable give
+// it: the name and the text shown for it.
+struct SelectionVariable {
+  std::string name;
+  std::string shown;
+};
+
+std::optional<SelectionVariable> selectionVariable(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  const std::size_t tab = text.find('\t');
+  if (tab != std::string::npos) return SelectionVariable{text.substr(0, tab), text.substr(tab + 1)};
+  std::string upper = text;
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); });
+  return SelectionVariable{text, upper};
+}
+
+struct InputFacts {
+  std::string data;
+  std::string filter = "<none>";
+  std::string weight = "<none>";
+  long long rows = 0;
+};
+
+InputFacts dataSetFacts(ISpssDataDoc* data) {
+  InputFacts facts;
+  RETURN_IF_EMPTY(data, facts);
+  HRCHECK(data->GetDocumentPath(&facts.data));
+  std::int32_t cases = 0;
+  HRCHECK(data->GetNumberOfCases(&cases));
+  facts.rows = cases;
+
+  std::string filterText;
+  HRCHECK(data->GetFilterVariable(1, &filterText));
+  if (const auto filter = selectionVariable(filterText)) {
+    facts.filter = filter->shown;
+    facts.rows = 0;
+    if (cases > 0) {
+      automation::TextArray2D values;
+      if (automation::succeeded(HRCHECK(data->GetTextData(filter->name, filter->name, 1, cases, &values))))
+        for (const auto& row : values)
+          if (!row.empty() && row.front() != "0") ++facts.rows;
+    }
+  }
+
+  std::string weightText;
+  HRCHECK(data->GetWeightingVariable(1, &weightText));
+  if (const auto weight = selectionVariable(weightText)) facts.weight = weight->shown;
+  return facts;
+}
+
+// The shared cells of the permutation fit and solution fit tables.
+const char* const fitColumnLabels[5] = {"Solution ID", "SSDif", "Normalized SSDif", "Cophenetic Correlation",
+                                        "Random Seed"};
+constexpr std::int32_t fitColumnWidths[5] = {200, 130, 70, 70, 80};
+
+void writeFitColumnLabels(ISpssPivotTable* table) {
+  const AutomationPtr<ISpssLabels> labels = columnLabels(table);
+  if (!labels) return;
+  labels->put_ValueAt(0, 0, "Fit");
+  for (std::int32_t c = 0; c < 5; ++c) labels->put_ValueAt(1, c, fitColumnLabels[c]);
+}
+
+std::string solutionIdText(const SolutionId& id) {
+  std::string text;
+  char hex[3];
+  for (std::uint8_t byte : id) {
+    std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>(byte));
+    text += hex;
+  }
+  return text;
+}
+
+void writeFitRow(ISpssDataCells* cells, std::int32_t row, const SolutionId& id, double normalizedSSDif,
+                 double correlation, double sumOfSquares, bool blankSeed, std::int32_t seed) {
+  cells->put_ValueAt(row, 0, solutionIdText(id));
+  cells->put_HAlignAt(row, 0, alignLeft);
+  cells->put_HDecimalDigitsAt(row, 0, 0);
+  cells->put_ValueAt(row, 1, formatScientific(normalizedSSDif * sumOfSquares, 13));
+  cells->put_HAlignAt(row, 1, alignRight);
+  cells->put_NumericFormatAt(row, 1, "#.##E+##");
+  cells->put_ValueAt(row, 2, formatScientific(normalizedSSDif, 8));
+  cells->put_HAlignAt(row, 2, alignRight);
+  cells->put_HDecimalDigitsAt(row, 2, 6);
+  cells->put_ValueAt(row, 3, formatScientific(correlation, 8));
+  cells->put_HAlignAt(row, 3, alignRight);
+  cells->put_HDecimalDigitsAt(row, 3, 6);
+  cells->put_ValueAt(row, 4, blankSeed ? std::string(" ") : integerText(seed));
+  cells->put_HAlignAt(row, 4, alignRight);
+  cells->put_HDecimalDigitsAt(row, 4, 0);
+}
+
+void setFitColumnWidths(ISpssDataCells* cells) {
+  for (std::int32_t c = 0; c < 5; ++c) cells->put_ColumnWidthAt(c, fitColumnWidths[c]);
+}
+
+}  // namespace
+
+void prepareOutputDocument(ISpssOutputDoc* document) {
+  RETURN_IF_EMPTY(document);
+  AutomationPtr<ISpssItems> items;
+  RETURN_IF_FAILED(document->get_Items(items.put()));
+  RETURN_IF_EMPTY(items);
+  std::int32_t count = 0;
+  RETURN_IF_FAILED(items->get_Count(&count));
+  for (std::int32_t i = 0; i < count; ++i) {
+    AutomationPtr<ISpssItem> item;
+    if (automation::failed(HRCHECK(items->GetItem(i, item.put())))) continue;
+    RETURN_IF_EMPTY(item);
+    HRCHECK(item->Deactivate());
+    if (i == count - 1) item->put_Current(1);
+  }
+}
+
+std::int32_t insertHeading(ISpssOutputDoc* document, const std::string& label) {
+  std::int32_t index = -1;
+  RETURN_IF_EMPTY(document, index);
+  HRCHECK(document->InsertHeading(label, &index));
+  return index;
+}
+
+std::int32_t insertTitle(ISpssOutputDoc* document, const std::string& titleText) {
+  std::int32_t index = -1;
+  RETURN_IF_EMPTY(document, index);
+  HRCHECK(document->InsertTitle(titleLabel, titleText, &index));
+  return index;
+}
+
+void promoteToLevel(ISpssOutputDoc* document, std::int32_t itemIndex, std::int32_t level) {
+  RETURN_IF_EMPTY(document);
+  const AutomationPtr<ISpssItem> item = itemAt(document, itemIndex);
+  if (!item) return;
+  item->put_Selected(1);
+  std::int32_t current = 0;
+  RETURN_IF_FAILED(item->get_Level(&current));
+  while (current > level) {
+    RETURN_IF_FAILED(document->Promote());
+    const std::int32_t before = current;
+    RETURN_IF_FAILED(item->get_Level(&current));
+    if (current >= before) return;  // the document promotes no further
+  }
+}
+
+std::int32_t writeWarning(ISpssOutputDoc* document, const std::string& message) {
+  return writeMessageTable(document, "Warning", message);
+}
+
+std::int32_t writeError(ISpssOutputDoc* document, const std::string& message) {
+  return writeMessageTable(document, "Error", message);
+}
+
+std::int32_t writeCanceled(ISpssOutputDoc* document, const std::string& message) {
+  return writeMessageTable(document, "Canceled", message);
+}
+
+std::string rtfText(const std::string& text) { return rtfHeader + text + "\\par }"; }
+
+int maxObjectLabelLength(const ProximityMatrix& matrix) {
+  int longest = 0;
+  for (int i = 0; i < matrix.getNumberOfObjects(); ++i)
+    longest = std::max(longest, static_cast<int>(characterCount(matrix.getObjectLabel(i))));
+  return longest;
+}
+
+void writeCreditTable(ISpssOutputDoc* document) {
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Credit", 6, 1, &index);
+  if (!open) return;
+  if (const auto manager = pivotManager(open.table.get())) setColumnDimensionFlag(manager.get(), 0);
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Credit");
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!cells) return;
+  const std::string lines[6] = {productName, "Version " + Version::getVersionText(), "by",
+                                creditLines[0], creditLines[1], creditLines[2]};
+  for (std::int32_t r = 0; r < 6; ++r) {
+    cells->put_ValueAt(r, 0, lines[r]);
+    cells->put_HAlignAt(r, 0, alignLeft);
+    cells->put_TextColorAt(r, 0, 0xFF0000);
+    cells->put_TextSizeAt(r, 0, 14);
+  }
+  open.table->put_DataCellWidth(360);
+  finishTable(open);
+  open.item->put_Visible(1);
+}
+
+std::string outputCreatedText() {
+  const time_t now = ::time(nullptr);
+  struct tm local {};
+  ::localtime_r(&now, &local);
+  char text[256] = {};
+  locale_t userLocale = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+  if (userLocale != static_cast<locale_t>(0)) {
+    ::strftime_l(text, sizeof text, "%x %X", &local, userLocale);
+    ::freelocale(userLocale);
+  } else {
+    ::strftime(text, sizeof text, "%x %X", &local);
+  }
+  return text;
+}
+
+void writeNotesTable(const NotesTableSettings& settings) {
+  InputFacts facts;
+  if (settings.analyzesData) {
+    facts = dataSetFacts(settings.dataDocument);
+  } else {
+    facts.data = settings.matrixFileName;
+    facts.rows = settings.matrixObjectCount;
+  }
+  const bool data = settings.analyzesData;
+
+  struct Row {
+    const char* label;
+    bool group;
+    std::string cell;
+    std::int32_t alignment;
+    bool integer;
+  };
+  const Row rows[17] = {
+      {"Output Created", true, outputCreatedText(), alignRight, false},
+      {"Input", true, " ", alignLeft, false},
+      {"Data", false, facts.data, alignLeft, false},
+      {"Filter", false, facts.filter, alignLeft, false},
+      {"Weight", false, facts.weight, alignLeft, false},
+      {"Split File", false, "<none>", alignLeft, false},
+      {"N of Rows in Working Data File", false, integerText(facts.rows), alignRight, true},
+      {"General", true, " ", alignLeft, false},
+      {"Cluster Method", false, settings.clusterMethod ? settings.clusterMethod->getName() : std::string(),
+       alignLeft, false},
+      {"View", false, data ? (settings.view == ClusterView::cases ? "cases" : "variables") : "<none>", alignLeft, false},
+      {"Number of Permutations", false, integerText(settings.permutationCount), alignRight, true},
+      {"Analysis Type", false, data ? "analyze data" : "analyze proximities", alignLeft, false},
+      {"Proximities Syntax", false, data ? settings.syntax : "<none>", alignLeft, false},
+      {"Options", true, " ", alignLeft, false},
+      {"First Permutation is Identity", false, settings.firstPermutationIsIdentity ? "yes" : "no", alignLeft,
+       false},
+      {"Start Seed", false, integerText(settings.startSeed), alignRight, true},
+      {"Permutation Fit Table Filename", false, settings.saveFitTable ? settings.fitTableFileName : "<none>",
+       alignLeft, false},
+  };
+
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(settings.document, "Notes", 17, 1, &index);
+  if (!open) return;
+  if (const auto manager = pivotManager(open.table.get())) setColumnDimensionFlag(manager.get(), 0);
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Notes");
+  const AutomationPtr<ISpssLabels> labels = rowLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!labels || !cells) return;
+  for (std::int32_t r = 0; r < 17; ++r) {
+    const Row& row = rows[r];
+    labels->put_ValueAt(r, 1, row.group ? std::string(row.label) : "      " + std::string(row.label));
+    labels->put_TextAlignmentAt(r, 1, alignLeft);
+    if (row.group) labels->put_TextStyleAt(r, 1, styleBold);
+    if (r == 0) labels->put_WidthAt(r, 1, 173);
+    cells->put_ValueAt(r, 0, row.cell);
+    cells->put_HAlignAt(r, 0, row.alignment);
+    if (row.integer) cells->put_HDecimalDigitsAt(r, 0, 0);
+  }
+  open.table->put_DataCellWidth(162);
+  finishTable(open);
+  open.item->put_Visible(0);
+}
+
+void writePermutationFitTable(ISpssOutputDoc* document, int permutationCount,
+                              const std::vector<double>& normalizedSSDif,
+                              const std::vector<double>& copheneticCorrelation, double sumOfSquares,
+                              bool firstPermutationIsIdentity, const std::vector<std::int32_t>& seeds,
+                              const std::vector<SolutionId>& solutionIds, ProgressMonitor& progress,
+                              const std::function<void()>& processMessages) {
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Permutation Fit", permutationCount, 5, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Permutation Fit");
+  const AutomationPtr<ISpssLabels> labels = rowLabels(open.table.get());
+  if (!labels) return;
+  labels->put_ValueAt(0, 0, "Permutation");
+  labels->put_WidthAt(0, 0, 65);
+  writeFitColumnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!cells) return;
+
+  const std::size_t available = std::min({normalizedSSDif.size(), copheneticCorrelation.size(), seeds.size(),
+                                          solutionIds.size()});
+  for (std::int32_t i = 0; i < permutationCount; ++i) {
+    if (progress.isCanceled()) break;
+    const auto u = static_cast<std::size_t>(i);
+    if (u >= available) break;
+    labels->put_ValueAt(i, 1, " " + integerText(i + 1));
+    labels->put_TextAlignmentAt(i, 1, alignRight);
+    labels->put_WidthAt(i, 1, 65);
+    writeFitRow(cells.get(), i, solutionIds[u], normalizedSSDif[u], copheneticCorrelation[u], sumOfSquares,
+                i == 0 && firstPermutationIsIdentity, seeds[u]);
+    if (processMessages) processMessages();
+    else progress.processMessages();
+  }
+  if (firstPermutationIsIdentity && permutationCount > 0) {
+    if (automation::succeeded(HRCHECK(labels->SelectLabelAt(0, 1))))
+      open.table->put_FootnoteOnSelectedLabel("Identity permutation");
+  }
+  setFitColumnWidths(cells.get());
+  finishTable(open);
+}
+
+void writeSolutionFitTable(ISpssOutputDoc* document, const ClusterSolution& solution, double sumOfSquares) {
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Fit", 1, 5, &index);
+  if (!open) return;
+  if (const auto manager = pivotManager(open.table.get())) setRowDimensionFlag(manager.get(), 0);
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Fit");
+  writeFitColumnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!cells) return;
+  writeFitRow(cells.get(), 0, solution.getSolutionId(), solution.getNormalizedSSDif(),
+              solution.getCopheneticCorrelation(), sumOfSquares, solution.isIdentityPermutation(),
+              solution.getSeed());
+  setFitColumnWidths(cells.get());
+  finishTable(open);
+}
+
+void writeObjectOrderTable(ISpssOutputDoc* document, const ClusterSolution& solution) {
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Object Order", 1, 1, &index);
+  if (!open) return;
+  if (const auto manager = pivotManager(open.table.get())) {
+    setRowDimensionFlag(manager.get(), 0);
+    setColumnDimensionFlag(manager.get(), 1);
+  }
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Object Order");
+  open.table->put_Caption("Note: The above entities are the object identifiers in the original proximity matrix");
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!cells) return;
+  std::string order;
+  for (const int object : solution.getPermutation()) {
+    if (!order.empty()) order += ", ";
+    order += integerText(object + 1);
+  }
+  cells->put_ValueAt(0, 0, order);
+  cells->put_HAlignAt(0, 0, alignLeft);
+  open.table->put_DataCellWidth(425);
+  finishTable(open);
+}
+
+void writeAgglomerationSchedule(ISpssOutputDoc* document, const ClusterSolution& solution) {
+  const std::int32_t stages = solution.getStageCount();
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Agglomeration Schedule", stages, 6, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Agglomeration Schedule");
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  rows->put_ValueAt(0, 0, "Stage");
+  for (std::int32_t i = 0; i < stages; ++i) {
+    rows->put_ValueAt(i, 1, " " + integerText(i + 1));
+    rows->put_TextAlignmentAt(i, 1, alignRight);
+  }
+  static const char* const headers[6] = {"Cluster Combined: Cluster 1",
+                                         "Cluster Combined: Cluster 2",
+                                         "Coefficients",
+                                         "Stage Cluster First Appears: Cluster 1",
+                                         "Stage Cluster First Appears: Cluster 2",
+                                         "Next Stage"};
+  columns->put_ValueAt(0, 0, "Statistics");
+  for (std::int32_t c = 0; c < 6; ++c) columns->put_ValueAt(1, c, headers[c]);
+  const auto integerCell = [&](std::int32_t row, std::int32_t column, int value) {
+    cells->put_ValueAt(row, column, integerText(value));
+    cells->put_HAlignAt(row, column, alignRight);
+    cells->put_HDecimalDigitsAt(row, column, 0);
+  };
+  for (std::int32_t i = 0; i < stages; ++i) {
+    integerCell(i, 0, solution.getCluster1(i) + 1);
+    integerCell(i, 1, solution.getCluster2(i) + 1);
+    cells->put_ValueAt(i, 2, formatScientific(solution.getCoefficient(i), 8));
+    cells->put_HAlignAt(i, 2, alignRight);
+    cells->put_HDecimalDigitsAt(i, 2, 3);
+    integerCell(i, 3, solution.getFirstAppears1(i) + 1);
+    integerCell(i, 4, solution.getFirstAppears2(i) + 1);
+    integerCell(i, 5, solution.getNextStage(i) + 1);
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
+void writeDendrogram(ISpssOutputDoc* document, const ClusterMethod& method, const ProximityMatrix& matrix,
+                     const ClusterSolution& solution) {
+  if (solution.getStageCount() < 1) return;
+  const Dendrogram dendrogram(Dendrogram::scheduleOf(solution));
+  std::vector<std::string> labels;
+  if (matrix.hasObjectLabels()) {
+    labels.reserve(static_cast<std::size_t>(matrix.getNumberOfObjects()));
+    for (int i = 0; i < matrix.getNumberOfObjects(); ++i) labels.push_back(matrix.getObjectLabel(i));
+  }
+  writeDendrogram(document, method.getDisplayName(), matrix.hasObjectLabels() ? &labels : nullptr, dendrogram);
+}
+
+void writeDendrogram(ISpssOutputDoc* document, const std::string& methodDisplayName,
+                     const std::vector<std::string>* labels, const Dendrogram& dendrogram) {
+  if (dendrogram.walkFailed()) insertTextItem(document, "Error", rtfText(walkFailureText), {}, {});
+  insertTextItem(document, "Dendrogram", dendrogram.richText(methodDisplayName, labels),
+                 20 * (dendrogram.objectCount() + 10), 800);
+}
+
+}  // namespace korvana::OutputFactory

@@ -1,0 +1,185 @@
+#include "platform/host/RegistryStore.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "common/KorvanaError.h"
+
+namespace korvana::host {
+
+namespace {
+
+constexpr const char* kFileName = "registry.txt";
+constexpr const char* kNewFileName = "registry.txt.new";
+constexpr const char* kLockFileName = "registry.lock";
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  // Closes now and reports whether the close succeeded.
+  bool close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string systemError(int error) { return std::strerror(error); }
+
+std::string homeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr && *found->pw_dir != '\0') {
+    return found->pw_dir;
+  }
+  return {};
+}
+
+LONG ioFailure(std::string& message, std::string text) {
+  message = std::move(text);
+  return ERROR_REGISTRY_IO_FAILED;
+}
+
+bool writeAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Replaces folder/registry.txt by text: written to registry.txt.new, flushed,
+// renamed over the old file, and the folder flushed so the rename lasts.
+LONG writeRegistryFile(const std::string& folder, const std::string& text, std::string& message) {
+  const std::string target = folder + "/" + kFileName;
+  const std::string temporary = folder + "/" + kNewFileName;
+  mode_t mode = 0644;
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
+
+  FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (fd.get() < 0) {
+    return ioFailure(message, "cannot write the registry file: cannot create '" + temporary +
+                                  "': " + systemError(errno) + "; '" + target + "' is unchanged");
+  }
+  int error = 0;
+  if (::fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), text) || ::fsync(fd.get()) != 0) error = errno;
+  if (!fd.close() && error == 0) error = errno;
+  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary.c_str());
+    return ioFailure(message, "cannot write the registry file '" + target + "': " + systemError(error) +
+                                  "; the file is unchanged");
+  }
+  FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (directory.get() >= 0) ::fsync(directory.get());
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::string registryFolderPath() {
+  const char* folder = std::getenv("KORVANA_REGISTRY_DIR");
+  if (folder != nullptr && *folder != '\0') return folder;
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome != nullptr && dataHome[0] == '/') return std::string(dataHome) + "/korvana/registry";
+  const std::string home = homeFolder();
+  if (home.empty()) return {};
+  return home + "/.local/share/korvana/registry";
+}
+
+LONG readRegistry(RegistryTree& tree, std::string& message) {
+  const std::string folder = registryFolderPath();
+  if (folder.empty()) {
+    return ioFailure(message,
+                     "no folder for the registry: KORVANA_REGISTRY_DIR and XDG_DATA_HOME are not set "
+                     "and the home folder is unknown");
+  }
+  const std::string path = folder + "/" + kFileName;
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    if (errno == ENOENT) {
+      tree = RegistryTree();
+      return ERROR_SUCCESS;
+    }
+    return ioFailure(message, "cannot read the registry file '" + path + "': " + systemError(errno));
+  }
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return ioFailure(message, "cannot read the registry file '" + path + "': " + systemError(errno));
+    }
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  try {
+    tree = parseRegistryText(text, path);
+  } catch (const EKorvanaError& e) {
+    message = e.what();
+    return ERROR_BADDB;
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG changeRegistry(const RegistryChange& change, std::string& message) {
+  const std::string folder = registryFolderPath();
+  if (folder.empty()) {
+    RegistryTree unused;
+    return readRegistry(unused, message);  // reports the missing folder
+  }
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) {
+    return ioFailure(message, "cannot create the registry folder '" + folder + "': " + error.message());
+  }
+  const std::string lockPath = folder + "/" + kLockFileName;
+  FileDescriptor lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  if (lock.get() < 0) {
+    return ioFailure(message, "cannot open the registry lock file '" + lockPath + "': " + systemError(errno));
+  }
+  // Held until lock is closed on return, after the new file is in place.
+  while (::flock(lock.get(), LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      return ioFailure(message, "cannot lock the registry lock file '" + lockPath + "': " + systemError(errno));
+    }
+  }
+  RegistryTree tree;
+  LONG result = readRegistry(tree, message);
+  if (result != ERROR_SUCCESS) return result;
+  bool changed = false;
+  result = change(tree, changed);
+  if (result != ERROR_SUCCESS || !changed) return result;
+  return writeRegistryFile(folder, formatRegistryText(tree), message);
+}
+
+}  // namespace korvana::host
