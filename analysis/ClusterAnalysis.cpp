@@ -1,6 +1,8 @@
 #include "analysis/ClusterAnalysis.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -9,6 +11,7 @@
 #include "analysis/Variable.h"
 #include "common/EAnalysisCanceledException.h"
 #include "common/KorvanaError.h"
+#include "common/SystemMemory.h"
 #include "datafile/PermutationFitTableFile.h"
 #include "datafile/ProximityMatrixFile.h"
 #include "engine/ClusterMethod.h"
@@ -85,7 +88,40 @@ std::wstring ClusterAnalysis::buildProximitiesCommand() const {
   return automation::wideText(proximitiesCommandText(command));
 }
 
+namespace {
+
+/// The output document's share of one row of the permutation fit table.
+constexpr std::uint64_t kFitTableRowBytes = 1536;
+
+}  // namespace
+
+std::uint64_t ClusterAnalysis::memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit) {
+  const std::uint64_t rows = showPermutationFit ? static_cast<std::uint64_t>(std::max(permutationCount, 0)) : 0;
+  return permutationRunBytes(objectCount, permutationCount) + rows * kFitTableRowBytes;
+}
+
+void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool showPermutationFit) {
+  const std::optional<std::uint64_t> available = availableMemoryBytes();
+  if (!available) return;
+  const std::uint64_t needed = memoryNeeded(objectCount, permutationCount, showPermutationFit);
+  if (needed <= *available) return;
+  const std::uint64_t fixed = memoryNeeded(objectCount, 0, showPermutationFit);
+  const std::uint64_t perPermutation = memoryNeeded(objectCount, 1, showPermutationFit) - fixed;
+  std::string message = "The run of " + std::to_string(permutationCount) + " permutations of " +
+                        std::to_string(objectCount) + " objects needs " + memoryText(needed) + " of memory, but only " +
+                        memoryText(*available) + " is available";
+  if (fixed < *available && perPermutation > 0) {
+    const std::uint64_t fitting = (*available - fixed) / perPermutation;
+    message += "; at most " + std::to_string(std::min<std::uint64_t>(fitting, 2147483647u)) +
+               " permutations fit" + (showPermutationFit ? " (more without the permutation fit table in the output)" : "");
+  } else {
+    message += "; the matrix is too large for this machine";
+  }
+  throw EKorvanaError(message);
+}
+
 void ClusterAnalysis::runPermutations() {
+  checkMemory(matrix_.getNumberOfObjects(), permutationCount_, showPermutationFit_);
   PermutationSettings settings;
   settings.permutationCount = permutationCount_;
   settings.firstPermutationIsIdentity = firstPermutationIsIdentity_;
@@ -131,7 +167,10 @@ void ClusterAnalysis::run() {
 
   // The matrix is read before the Notes table, so that the table shows the
   // number of objects; a matrix that cannot be read is reported after it.
-  const bool loaded = loadProximityMatrix(matrixFileName_, matrix_);
+  // A cancellation while the package computed the matrix ends the run before
+  // the matrix is read.
+  const bool canceledEarly = progress.isCanceled();
+  const bool loaded = !canceledEarly && loadProximityMatrix(matrixFileName_, matrix_);
   NotesTableSettings notes;
   notes.document = document;
   notes.dataDocument = data.get();
@@ -147,6 +186,16 @@ void ClusterAnalysis::run() {
   notes.saveFitTable = saveFitTable_;
   notes.fitTableFileName = fitTableFileName_;
   writeNotesTable(notes);
+  if (canceledEarly) {
+    if (analysisType_ == AnalysisType::data) {
+      std::error_code ignored;
+      std::filesystem::remove(temporaryFileName_, ignored);
+    }
+    promoteToLevel(document, writeCanceled(document, "Korvana analysis has been canceled by user."), 2);
+    progress.requestClose();
+    runOutcome_ = RunOutcome::canceled;
+    return;
+  }
   if (!loaded) {
     // The temporary file stays, so that the package's matrix can be looked at.
     writeError(document, "Proximity matrix '" + matrixFileName_ + "' could not be loaded, analysis stopped.");

@@ -87,6 +87,14 @@ class ClusterAnalysis {
   /// ±1e50 (or infinite).
   void runPermutations();
 
+  /// The memory a run of n objects and P permutations needs beyond the
+  /// matrix: the permutation run and, when shown, the rows of the
+  /// permutation fit table in the output.
+  static std::uint64_t memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit);
+  /// Throws EKorvanaError when that memory is not available, saying what the
+  /// run needs, what there is and how many permutations would fit.
+  static void checkMemory(int objectCount, int permutationCount, bool showPermutationFit);
+
   /// Writes the fit of every permutation as a data file (fitTableFileName).
   /// Raises EKorvanaError on failure.
   void savePermutationFitTable();

@@ -27,7 +27,35 @@ std::int32_t listNumber(std::int32_t position, std::int32_t fallbackPosition) {
   return (position >= 0 && position <= 3 ? position : fallbackPosition) + 1;
 }
 
+/// "0 to 6 (0 First, 1 Second, …)" for a list of named entries.
+template <class T>
+std::string listEntries(const std::vector<T*>& list) {
+  std::string text = "0 to " + std::to_string(list.size() - 1) + " (";
+  for (std::size_t i = 0; i < list.size(); ++i)
+    text += (i > 0 ? ", " : "") + std::to_string(i) + " " + list[i]->getName();
+  return text + ")";
+}
+
+template <class T>
+void checkPosition(std::vector<SettingsEntry>& problems, const char* key, std::int32_t position,
+                   const std::vector<T*>& list) {
+  if (list.empty()) throw EKorvanaError("The lists of methods and measures have not been made");
+  if (position < 0 || static_cast<std::size_t>(position) >= list.size())
+    problems.push_back({"General", key, std::to_string(position), listEntries(list)});
+}
+
 }  // namespace
+
+std::vector<SettingsEntry> findListPositionProblems(const AnalysisRequest& request) {
+  std::vector<SettingsEntry> problems;
+  checkPosition(problems, "Cluster Method", request.clusterMethod, ClusterMethodFactory::getClusterMethods());
+  checkPosition(problems, "Interval Measure", request.intervalMeasure, IntervalMeasureFactory::getIntervalMeasures());
+  checkPosition(problems, "Counts Measure", request.countsMeasure, CountsMeasureFactory::getCountsMeasures());
+  checkPosition(problems, "Binary Measure", request.binaryMeasure, BinaryMeasureFactory::getBinaryMeasures());
+  checkPosition(problems, "Standardise Method", request.standardiseMethod,
+                StandardizeMethodFactory::getStandardizeMethods());
+  return problems;
+}
 
 std::string fitTableFileNameOf(const std::string& text) {
   if (!text.empty() && text.find('.') == std::string::npos) return text + ".sav";

@@ -15,6 +15,7 @@
 
 #include "SPSS/Spsswin_tlb.h"
 #include "analysis/AnalysisRequest.h"
+#include "analysis/SettingsFile.h"
 #include "analysis/ClusterAnalysis.h"
 #include "analysis/Variable.h"
 
@@ -47,6 +48,11 @@ ChosenVariables chooseVariables(const AnalysisRequest& request, const std::vecto
 /// name; a file name when the fit table is saved. Throws EKorvanaError with a
 /// message naming the problem.
 void checkRequest(const AnalysisRequest& request, const ChosenVariables& variables);
+
+/// The list positions of the request that point past their lists (method,
+/// measures, standardization), each with the entries of its list as what is
+/// allowed. The shared instances must have been made.
+std::vector<SettingsEntry> findListPositionProblems(const AnalysisRequest& request);
 
 /// Makes the analysis. `now` is the seed when the request asks for a random
 /// seed. A list position outside its list takes that list's default entry.

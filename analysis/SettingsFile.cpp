@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -204,17 +205,43 @@ void fromText(const std::string& text, SeedType& type) {
     type = *read == static_cast<std::int32_t>(SeedType::random) ? SeedType::random : SeedType::custom;
 }
 
-/// One key of the request: where it lives and the field it stores.
+/// The values a key accepts: any text, or numbers for which `accepts` holds.
+struct Domain {
+  bool (*accepts)(std::int32_t number);  // null: any text
+  const char* allowed;                   // in words, for messages
+};
+
+constexpr Domain kText{nullptr, "any text"};
+constexpr Domain kAnyNumber{[](std::int32_t) { return true; },
+                            "a whole number from -2147483648 to 2147483647"};
+constexpr Domain kListPosition{[](std::int32_t n) { return n >= 0; }, "a position in its list, from 0"};
+constexpr Domain kCount{[](std::int32_t n) { return n >= 1; }, "a whole number from 1 to 2147483647"};
+constexpr Domain kFlag{[](std::int32_t n) { return n == 0 || n == 1; }, "0 (no) or 1 (yes)"};
+constexpr Domain kPowerPosition{[](std::int32_t n) { return n >= 0 && n <= 3; },
+                                "0, 1, 2 or 3 (the positions of 1, 2, 3 and 4 in their list)"};
+constexpr Domain kAnalysisType{[](std::int32_t n) { return n == 1 || n == 2; },
+                               "1 (read a proximity-matrix file) or 2 (analyze the data)"};
+constexpr Domain kClusterView{[](std::int32_t n) { return n == 1 || n == 2; }, "1 (cases) or 2 (variables)"};
+constexpr Domain kStandardiseView{[](std::int32_t n) { return n == 0 || n == 1; },
+                                  "1 (by variable) or 0 (by case)"};
+constexpr Domain kSelectedMeasure{[](std::int32_t n) { return n >= 0 && n <= 2; },
+                                  "0 (interval), 1 (counts) or 2 (binary)"};
+constexpr Domain kSeedType{[](std::int32_t n) { return n == 0 || n == 1; },
+                           "0 (a random seed from the clock) or 1 (the Seed value)"};
+
+/// One key of the request: where it lives, the field it stores and the
+/// values it accepts.
 struct SettingsKey {
   const char* section;
   const char* name;
+  Domain domain;
   std::string (*write)(const AnalysisRequest& request);
   void (*read)(const std::string& text, AnalysisRequest& request);
 };
 
 template <auto field>
-constexpr SettingsKey key(const char* section, const char* name) {
-  return {section, name, [](const AnalysisRequest& request) { return toText(request.*field); },
+constexpr SettingsKey key(const char* section, const char* name, Domain domain) {
+  return {section, name, domain, [](const AnalysisRequest& request) { return toText(request.*field); },
           [](const std::string& text, AnalysisRequest& request) { fromText(text, request.*field); }};
 }
 
@@ -222,46 +249,73 @@ using R = AnalysisRequest;
 
 /// Every key of a request, in the order a new file lists them.
 constexpr SettingsKey kKeys[] = {
-    key<&R::clusterMethod>(kGeneral, "Cluster Method"),
-    key<&R::numberOfPermutations>(kGeneral, "Number of Permutations"),
-    key<&R::analysisType>(kGeneral, "Analysis Type"),
-    key<&R::matrixFilename>(kGeneral, "Matrix Filename"),
-    key<&R::clusterView>(kGeneral, "Cluster View"),
-    key<&R::clusterVariables>(kGeneral, "Cluster Variables"),
-    key<&R::labelVariable>(kGeneral, "Label Variable"),
-    key<&R::selectedMeasure>(kGeneral, "Selected Measure"),
-    key<&R::intervalMeasure>(kGeneral, "Interval Measure"),
-    key<&R::intervalMeasurePower>(kGeneral, "Interval Measure Power"),
-    key<&R::intervalMeasureRoot>(kGeneral, "Interval Measure Root"),
-    key<&R::countsMeasure>(kGeneral, "Counts Measure"),
-    key<&R::binaryMeasure>(kGeneral, "Binary Measure"),
-    key<&R::binaryMeasurePresent>(kGeneral, "Binary Measure Present"),
-    key<&R::binaryMeasureAbsent>(kGeneral, "Binary Measure Absent"),
-    key<&R::absoluteValues>(kGeneral, "Absolute Values"),
-    key<&R::changeSign>(kGeneral, "Change Sign"),
-    key<&R::rescale>(kGeneral, "Rescale"),
-    key<&R::standardiseMethod>(kGeneral, "Standardise Method"),
-    key<&R::standardiseView>(kGeneral, "Standardise View"),
+    key<&R::clusterMethod>(kGeneral, "Cluster Method", kListPosition),
+    key<&R::numberOfPermutations>(kGeneral, "Number of Permutations", kCount),
+    key<&R::analysisType>(kGeneral, "Analysis Type", kAnalysisType),
+    key<&R::matrixFilename>(kGeneral, "Matrix Filename", kText),
+    key<&R::clusterView>(kGeneral, "Cluster View", kClusterView),
+    key<&R::clusterVariables>(kGeneral, "Cluster Variables", kText),
+    key<&R::labelVariable>(kGeneral, "Label Variable", kText),
+    key<&R::selectedMeasure>(kGeneral, "Selected Measure", kSelectedMeasure),
+    key<&R::intervalMeasure>(kGeneral, "Interval Measure", kListPosition),
+    key<&R::intervalMeasurePower>(kGeneral, "Interval Measure Power", kPowerPosition),
+    key<&R::intervalMeasureRoot>(kGeneral, "Interval Measure Root", kPowerPosition),
+    key<&R::countsMeasure>(kGeneral, "Counts Measure", kListPosition),
+    key<&R::binaryMeasure>(kGeneral, "Binary Measure", kListPosition),
+    key<&R::binaryMeasurePresent>(kGeneral, "Binary Measure Present", kAnyNumber),
+    key<&R::binaryMeasureAbsent>(kGeneral, "Binary Measure Absent", kAnyNumber),
+    key<&R::absoluteValues>(kGeneral, "Absolute Values", kFlag),
+    key<&R::changeSign>(kGeneral, "Change Sign", kFlag),
+    key<&R::rescale>(kGeneral, "Rescale", kFlag),
+    key<&R::standardiseMethod>(kGeneral, "Standardise Method", kListPosition),
+    key<&R::standardiseView>(kGeneral, "Standardise View", kStandardiseView),
     // "Fist", not "First": the spelling every settings file written so far
     // uses, so it stays.
-    key<&R::firstPermutationIdentity>(kOptions, "Fist Permutation Identity"),
-    key<&R::seedType>(kOptions, "Seed Type"),
-    key<&R::seed>(kOptions, "Seed"),
-    key<&R::proximityMatrix>(kOptions, "Proximity Matrix"),
-    key<&R::permutationFit>(kOptions, "Permutation Fit"),
-    key<&R::objectOrder>(kOptions, "Object Order"),
-    key<&R::agglomerationSchedule>(kOptions, "Agglomeration Schedule"),
-    key<&R::dendrogram>(kOptions, "Dendrogram"),
-    key<&R::savePermutationFitTable>(kOptions, "Save Permutation Fit Table"),
-    key<&R::permutationFitTableFilename>(kGeneral, "Permutation Fit Table Filename"),
+    key<&R::firstPermutationIdentity>(kOptions, "Fist Permutation Identity", kFlag),
+    key<&R::seedType>(kOptions, "Seed Type", kSeedType),
+    key<&R::seed>(kOptions, "Seed", kAnyNumber),
+    key<&R::proximityMatrix>(kOptions, "Proximity Matrix", kFlag),
+    key<&R::permutationFit>(kOptions, "Permutation Fit", kFlag),
+    key<&R::objectOrder>(kOptions, "Object Order", kFlag),
+    key<&R::agglomerationSchedule>(kOptions, "Agglomeration Schedule", kFlag),
+    key<&R::dendrogram>(kOptions, "Dendrogram", kFlag),
+    key<&R::savePermutationFitTable>(kOptions, "Save Permutation Fit Table", kFlag),
+    key<&R::permutationFitTableFilename>(kGeneral, "Permutation Fit Table Filename", kText),
 };
+
+/// The keys the desktop program keeps in the same sections that are not part
+/// of a request.
+constexpr std::array<const char*, 0> kOtherKeys{};
+
+bool isKnownKey(const std::string& section, const std::string& name) {
+  for (const SettingsKey& k : kKeys)
+    if (section == k.section && name == k.name) return true;
+  for (const char* other : kOtherKeys)
+    if (name == other) return true;
+  return false;
+}
 
 }  // namespace
 
-AnalysisRequest SettingsFile::readRequest() const {
+AnalysisRequest SettingsFile::readRequest(SettingsReport* report) const {
   AnalysisRequest request;
-  for (const SettingsKey& k : kKeys)
-    if (const auto text = value(k.section, k.name)) k.read(*text, request);
+  for (const SettingsKey& k : kKeys) {
+    const auto text = value(k.section, k.name);
+    if (!text) continue;
+    k.read(*text, request);
+    if (report == nullptr || k.domain.accepts == nullptr) continue;
+    const auto number = parseSettingsInteger(*text);
+    if (!number || !k.domain.accepts(*number)) report->problems.push_back({k.section, k.name, *text, k.domain.allowed});
+  }
+  if (report != nullptr) {
+    for (const char* section : {kGeneral, kOptions}) {
+      CSimpleIniA::TNamesDepend names;
+      store_->ini.GetAllKeys(section, names);
+      names.sort(CSimpleIniA::Entry::LoadOrder());
+      for (const auto& name : names)
+        if (!isKnownKey(section, name.pItem)) report->unknownKeys.push_back({section, name.pItem, "", ""});
+    }
+  }
   return request;
 }
 

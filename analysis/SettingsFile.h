@@ -8,10 +8,30 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/AnalysisRequest.h"
 
 namespace korvana {
+
+/// A key of the settings file, with its value as written and, for a value
+/// the key does not accept, what it does accept.
+struct SettingsEntry {
+  std::string section;
+  std::string key;
+  std::string value;
+  std::string allowed;
+};
+
+/// What reading a request found besides the request itself.
+struct SettingsReport {
+  /// Values a key does not accept; the request holds the key's default (or,
+  /// for a number outside its range, the number as read).
+  std::vector<SettingsEntry> problems;
+  /// Keys of [General] and [Options] the program does not know (they stay in
+  /// the file).
+  std::vector<SettingsEntry> unknownKeys;
+};
 
 class SettingsFile {
  public:
@@ -29,8 +49,10 @@ class SettingsFile {
   void save(const std::string& path) const;
 
   /// The request the settings describe; missing or unreadable values take
-  /// their defaults.
-  AnalysisRequest readRequest() const;
+  /// their defaults (the desktop program restores a screen from it). With a
+  /// report, every value a key does not accept and every unknown key is
+  /// listed there, for callers that must refuse what they cannot honour.
+  AnalysisRequest readRequest(SettingsReport* report = nullptr) const;
   /// Stores every key of the request (in memory).
   void writeRequest(const AnalysisRequest& request);
 

@@ -4,9 +4,10 @@
 // saves the output document; the plain-text rendering goes to standard output.
 //
 // Exit status: 0 for a completed analysis; 1 for a bad request, a file that
-// cannot be read or an analysis stopped by an error; 130 when the run was
-// canceled with Ctrl-C (the output, ending with the "Canceled" table, is
-// still saved).
+// cannot be read or an analysis stopped by an error; 128 + the signal's
+// number when the run was canceled by Ctrl-C (130), a hang-up (129) or a
+// kill's SIGTERM (143): the output, ending with the "Canceled" table, is
+// still saved.
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
@@ -17,7 +18,6 @@
 #include <filesystem>
 #include <iostream>
 #include <new>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -27,9 +27,12 @@
 #include "analysis/SettingsFile.h"
 #include "analysis/SharedInstances.h"
 #include "analysis/Variable.h"
+#include "batch/BatchRequest.h"
+#include "batch/OutputFiles.h"
 #include "batch/TerminalProgress.h"
 #include "common/KorvanaError.h"
 #include "output/AutomationCallChecks.h"
+#include "output/OutputFactory.h"
 #include "output/Version.h"
 #include "platform/spss/StatisticsPackage.h"
 #include "platform/spss/outputdoc/DocumentFiles.h"
@@ -48,6 +51,15 @@ using korvana::automation::AutomationPtr;
 using korvana::automation::failed;
 
 std::atomic<bool> gCanceled{false};
+volatile std::sig_atomic_t gSignal = 0;
+
+/// Ctrl-C, a terminal hang-up and a polite kill all cancel the run as the
+/// Cancel button would: the run stops at its next check, its temporary files
+/// are removed and the output, ending with the "Canceled" table, is saved.
+extern "C" void onCancelSignal(int number) {
+  if (gSignal == 0) gSignal = number;
+  gCanceled.store(true);
+}
 
 /// The shipped example's folder: the source tree's when it is there (a
 /// build), else share/korvana/examples beside the installed program.
@@ -61,8 +73,6 @@ std::string examplesFolder() {
   }
   return KORVANA_EXAMPLES_DIR;
 }
-
-extern "C" void onInterrupt(int) { gCanceled.store(true); }
 
 /// Shuts the package down however the run ends.
 class PackageSession {
@@ -86,6 +96,18 @@ std::string joinQuoted(const std::vector<std::string>& names) {
   return text;
 }
 
+/// Prints every line of a message, each with the program's name.
+void printError(const std::string& message) {
+  std::size_t start = 0;
+  while (start <= message.size()) {
+    const std::size_t end = message.find('\n', start);
+    const std::string line = message.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::fprintf(stderr, "korvana-batch: %s\n", line.c_str());
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+}
+
 struct Options {
   std::string settings;
   std::string data;
@@ -96,15 +118,8 @@ struct Options {
 
 /// Saves the output in the chosen formats and prints the text rendering
 /// unless quiet; false when the files could not be written.
-bool saveOutput(const korvana::spss::OutputDocument& document, const Options& options) {
-  std::filesystem::path stem(options.output);
-  if (stem.extension() == ".html" || stem.extension() == ".json" || stem.extension() == ".txt")
-    stem.replace_extension();
-  const std::set<std::string> formats(options.formats.begin(), options.formats.end());
-  korvana::spss::DocumentFiles files;
-  if (formats.count("html")) files.html = stem.string() + ".html";
-  if (formats.count("json")) files.json = stem.string() + ".json";
-  if (formats.count("text")) files.text = stem.string() + ".txt";
+bool saveOutput(const korvana::spss::OutputDocument& document, const korvana::spss::DocumentFiles& files,
+                const Options& options) {
   bool saved = false;
   try {
     korvana::spss::saveDocument(document.model(), files);
@@ -165,15 +180,26 @@ int main(int argc, char** argv) {
   korvana::output::BatchMessageBoxes boxes(stderr);
   korvana::host::ScopedMessageBoxService boxService(boxes);
   korvana::SharedInstances shared;
-  std::signal(SIGINT, onInterrupt);
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) std::signal(number, onCancelSignal);
 
+  // The whole request is checked before anything starts or is written.
   korvana::AnalysisRequest request;
+  korvana::spss::DocumentFiles files;
   try {
-    korvana::SettingsFile settings;
-    settings.load(options.settings);
-    request = settings.readRequest();
+    korvana::BatchRequest batch = korvana::readBatchRequest(options.settings);
+    for (const std::string& warning : batch.warnings) std::fprintf(stderr, "korvana-batch: warning: %s\n", warning.c_str());
+    request = std::move(batch.request);
+    files = korvana::documentFilesOf(options.output, options.formats);
+    std::vector<korvana::RunFile> outputs = korvana::documentRunFiles(files);
+    if (request.savePermutationFitTable)
+      outputs.push_back({korvana::fitTableFileNameOf(request.permutationFitTableFilename), "the fit table"});
+    std::vector<korvana::RunFile> inputs = {{options.settings, "the settings file"}, {options.data, "the data file"}};
+    if (request.analysisType == korvana::AnalysisType::matrixFile)
+      inputs.push_back({request.matrixFilename, "the matrix file"});
+    korvana::refuseOutputsThatAreInputs(outputs, inputs);
+    korvana::ClusterAnalysis::checkMemory(0, request.numberOfPermutations, request.permutationFit);
   } catch (const EKorvanaError& error) {
-    std::fprintf(stderr, "korvana-batch: %s\n", error.what());
+    printError(error.what());
     return 1;
   }
 
@@ -183,7 +209,7 @@ int main(int argc, char** argv) {
                                                     ? korvana::spss::StatisticsPackage::start()
                                                     : korvana::spss::StatisticsPackage::start(options.data));
   } catch (const EKorvanaError& error) {
-    std::fprintf(stderr, "korvana-batch: %s\n", error.what());
+    printError(error.what());
     return 1;
   }
 
@@ -193,10 +219,13 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  int status = 0;
-  auto output = (*package)->outputDocument();
+  // What the data set must offer is checked before the analysis writes
+  // anything: a request it cannot serve leaves no output behind.
+  // The analysis borrows the variables of the dictionary.
+  std::vector<korvana::Variable> dictionary;
+  std::unique_ptr<korvana::ClusterAnalysis> analysis;
   try {
-    const std::vector<korvana::Variable> dictionary = korvana::readDataDictionary(*app);
+    dictionary = korvana::readDataDictionary(*app);
     korvana::RequestProblems problems;
     const korvana::ChosenVariables chosen = korvana::chooseVariables(request, dictionary, problems);
     if (request.analysisType == korvana::AnalysisType::data) {
@@ -207,29 +236,48 @@ int main(int argc, char** argv) {
                             "' to label the cases");
     }
     korvana::checkRequest(request, chosen);
-    auto analysis = korvana::makeAnalysis(request, chosen, app, std::time(nullptr));
-    korvana::TerminalProgress progress(gCanceled, !options.quiet && ::isatty(STDERR_FILENO) != 0);
-    analysis->setProgressMonitor(&progress);
+    analysis = korvana::makeAnalysis(request, chosen, app, std::time(nullptr));
+  } catch (const std::exception& error) {
+    printError(error.what());
+    return 1;
+  }
+
+  int status = 0;
+  auto output = (*package)->outputDocument();
+  korvana::TerminalProgress progress(gCanceled, !options.quiet && ::isatty(STDERR_FILENO) != 0);
+  analysis->setProgressMonitor(&progress);
+  std::string failure;
+  try {
     analysis->run();
+  } catch (const std::bad_alloc&) {
+    failure = "Out of memory!";
+  } catch (const std::exception& error) {
+    failure = error.what();
+  }
+  if (!failure.empty()) {
+    // The output says what went wrong, as the run's own failures do.
+    namespace Of = korvana::OutputFactory;
+    try {
+      Of::promoteToLevel(output.get(), Of::writeError(output.get(), failure), 2);
+    } catch (const std::exception&) {
+    }
+    printError(failure);
+    status = 1;
+  } else {
     switch (analysis->getRunOutcome()) {
       case korvana::ClusterAnalysis::RunOutcome::completed: status = 0; break;
       case korvana::ClusterAnalysis::RunOutcome::canceled:
         std::fprintf(stderr, "korvana-batch: the analysis was canceled\n");
-        status = 130;
+        status = 128 + (gSignal != 0 ? static_cast<int>(gSignal) : SIGINT);
         break;
       default:
         std::fprintf(stderr, "korvana-batch: the analysis stopped; the output says why\n");
         status = 1;
         break;
     }
-  } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "korvana-batch: Out of memory!\n");
-    status = 1;
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "korvana-batch: %s\n", error.what());
-    status = 1;
   }
+  analysis.reset();
   app.reset();
-  if (!saveOutput(*output, options) && status == 0) status = 1;
+  if (!saveOutput(*output, files, options) && status == 0) status = 1;
   return status;
 }

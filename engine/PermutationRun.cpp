@@ -26,6 +26,15 @@ void PermutationRecords::allocate(int count) {
   completed = 0;
 }
 
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount) {
+  const auto n = static_cast<std::uint64_t>(objectCount > 0 ? objectCount : 0);
+  const auto p = static_cast<std::uint64_t>(permutationCount > 0 ? permutationCount : 0);
+  const std::uint64_t workingMatrix = n * (n > 0 ? n - 1 : 0) / 2 * sizeof(double) + n * 16;
+  const std::uint64_t runState = n * 40;
+  const std::uint64_t solution = n * 64;  // the schedule, the permutation and the fit's work
+  return p * kRecordBytesPerPermutation + workingMatrix + runState + solution;
+}
+
 void keepIfBest(std::vector<std::unique_ptr<ClusterSolution>>& solutions, std::unique_ptr<ClusterSolution> solution) {
   if (solutions.empty()) {
     solutions.push_back(std::move(solution));

@@ -54,6 +54,16 @@ struct PermutationResults {
 /// merges are already listed; a worse fit is dropped.
 void keepIfBest(std::vector<std::unique_ptr<ClusterSolution>>& solutions, std::unique_ptr<ClusterSolution> solution);
 
+/// The bytes the records take per permutation.
+inline constexpr std::uint64_t kRecordBytesPerPermutation =
+    2 * sizeof(double) + sizeof(std::int32_t) + sizeof(SolutionId);
+
+/// The memory a permutation run takes before it keeps any solution: the
+/// records of every permutation, the working matrix, the run state and one
+/// solution being built, for n objects. (The kept solutions come on top; how
+/// many there are depends on the ties.)
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount);
+
 /// Refuses a matrix with a proximity of magnitude 1e50 or more (or infinite):
 /// throws EKorvanaError naming the two objects. Not-a-number is allowed.
 void checkProximityRange(const ProximityMatrix& matrix);

@@ -39,7 +39,7 @@ class RecordingProgress : public ProgressMonitor {
 
 /// A matrix and the settings of one permutation run, and its results.
 struct PermutationCase {
-  PermutationCase(ClusterMethod& method, int permutations) : method(method) { settings.permutationCount = permutations; }
+  PermutationCase(ClusterMethod& chosen, int permutations) : method(chosen) { settings.permutationCount = permutations; }
   void go(ProgressMonitor& progress) { results = runPermutations(matrix, method, settings, progress); }
   void go() {
     SilentProgress silent;
