@@ -107,9 +107,12 @@ void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool sh
   if (needed <= *available) return;
   const std::uint64_t fixed = memoryNeeded(objectCount, 0, showPermutationFit);
   const std::uint64_t perPermutation = memoryNeeded(objectCount, 1, showPermutationFit) - fixed;
-  std::string message = "The run of " + std::to_string(permutationCount) + " permutations of " +
-                        std::to_string(objectCount) + " objects needs " + memoryText(needed) + " of memory, but only " +
-                        memoryText(*available) + " is available";
+  // Before the matrix is known only the permutations' share can be told.
+  const std::string what = objectCount > 0 ? "The run of " + std::to_string(permutationCount) + " permutations of " +
+                                                 std::to_string(objectCount) + " objects"
+                                           : "Keeping the fit of " + std::to_string(permutationCount) + " permutations";
+  std::string message =
+      what + " needs " + memoryText(needed) + " of memory, but only " + memoryText(*available) + " is available";
   if (fixed < *available && perPermutation > 0) {
     const std::uint64_t fitting = (*available - fixed) / perPermutation;
     message += "; at most " + std::to_string(std::min<std::uint64_t>(fitting, 2147483647u)) +

@@ -71,7 +71,9 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
     if (rowTypePosition == -1 || variableNamePosition == -1) throw EKorvanaError("Proximity matrix is invalid");
     if (rowTypePosition != 0) throw EKorvanaError("Split File is not supported");
     const int caseCount = savGetNumberOfCases(handle);
-    if (count - leading != caseCount) throw EKorvanaError("Proximity matrix is invalid");
+    if (count - leading != caseCount)
+      throw EKorvanaError("Proximity matrix is invalid: '" + fileName + "' holds " + std::to_string(caseCount) +
+                          " cases for " + std::to_string(count - leading) + " objects");
 
     const bool hasLabelVariable = labelPosition >= 0;
     const bool hasCaseNumbers = caseNumberPosition >= 0;
@@ -79,9 +81,15 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
     matrix.setHasCaseNumbers(hasCaseNumbers);
     matrix.setHasObjectLabels(hasCaseNumbers ? hasLabelVariable : true);
 
-    const std::string kind = lowerCase(savGetStringValueLabel(handle, names[rowTypePosition], "PROX"));
+    const std::string label = savGetStringValueLabel(handle, names[rowTypePosition], "PROX");
+    const std::string kind = lowerCase(label);
     if (!kind.empty()) {
-      matrix.setIsDissimilarity(kind.find("dissimilarity") != std::string::npos);
+      // A label that names neither direction would leave the clustering to
+      // guess which pairs are near; it is refused.
+      const bool dissimilarity = kind.find("dissimilarity") != std::string::npos;
+      if (!dissimilarity && kind.find("similarity") == std::string::npos)
+        throw EKorvanaError("The label of PROX, '" + label + "', says neither similarity nor dissimilarity");
+      matrix.setIsDissimilarity(dissimilarity);
       matrix.setIsSquaredEuclidean(kind.find(" seu") != std::string::npos);
     } else {
       matrix.setIsDissimilarity(true);
@@ -94,7 +102,9 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
 
     matrix.reserve(caseCount);
     for (int i = 0; i < caseCount; ++i) {
-      if (!savReadCaseRecord(handle)) break;  // a file that ends early gives fewer rows
+      if (!savReadCaseRecord(handle))
+        throw EKorvanaError("The proximity matrix file '" + fileName + "' ends after " + std::to_string(i) +
+                            " of its " + std::to_string(caseCount) + " cases");
       const std::string rowType = savGetValueChar(handle, variable(rowTypePosition));
       const std::string name = savGetValueChar(handle, variable(variableNamePosition));
       ProximityMatrixRow& row = matrix.appendRow(name, rowType);

@@ -21,6 +21,7 @@ struct ParseState {
   std::map<std::string, std::int32_t> labelSetSizes;
   std::vector<bool> widthFromValues;
   std::string failure;
+  long declaredCases = -1;  // as the file's header gives it; -1 when it does not
 };
 
 std::string view(const char* text) { return text ? std::string(text) : std::string(); }
@@ -115,6 +116,11 @@ int onVariable(int index, readstat_variable_t* variable, const char* labelSet, v
   }
 }
 
+int onMetadata(readstat_metadata_t* metadata, void* context) {
+  static_cast<ParseState*>(context)->declaredCases = readstat_get_row_count(metadata);
+  return READSTAT_HANDLER_OK;
+}
+
 int onWeight(readstat_variable_t* variable, void* context) {
   auto& state = *static_cast<ParseState*>(context);
   state.dataSet.setWeightVariable(view(readstat_variable_get_name(variable)));
@@ -177,6 +183,7 @@ DataSet ReadStatDataSetReader::read(const std::string& path, Format format, Cont
                                                                           readstat_parser_free);
   if (!parser) throw EKorvanaError("Not enough memory to read the data file " + path);
   ParseState state;
+  readstat_set_metadata_handler(parser.get(), onMetadata);
   readstat_set_variable_handler(parser.get(), onVariable);
   readstat_set_fweight_handler(parser.get(), onWeight);
   readstat_set_value_label_handler(parser.get(), onValueLabel);
@@ -206,6 +213,11 @@ DataSet ReadStatDataSetReader::read(const std::string& path, Format format, Cont
   }
 
   DataSet& data = state.dataSet;
+  if (content == Content::everything && data.variableCount() > 0 && state.declaredCases >= 0 &&
+      data.caseCount() != static_cast<std::size_t>(state.declaredCases))
+    throw EKorvanaError("The data file " + path + " could not be read: it ends after " +
+                        std::to_string(data.caseCount()) + " of the " + std::to_string(state.declaredCases) +
+                        " cases its header declares");
   for (std::size_t i = 0; i < data.variableCount(); ++i) {
     const auto found = state.labelSetSizes.find(state.labelSetOfVariable[i]);
     if (!state.labelSetOfVariable[i].empty() && found != state.labelSetSizes.end())

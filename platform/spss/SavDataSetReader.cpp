@@ -67,6 +67,7 @@ DataSet readThroughLibrary(const std::string& path) {
     widths.push_back(variable.type);
   }
   const double systemMissing = savSystemMissingValue();
+  const int declared = savGetNumberOfCases(file.handle());
   while (savReadCaseRecord(file.handle())) {
     const std::size_t caseIndex = data.addCase();
     for (std::size_t v = 0; v < handles.size(); ++v) {
@@ -78,6 +79,11 @@ DataSet readThroughLibrary(const std::string& path) {
       }
     }
   }
+  // A file that stops at a case boundary reads like a shorter one; only the
+  // count its header declares tells.
+  if (declared >= 0 && data.caseCount() != static_cast<std::size_t>(declared))
+    throw EKorvanaError("it ends after " + std::to_string(data.caseCount()) + " of the " + std::to_string(declared) +
+                        " cases its header declares");
   return data;
 }
 

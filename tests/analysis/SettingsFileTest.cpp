@@ -86,6 +86,47 @@ TEST_F(SettingsFileTest, ValuesThatDoNotReadTakeTheirDefaults) {
   EXPECT_EQ(r.clusterVariables, (std::vector<std::string>{"a", "", "b"}));
 }
 
+// The report lists every value a key cannot take (by its kind and range) and
+// every key the program does not know; accepted values report nothing.
+TEST_F(SettingsFileTest, TheReportNamesValuesAKeyCannotTakeAndUnknownKeys) {
+  struct Case {
+    const char* section;
+    const char* key;
+    const char* value;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"General", "Number of Permutations", "5x", false},       {"General", "Number of Permutations", "0", false},
+      {"General", "Number of Permutations", "2147483647", true}, {"Options", "Seed", "99999999999", false},
+      {"Options", "Seed", "-2147483648", true},                 {"General", "Analysis Type", "3", false},
+      {"General", "Analysis Type", "1", true},                   {"General", "Cluster View", "0", false},
+      {"General", "Rescale", "2", false},                        {"General", "Rescale", "yes", false},
+      {"General", "Rescale", "1", true},                         {"General", "Interval Measure Power", "4", false},
+      {"General", "Selected Measure", "3", false},               {"General", "Standardise View", "2", false},
+      {"Options", "Seed Type", "-1", false},                     {"General", "Cluster Method", "-1", false},
+      {"General", "Cluster Method", "99", true},  // a number: its list decides (the request's translation)
+      {"General", "Matrix Filename", "any text at all", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+    write(path(), std::string("[") + c.section + "]\n" + c.key + "=" + c.value + "\nClustr Method=3\n");
+    SettingsFile settings;
+    settings.load(path());
+    SettingsReport report;
+    settings.readRequest(&report);
+    if (c.accepted) {
+      EXPECT_TRUE(report.problems.empty()) << report.problems.front().allowed;
+    } else {
+      ASSERT_EQ(report.problems.size(), 1u);
+      EXPECT_EQ(report.problems[0].key, c.key);
+      EXPECT_EQ(report.problems[0].value, c.value);
+      EXPECT_FALSE(report.problems[0].allowed.empty());
+    }
+    ASSERT_EQ(report.unknownKeys.size(), 1u);
+    EXPECT_EQ(report.unknownKeys[0].key, "Clustr Method");
+  }
+}
+
 TEST_F(SettingsFileTest, EveryKeySurvivesARoundTripAndUnknownKeysAreKept) {
   write(path(), "[General]\nCluster Method=1\nMy Own Key=keep me\n[Elsewhere]\nx=1\n");
   AnalysisRequest r;

@@ -427,6 +427,100 @@ TEST_F(KorvanaBatch, BadRequestsAndUnreadableFilesEndWithAMessageAndStatusOne) {
   }
 }
 
+// A value korvana-batch cannot honour is refused before anything starts: the
+// message names the file, the key, the value and what is allowed, and an
+// earlier output of the same name stays as it was.
+TEST_F(KorvanaBatch, RefusedRequestValuesAreNamedAndLeaveEarlierOutputAlone) {
+  struct Case {
+    const char* key;
+    const char* value;
+    const char* allowed;
+  };
+  const Case cases[] = {
+      {"Cluster Method", "42", "allowed: 0 to 6 (0 Between-groups linkage, "},
+      {"Number of Permutations", "5x", "allowed: a whole number from 1 to 2147483647"},
+      {"Number of Permutations", "0", "allowed: a whole number from 1 to 2147483647"},
+      {"Seed", "99999999999", "allowed: a whole number from -2147483648 to 2147483647"},
+      {"Interval Measure", "8", "allowed: 0 to 7 (0 Euclidean distance, "},
+      {"Dendrogram", "2", "allowed: 0 (no) or 1 (yes)"},
+  };
+  writeFile(folder_ / "out.json", "an earlier output");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+    const std::string request = settings({{c.key, c.value}});
+    const Finished done = run({"-s", request, "-d", examples + "/iris.sav", "-o", path("out"), "-f", "json,html"});
+    EXPECT_EQ(done.status, 1);
+    const std::string expected = "korvana-batch: '" + request + "': [" +
+                                 (std::string(c.key) == "Seed" || std::string(c.key) == "Dendrogram" ? "Options"
+                                                                                                     : "General") +
+                                 "] " + c.key + "=" + c.value + " cannot be used; " + c.allowed;
+    EXPECT_NE(done.err.find(expected), std::string::npos) << done.err;
+    EXPECT_EQ(readFile(folder_ / "out.json"), "an earlier output");
+    EXPECT_FALSE(fs::exists(folder_ / "out.html"));
+  }
+}
+
+TEST_F(KorvanaBatch, UnknownKeysAreWarnedAboutAndKept) {
+  const std::string request = settings({{"Number of Permutations", "2"}});
+  writeFile(request, readFile(request) + "Clustr Method=3\n");
+  const Finished done = run({"-s", request, "-d", examples + "/iris.sav", "-o", path("out"), "-q"});
+  EXPECT_EQ(done.status, 0) << done.err;
+  EXPECT_NE(done.err.find("korvana-batch: warning: unknown key 'Clustr Method' in [Options] of '" + request +
+                          "' is not used"),
+            std::string::npos)
+      << done.err;
+  EXPECT_NE(readFile(request).find("Clustr Method=3\n"), std::string::npos);
+}
+
+// No output may replace an input, however its path is spelled.
+TEST_F(KorvanaBatch, OutputsThatAreInputsAreRefused) {
+  fs::create_directory(folder_ / "sub");
+  fs::copy_file(examples + "/iris.sav", folder_ / "iris.sav");
+  const std::string data = path("iris.sav");
+  const std::string original = readFile(data);
+  struct Case {
+    std::string what;
+    std::map<std::string, std::string> changes;
+    std::string output;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"fit table is the data file",
+       {{"Save Permutation Fit Table", "1"}, {"Permutation Fit Table Filename", path("sub/../iris.sav")}},
+       path("out"),
+       "the fit table, is the data file '" + data + "'"},
+      {"output is the settings file", {}, path("sub/../request"), "the JSON output, is the settings file"},
+      {"fit table is an output",
+       {{"Save Permutation Fit Table", "1"}, {"Permutation Fit Table Filename", path("out.json")}},
+       path("out"),
+       "would be both the JSON output and the fit table"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string request = settings(c.changes, "request.json");
+    const std::string requestText = readFile(request);
+    const Finished done = run({"-s", request, "-d", data, "-o", c.output, "-f", "html,json"});
+    EXPECT_EQ(done.status, 1);
+    EXPECT_NE(done.err.find(c.message), std::string::npos) << done.err;
+    EXPECT_EQ(readFile(data), original);
+    EXPECT_EQ(readFile(request), requestText);
+  }
+}
+
+TEST_F(KorvanaBatch, ARunThatCannotFitInMemoryIsRefusedUpFront) {
+  const std::string request = settings({{"Number of Permutations", "2147483647"}});
+  const auto started = std::chrono::steady_clock::now();
+  const Finished done = run({"-s", request, "-d", examples + "/iris.sav", "-o", path("out")});
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+  EXPECT_EQ(done.status, 1);
+  EXPECT_NE(done.err.find("korvana-batch: Keeping the fit of 2147483647 permutations needs "), std::string::npos)
+      << done.err;
+  EXPECT_NE(done.err.find(" permutations fit (more without the permutation fit table in the output)"),
+            std::string::npos)
+      << done.err;
+  EXPECT_FALSE(fs::exists(folder_ / "out.json"));
+}
+
 TEST_F(KorvanaBatch, AMatrixThatCannotBeLoadedStopsWithTheErrorTableSaved) {
   const std::string request =
       settings({{"Analysis Type", "1"}, {"Matrix Filename", path("missing.sav")}, {"Cluster Variables", ""}});
@@ -441,7 +535,11 @@ TEST_F(KorvanaBatch, AMatrixThatCannotBeLoadedStopsWithTheErrorTableSaved) {
             "Proximity matrix '" + path("missing.sav") + "' could not be loaded, analysis stopped.");
 }
 
-TEST_F(KorvanaBatch, CtrlCCancelsTheRunAndTheOutputEndsWithTheCanceledTable) {
+// Ctrl-C, and a polite kill (SIGTERM) alike, cancel the run: the output ends
+// with the "Canceled" table and the status tells which signal it was.
+TEST_F(KorvanaBatch, CtrlCAndSigtermCancelTheRunAndTheOutputEndsWithTheCanceledTable) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+  SCOPED_TRACE(signal);
   // Far more permutations than can run before the interrupt.
   const std::string request = settings({{"Number of Permutations", "1000000"}});
   const pid_t pid = start({"-s", request, "-d", examples + "/iris.sav", "-o", path("out"), "-f", "json,text"});
@@ -459,16 +557,18 @@ TEST_F(KorvanaBatch, CtrlCCancelsTheRunAndTheOutputEndsWithTheCanceledTable) {
   }
   std::this_thread::sleep_for(200ms);
   ASSERT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "korvana-batch ended before the interrupt";
-  ASSERT_EQ(::kill(pid, SIGINT), 0);
+  ASSERT_EQ(::kill(pid, signal), 0);
   const Finished done = wait(pid, 60s);
-  EXPECT_FALSE(done.signaled) << "Ctrl-C must not kill the program";
-  EXPECT_EQ(done.status, 130) << done.err;
+  EXPECT_FALSE(done.signaled) << "the signal must not kill the program";
+  EXPECT_EQ(done.status, 128 + signal) << done.err;
+  EXPECT_TRUE(leftInTmp().empty());
   EXPECT_NE(done.err.find("korvana-batch: the analysis was canceled"), std::string::npos) << done.err;
   const json document = savedJson();
   EXPECT_EQ(outline(document), (std::vector<std::string>{"1 heading Korvana", "2 title Korvana", "2 table Credit",
                                                          "2 table Notes", "2 table Canceled"}));
   EXPECT_EQ(lastMessage(document), "Korvana analysis has been canceled by user.");
   EXPECT_EQ(done.out, readFile(folder_ / "out.txt"));
+  }
 }
 
 TEST_F(KorvanaBatch, TheVersionAndTheHelpAreShownWithoutARun) {

@@ -90,6 +90,11 @@ TEST_F(ProximityMatrixFile, TheProxLabelSetsTheDirection) {
     EXPECT_EQ(matrix.isDissimilarity(), c.dissimilarity) << c.label;
     EXPECT_EQ(matrix.isSquaredEuclidean(), c.squaredEuclidean) << c.label;
   }
+  // A label that names neither direction is refused.
+  ProximityMatrix neither;
+  EXPECT_EQ(load(neither, makeFile("banana.sav", kCasesLayout, kCasesData, "VALUE LABELS ROWTYPE_ 'PROX' 'Banana'.\n"),
+                 false),
+            "The label of PROX, 'Banana', says neither similarity nor dissimilarity.");
   // Without a label: dissimilarities and squared Euclidean distances.
   ProximityMatrix unlabeled;
   load(unlabeled, makeFile("unlabeled.sav", kCasesLayout, kCasesData), true);
@@ -146,14 +151,17 @@ TEST_F(ProximityMatrixFile, RefusesOtherLayouts) {
       {"norowtype.sav", "kind (A8) VARNAME_ (A8) x y", "PROX x 0 0\nPROX y 1 0\n", "Proximity matrix is invalid."},
       {"novarname.sav", "ROWTYPE_ (A8) x y", "PROX 0 0\nPROX 1 0\n", "Proximity matrix is invalid."},
       {"notsquare.sav", "ROWTYPE_ (A8) VARNAME_ (A8) x y z", "PROX x 0 0 0\nPROX y 1 0 0\n",
-       "Proximity matrix is invalid."},
+       "Proximity matrix is invalid: 'notsquare.sav' holds 2 cases for 3 objects."},
       // id_ ends in its first underscore but is not a special name: not counted.
       {"uncounted.sav", "ROWTYPE_ (A8) id_ (A4) VARNAME_ (A8) x y", "PROX a x 0 0\nPROX b y 1 0\n",
-       "Proximity matrix is invalid."},
+       "Proximity matrix is invalid: 'uncounted.sav' holds 2 cases for 3 objects."},
   };
   for (const Case& c : cases) {
     ProximityMatrix matrix;
-    EXPECT_EQ(load(matrix, makeFile(c.name, c.layout, c.data), false), c.message) << c.name;
+    std::string message = load(matrix, makeFile(c.name, c.layout, c.data), false);
+    const std::string folder = folder_.path("").string();
+    if (message.find(folder) != std::string::npos) message.erase(message.find(folder), folder.size());
+    EXPECT_EQ(message, c.message) << c.name;
   }
 }
 
@@ -168,17 +176,20 @@ TEST_F(ProximityMatrixFile, RefusesFilesThatAreNotDataFiles) {
   EXPECT_EQ(load(empty, folder_.path("empty.sav").string(), false), "File is not a valid SPSS data file.");
 }
 
-TEST_F(ProximityMatrixFile, AFileThatEndsEarlyGivesTheRowsReadButACutCaseFails) {
+TEST_F(ProximityMatrixFile, AFileThatEndsEarlyIsRefusedWhereverItIsCut) {
   const auto file = makeFile("whole.sav", kCasesLayout, kCasesData, "", " /UNCOMPRESSED");
   const std::string bytes = test::readFile(file);
   // Each case holds eight 8-byte slots (A8, A6, F8.0, A8 and four numbers).
   const std::size_t caseSize = 8 * 8;
   const std::size_t dataStart = bytes.size() - 4 * caseSize;
-  test::writeFile(folder_.path("twocases.sav"), bytes.substr(0, dataStart + 2 * caseSize));
-  ProximityMatrix early;
-  EXPECT_EQ(load(early, folder_.path("twocases.sav").string(), true), "");
-  EXPECT_EQ(early.getNumberOfObjects(), 2);
-  EXPECT_EQ(early.getProximity(1, 0), 1);
+  for (const std::size_t cases : {0u, 3u}) {
+    const std::string name = "cases" + std::to_string(cases) + ".sav";
+    test::writeFile(folder_.path(name), bytes.substr(0, dataStart + cases * caseSize));
+    ProximityMatrix early;
+    EXPECT_EQ(load(early, folder_.path(name).string(), false),
+              "The proximity matrix file '" + folder_.path(name).string() + "' ends after " +
+                  std::to_string(cases) + " of its 4 cases.");
+  }
 
   test::writeFile(folder_.path("cut.sav"), bytes.substr(0, dataStart + 2 * caseSize + 20));
   ProximityMatrix cut;

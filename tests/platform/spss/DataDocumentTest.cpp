@@ -124,6 +124,30 @@ TEST_F(DataDocumentTest, SavFromPsppGivesItsDictionaryWeightAndCases) {
   EXPECT_EQ(textData(*data, "group", "group", 1, 3), (TextArray2D{{"1"}, {"2"}, {"1"}}));
 }
 
+// A file cut at a case boundary reads like a shorter one; the case count its
+// header declares tells it apart, and the package refuses it.
+TEST_F(DataDocumentTest, ASavFileThatEndsBeforeItsDeclaredCasesIsRefused) {
+  SKIP_WITHOUT_PSPP();
+  std::string log;
+  ASSERT_EQ(spsstest::runPspp(folder_.path(),
+                              surveySyntax + std::string("SAVE OUTFILE='three.sav' /UNCOMPRESSED.\n"
+                                                         "N OF CASES 2.\nSAVE OUTFILE='two.sav' /UNCOMPRESSED.\n"),
+                              log),
+            0)
+      << log;
+  const std::string three = spsstest::readText(folder_.file("three.sav"));
+  const std::size_t caseSize = three.size() - spsstest::readText(folder_.file("two.sav")).size();
+  const std::string cut = folder_.file("cut.sav");
+  spsstest::writeText(cut, three.substr(0, three.size() - 2 * caseSize));
+  try {
+    StatisticsPackage::start(cut);
+    FAIL() << "a cut file was read";
+  } catch (const korvana::EKorvanaError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "The data file " + cut + " could not be read: it ends after 1 of the 3 cases its header declares");
+  }
+}
+
 // Writes a small file through ReadStat's writer: x (numeric, labelled
 // "Score", with two value labels where the format keeps them, and a missing
 // value in the last case) and s (a string of width 5).

@@ -35,6 +35,11 @@ void writeText(const std::string& path, const std::string& text) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 bool psppAvailable() { return ::access(KORVANA_PSPP_PROGRAM, X_OK) == 0; }
 
 int runPspp(const fs::path& folder, const std::string& syntax, std::string& log) {

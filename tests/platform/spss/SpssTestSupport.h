@@ -25,6 +25,7 @@ class TemporaryFolder {
 };
 
 void writeText(const std::string& path, const std::string& text);
+std::string readText(const std::string& path);
 
 bool psppAvailable();
 // Runs the syntax with PSPP in folder; returns PSPP's exit status and puts
