@@ -1022,6 +1022,7 @@ void TKorvanaDialog::restoreVariable(const std::string& name, bool numeric, QLis
 
 void TKorvanaDialog::saveSettings(const AnalysisRequest& request) {
   settingsFile_->writeRequest(request);
+  if (settingsFilePath_ == Version::getSettingsFilePath()) Version::createSettingsFolder();
   settingsFile_->save(settingsFilePath_);
 }
 

@@ -84,6 +84,12 @@ void savePermutationFitTable(const std::string& fileName, const PermutationRecor
     }
     const int closing = handle;
     handle = -1;
+    if (progress.isCanceled()) {
+      // A table cut short by a cancellation would pass for a complete one:
+      // it is given up, and a file of that name from before stays.
+      savDiscardWrite(closing);
+      return;
+    }
     savCloseWrite(closing);
   } catch (const std::exception& error) {
     // A table cut short by an error is not left behind looking complete: the

@@ -1,5 +1,12 @@
 #include "output/Version.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/KorvanaError.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -53,6 +60,24 @@ std::string getSettingsFilePath() {
   const std::string folder = applicationDataFolder();
   if (!folder.empty()) return folder + pathSeparator + settingsFileName;
   return getProgramFolder() + settingsFileName;
+}
+
+void createSettingsFolder() {
+  const std::string folder = applicationDataFolder();
+  if (folder.empty()) return;
+  // Each missing folder on the way is the user's own, as the desktop's base
+  // directory rules ask; existing ones are left as they are.
+  std::string path;
+  std::size_t start = 1;
+  while (start <= folder.size()) {
+    const std::size_t end = folder.find('/', start);
+    path = folder.substr(0, end);
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+      throw EKorvanaError("Settings file '" + getSettingsFilePath() + "' cannot be written: the folder '" + path +
+                          "' cannot be made: " + std::strerror(errno));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
 }
 
 std::string getMutexName() { return productName; }

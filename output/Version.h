@@ -41,10 +41,13 @@ std::string getProgramFolder();
 std::string getUserGuideUrl();
 
 /// The settings file: the user's application-data folder (XDG_CONFIG_HOME,
-/// else $HOME/.config; the folder is not created), a separator and
-/// "Korvana.ini". Without either variable, the program folder followed by
-/// "Korvana.ini".
+/// else $HOME/.config), a separator and "Korvana.ini". Without either
+/// variable, the program folder followed by "Korvana.ini".
 std::string getSettingsFilePath();
+/// Makes the application-data folder where it is missing (each missing
+/// folder with mode 0700), so that a first run can save its settings. Throws
+/// EKorvanaError naming the folder when it cannot be made.
+void createSettingsFolder();
 
 /// The product name, "Korvana".
 std::string getMutexName();

@@ -459,7 +459,7 @@ TEST_F(AnalysisRun, ACancellationDuringThePermutationsFollowsTheNotesAndSavesNot
   EXPECT_TRUE(boxes_.shown().empty());
 }
 
-TEST_F(AnalysisRun, ACancellationDuringTheSaveKeepsTheCasesWrittenAndWritesNoSolution) {
+TEST_F(AnalysisRun, ACancellationDuringTheSaveWritesNoTableAndNoSolution) {
   auto analysis = onData(tiedPoints, *ClusterMethodFactory::getSingleLinkage(), 10,
                          IntervalMeasureFactory::getEuclideanDistance());
   const std::string fit = folder_.path("fit.sav").string();
@@ -474,10 +474,7 @@ TEST_F(AnalysisRun, ACancellationDuringTheSaveKeepsTheCasesWrittenAndWritesNoSol
   EXPECT_EQ(message(start + 4), canceledText);
   EXPECT_EQ(progress_.calls, (std::vector<std::string>{"busy", "restore", "setSteps", "setStep 0", "show", "hide",
                                                        "setStep 1", "show", "close"}));
-  if (!test::psppAvailable()) return;
-  const std::vector<std::string> table = lines(test::psppToCsv(folder_, fit));
-  ASSERT_EQ(table.size(), 5u) << "the header and the four cases written before the cancellation";
-  EXPECT_EQ(table[4].substr(0, 2), "4,");
+  EXPECT_FALSE(std::filesystem::exists(fit)) << "a table cut short is given up";
 }
 
 TEST_F(AnalysisRun, ACancellationDuringTheOutputStopsAtTheNextStep) {

@@ -3,6 +3,9 @@
 #include "output/Version.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include <cstdlib>
 #include <optional>
@@ -56,6 +59,22 @@ TEST(Version, TheUserGuideIsAFileAddressInTheProgramsFolder) {
   EXPECT_EQ(url, "file://" + folder + "Korvana 1.0 User's Guide.pdf");
   EXPECT_EQ(url.rfind("file:///", 0), 0u);
   EXPECT_EQ(url.find("%20"), std::string::npos);  // blanks are not escaped
+}
+
+TEST(Version, AMissingApplicationDataFolderIsMadeForTheUserAlone) {
+  char pattern[] = "/tmp/korvana-version-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string base = pattern;
+  {
+    ScopedVariable config("XDG_CONFIG_HOME", (base + "/fresh/config").c_str());
+    Version::createSettingsFolder();
+    Version::createSettingsFolder();  // an existing folder is no error
+  }
+  struct stat made {};
+  ASSERT_EQ(::stat((base + "/fresh/config").c_str(), &made), 0);
+  EXPECT_TRUE(S_ISDIR(made.st_mode));
+  EXPECT_EQ(made.st_mode & 0777, 0700u);
+  std::filesystem::remove_all(base);
 }
 
 TEST(Version, TheSettingsFileLivesInTheUsersApplicationDataFolder) {
