@@ -111,6 +111,17 @@ void SettingsFile::load(const std::string& path) {
   if (store_->ini.LoadFile(path.c_str()) < 0) fail(path, "cannot be read");
 }
 
+void SettingsFile::loadText(const std::string& text) {
+  store_->ini.Reset();
+  if (store_->ini.LoadData(text) < 0) throw EKorvanaError("The settings cannot be read");
+}
+
+std::string SettingsFile::text() const {
+  std::string text;
+  if (store_->ini.Save(text) < 0) throw EKorvanaError("The settings cannot be written");
+  return text;
+}
+
 void SettingsFile::save(const std::string& path) const {
   std::string text;
   if (store_->ini.Save(text) < 0) fail(path, "cannot be written");

@@ -43,6 +43,10 @@ class SettingsFile {
   /// Reads the file; a file that does not exist gives empty settings. Throws
   /// EKorvanaError naming the file when it exists but cannot be read.
   void load(const std::string& path);
+  /// The same from text in the file's format, and the file's text as it
+  /// would be saved.
+  void loadText(const std::string& text);
+  std::string text() const;
   /// Writes the whole file atomically: a temporary file in the same folder,
   /// synced, then renamed over the old one, so that a failure never leaves a
   /// cut file behind. Throws EKorvanaError naming the file on failure.
