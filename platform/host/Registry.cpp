@@ -132,6 +132,7 @@ LONG RegCreateKeyEx(HKEY key, const char* subKey, REGSAM samDesired, HKEY* resul
   RegistryTree tree;
   RegistryKey* base = nullptr;
   if (const LONG status = readKey(open, tree, base); status != ERROR_SUCCESS) return status;
+  if (open.names.size() + names.size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
   std::vector<std::string> path = open.names;
   bool created = false;
   if (walk(base, names, path) == nullptr) {

@@ -141,6 +141,11 @@ LONG readRegistry(RegistryTree& tree, std::string& message) {
       return ioFailure(message, "cannot read the registry file '" + path + "': " + systemError(errno));
     }
     text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > kMaxRegistryFileBytes) {
+      message = "registry file '" + path + "' is larger than " + std::to_string(kMaxRegistryFileBytes >> 20) +
+                " MB; it is not read";
+      return ERROR_BADDB;
+    }
   }
   try {
     tree = parseRegistryText(text, path);

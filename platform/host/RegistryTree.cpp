@@ -98,6 +98,9 @@ class RegistryTextReader {
       std::vector<std::string> names;
       std::string problem;
       if (!splitKeyPath(path.substr(separator + 1), names, &problem)) fail(problem);
+      if (names.size() > kMaxKeyDepth)
+        fail("the key is nested " + std::to_string(names.size()) + " levels deep; keys may nest at most " +
+             std::to_string(kMaxKeyDepth) + " levels below their root");
       for (const std::string& name : names) {
         RegistryKey* next = key->findSubkey(name);
         key = next != nullptr ? next : &key->addSubkey(name);
@@ -180,14 +183,32 @@ void appendQuoted(std::string& out, const std::string& data) {
   out.push_back('"');
 }
 
-void appendKey(std::string& out, const RegistryKey& key, const std::string& path, bool isRoot) {
-  if (!isRoot || key.defaultValue) out += "[" + path + "]\n";
-  if (key.defaultValue) {
-    out += "@ = REG_SZ ";
-    appendQuoted(out, *key.defaultValue);
-    out.push_back('\n');
+// Writes a root and every key below it, depth first, each after its parent
+// and before its younger siblings. The walk keeps its own stack, so no depth
+// of nesting can exhaust the program's.
+void appendTree(std::string& out, const RegistryKey& root) {
+  struct Visit {
+    const RegistryKey* key;
+    std::size_t pathLength;  // of the parent's path, restored before the key's name is added
+  };
+  std::string path;
+  std::vector<Visit> pending{{&root, 0}};
+  while (!pending.empty()) {
+    const Visit visit = pending.back();
+    pending.pop_back();
+    const RegistryKey& key = *visit.key;
+    path.resize(visit.pathLength);
+    if (visit.key != &root) path += '\\';
+    path += key.name;
+    if (visit.key != &root || key.defaultValue) out += "[" + path + "]\n";
+    if (key.defaultValue) {
+      out += "@ = REG_SZ ";
+      appendQuoted(out, *key.defaultValue);
+      out.push_back('\n');
+    }
+    for (auto subkey = key.subkeys.rbegin(); subkey != key.subkeys.rend(); ++subkey)
+      pending.push_back({subkey->get(), path.size()});
   }
-  for (const auto& subkey : key.subkeys) appendKey(out, *subkey, path + "\\" + subkey->name, false);
 }
 
 }  // namespace
@@ -263,7 +284,7 @@ std::string formatRegistryText(const RegistryTree& tree) {
   out +=
       "\n; Registry keys, one per line in brackets, each followed by its default value\n"
       "; if it has one. Subkeys follow their key in the order they were created.\n";
-  for (const RegistryKey& root : tree.roots) appendKey(out, root, root.name, true);
+  for (const RegistryKey& root : tree.roots) appendTree(out, root);
   return out;
 }
 

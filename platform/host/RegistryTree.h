@@ -41,6 +41,11 @@ struct RegistryTree {
 };
 
 inline constexpr std::size_t kMaxKeyNameLength = 255;
+// How deep keys may nest below their root, as on Windows, and how large a
+// registry file may grow: a damaged or hostile file beyond either is refused
+// instead of exhausting the memory or the stack of the program reading it.
+inline constexpr std::size_t kMaxKeyDepth = 512;
+inline constexpr std::size_t kMaxRegistryFileBytes = 64u << 20;
 inline constexpr std::string_view kRegistryFileFirstLine = "Korvana registry, format 1";
 
 bool equalKeyNames(std::string_view a, std::string_view b);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "RegistryTestSupport.h"
+#include "platform/host/RegistryTree.h"
 
 namespace {
 
@@ -218,6 +219,12 @@ TEST(RegistryFile, CorruptFilesAreNamedWithTheirLineAndNeverOverwritten) {
       {kFirstLine + value + "\"bad \\x4\"\n", 3},
       {kFirstLine + "[HKEY_CURRENT_USER\\a\n", 2},
       {kFirstLine + "junk\n", 2},
+      {kFirstLine + "[HKEY_CURRENT_USER" + [] {
+         std::string deep;
+         for (std::size_t i = 0; i <= kMaxKeyDepth; ++i) deep += "\\k";
+         return deep;
+       }() + "]\n",
+       2},
   };
   for (const auto& corrupt : cases) {
     TemporaryRegistry registry;
@@ -234,6 +241,28 @@ TEST(RegistryFile, CorruptFilesAreNamedWithTheirLineAndNeverOverwritten) {
     EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "a"), ERROR_BADDB);
     EXPECT_EQ(registry.fileText(), corrupt.text);
   }
+}
+
+// The store is bounded: keys nest at most as deep as on Windows, and a file
+// too large to be a registry is refused rather than read. Keys as deep as
+// allowed are written and read back.
+TEST(RegistryFile, DepthAndSizeAreBounded) {
+  TemporaryRegistry registry;
+  std::string deepest = "k";
+  for (std::size_t i = 1; i < kMaxKeyDepth; ++i) deepest += "\\k";
+  HKEY key{};
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, deepest.c_str(), KEY_WRITE, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, deepest.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, (deepest + "\\k").c_str(), KEY_WRITE, &key), ERROR_INVALID_PARAMETER);
+
+  TemporaryRegistry huge;
+  std::string text = kFirstLine;
+  while (text.size() <= kMaxRegistryFileBytes) text += "; " + std::string(1000, 'x') + "\n";
+  huge.writeFile(text);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "a", 0, KEY_READ, &key), ERROR_BADDB);
+  EXPECT_NE(RegistryErrorMessage().find("is larger than 64 MB"), std::string::npos) << RegistryErrorMessage();
 }
 
 TEST(RegistryFile, FolderComesFromTheEnvironment) {
