@@ -35,6 +35,7 @@ const DecodeCase decodeCases[] = {
     {"\xEF\xBF\xBF"sv, U"\xFFFF", "three bytes, highest"},
     {"\xF0\x90\x80\x80"sv, U"\x10000", "four bytes, lowest"},
     {"\xF4\x8F\xBF\xBF"sv, U"\x10FFFF", "four bytes, highest"},
+    {"Z\xC3\xBCrich"sv, U"Z\xFCrich", "a label"},
     {"Z\xC3\xBCrich \xE2\x82\xAC\xF0\x9F\x98\x80"sv, U"Z\xFCrich \x20AC\x1F600", "mixed"},
     // Bytes that cannot start a sequence.
     {"\x80"sv, {R}, "lone continuation byte"},
@@ -42,6 +43,7 @@ const DecodeCase decodeCases[] = {
     {"\xC0\xAF"sv, {R, R}, "C0: overlong two-byte form"},
     {"\xC1\xBF"sv, {R, R}, "C1: overlong two-byte form"},
     {"\xF5\x80\x80\x80"sv, {R, R, R, R}, "F5: beyond U+10FFFF"},
+    {"\xFF"sv, {R}, "FF"},
     {"\xFE\xFF"sv, {R, R}, "FE and FF"},
     // A lead byte whose second byte is out of its range.
     {"\xE0\x80\xAF"sv, {R, R, R}, "overlong three-byte form"},
