@@ -23,9 +23,10 @@ class SettingsFile {
   /// Reads the file; a file that does not exist gives empty settings. Throws
   /// EKorvanaError naming the file when it exists but cannot be read.
   void load(const std::string& path);
-  /// Writes the whole file atomically: a temporary file in the same folder,
-  /// synced, then renamed over the old one, so that a failure never leaves a
-  /// cut file behind. Throws EKorvanaError naming the file on failure.
+  /// Writes the whole file atomically (common/AtomicFile.h), so that a
+  /// failure never leaves a cut file behind. An existing file keeps its
+  /// permissions; a new one is readable by its owner only. Throws
+  /// EKorvanaError naming the file on failure.
   void save(const std::string& path) const;
 
   /// The request the settings describe; missing or unreadable values take

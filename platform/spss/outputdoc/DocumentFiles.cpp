@@ -1,6 +1,6 @@
 #include "platform/spss/outputdoc/DocumentFiles.h"
 
-#include "platform/spss/outputdoc/AtomicFile.h"
+#include "common/AtomicFile.h"
 #include "platform/spss/outputdoc/HtmlRenderer.h"
 #include "platform/spss/outputdoc/JsonRenderer.h"
 #include "platform/spss/outputdoc/TextRenderer.h"
@@ -13,9 +13,10 @@ DocumentFiles DocumentFiles::fromStem(const std::filesystem::path& stem) {
 }
 
 void saveDocument(const DocumentModel& document, const DocumentFiles& files) {
-  if (!files.json.empty()) writeFileAtomically(files.json, renderJson(document));
-  if (!files.text.empty()) writeFileAtomically(files.text, renderText(document));
-  if (!files.html.empty()) writeFileAtomically(files.html, renderHtml(document));
+  // New files take what the user's umask allows, as other documents do.
+  if (!files.json.empty()) replaceFileAtomically(files.json, renderJson(document), documentFileMode);
+  if (!files.text.empty()) replaceFileAtomically(files.text, renderText(document), documentFileMode);
+  if (!files.html.empty()) replaceFileAtomically(files.html, renderHtml(document), documentFileMode);
 }
 
 }  // namespace korvana::spss
