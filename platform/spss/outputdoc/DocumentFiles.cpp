@@ -13,10 +13,16 @@ DocumentFiles DocumentFiles::fromStem(const std::filesystem::path& stem) {
 }
 
 void saveDocument(const DocumentModel& document, const DocumentFiles& files) {
-  // New files take what the user's umask allows, as other documents do.
-  if (!files.json.empty()) replaceFileAtomically(files.json, renderJson(document), documentFileMode);
-  if (!files.text.empty()) replaceFileAtomically(files.text, renderText(document), documentFileMode);
-  if (!files.html.empty()) replaceFileAtomically(files.html, renderHtml(document), documentFileMode);
+  // Each rendering is written as it is made, never held whole; new files
+  // take what the user's umask allows, as other documents do.
+  const auto save = [&document](const std::filesystem::path& path,
+                                void (*render)(const DocumentModel&, const std::function<void(std::string_view)>&)) {
+    if (path.empty()) return;
+    replaceFileAtomically(path, [&](const ContentWriter& write) { render(document, write); }, documentFileMode);
+  };
+  save(files.json, renderJson);
+  save(files.text, renderText);
+  save(files.html, renderHtml);
 }
 
 }  // namespace korvana::spss

@@ -145,9 +145,15 @@ std::string tableText(const PivotTableModel& table) {
 }
 
 std::string renderText(const DocumentModel& document) {
-  std::string out;
+  std::string all;
+  renderText(document, [&all](std::string_view piece) { all += piece; });
+  return all;
+}
+
+void renderText(const DocumentModel& document, const std::function<void(std::string_view)>& write) {
   for (std::size_t i = 0; i < document.count(); ++i) {
     const OutputItem& item = document.item(i);
+    std::string out;
     if (i > 0) out += "\n";
     if (!item.visible) out += "(hidden: " + item.label + ")\n";
     switch (item.kind) {
@@ -171,8 +177,8 @@ std::string renderText(const DocumentModel& document) {
         break;
       }
     }
+    write(out);
   }
-  return out;
 }
 
 }  // namespace korvana::spss

@@ -1,13 +1,17 @@
 // Saving the output document's renderings. The atomic replacement itself is
 // tested in tests/common.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "ExampleOutput.h"
+#include "common/KorvanaError.h"
+#include "platform/spss/outputdoc/DocumentFiles.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/HtmlRenderer.h"
 #include "platform/spss/outputdoc/JsonRenderer.h"
@@ -80,6 +84,41 @@ TEST_F(SaveTest, NewRenderingsTakeTheUmask) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
         << name;
   }
+}
+
+// Each rendering is written while it is made: a write that fails halfway
+// (the file size limit) must stop the save with the error, not leave a cut
+// file in place of the old one.
+TEST_F(SaveTest, AWriteThatFailsHalfwayKeepsTheOldRendering) {
+  auto doc = OutputDocument::create();
+  example::writeExampleOutput(*doc);
+  doc->appendLogText(std::string(512 * 1024, 'x'));  // beyond every buffer on the way
+  const DocumentFiles all = DocumentFiles::fromStem(dir / "output");
+  const struct {
+    const char* what;
+    DocumentFiles files;
+  } cases[] = {{"json", {{}, {}, all.json}}, {"text", {{}, all.text, {}}}, {"html", {all.html, {}, {}}}};
+  for (const auto& c : cases) {
+    const fs::path path = c.files.json.empty() ? (c.files.text.empty() ? c.files.html : c.files.text) : c.files.json;
+    std::ofstream(path, std::ios::binary) << "old";
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 200 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string message;
+    try {
+      saveDocument(doc->model(), c.files);
+    } catch (const EKorvanaError& e) {
+      message = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_NE(message.find(path.string()), std::string::npos) << c.what << ": " << message;
+    EXPECT_EQ(readFile(path), "old") << c.what;
+  }
+  EXPECT_EQ(entries(), 3u) << "no temporary file is left";
 }
 
 }  // namespace
