@@ -35,28 +35,22 @@ const DecodeCase decodeCases[] = {
     {"\xEF\xBF\xBF"sv, U"\xFFFF", "three bytes, highest"},
     {"\xF0\x90\x80\x80"sv, U"\x10000", "four bytes, lowest"},
     {"\xF4\x8F\xBF\xBF"sv, U"\x10FFFF", "four bytes, highest"},
-    {"Z\xC3\xBCrich"sv, U"Z\xFCrich", "a label"},
     {"Z\xC3\xBCrich \xE2\x82\xAC\xF0\x9F\x98\x80"sv, U"Z\xFCrich \x20AC\x1F600", "mixed"},
     // Bytes that cannot start a sequence.
     {"\x80"sv, {R}, "lone continuation byte"},
-    {"\xBF\x80"sv, {R, R}, "two continuation bytes"},
     {"\xC0\xAF"sv, {R, R}, "C0: overlong two-byte form"},
     {"\xC1\xBF"sv, {R, R}, "C1: overlong two-byte form"},
     {"\xF5\x80\x80\x80"sv, {R, R, R, R}, "F5: beyond U+10FFFF"},
-    {"\xFF"sv, {R}, "FF"},
     {"\xFE\xFF"sv, {R, R}, "FE and FF"},
     // A lead byte whose second byte is out of its range.
     {"\xE0\x80\xAF"sv, {R, R, R}, "overlong three-byte form"},
-    {"\xE0\x9F\xBF"sv, {R, R, R}, "overlong three-byte form, highest"},
     {"\xF0\x8F\xBF\xBF"sv, {R, R, R, R}, "overlong four-byte form"},
     {"\xED\xA0\x80"sv, {R, R, R}, "high surrogate"},
-    {"\xED\xBF\xBF"sv, {R, R, R}, "low surrogate"},
     {"\xF4\x90\x80\x80"sv, {R, R, R, R}, "above U+10FFFF"},
     // A sequence cut short by a byte that does not continue it.
     {"\xC3\xC3\xBC"sv, {R, U'\xFC'}, "two-byte lead before a lead"},
     {"\xE2\x82x"sv, {R, U'x'}, "three bytes cut after two"},
     {"\xF0\x9F\x98 "sv, {R, U' '}, "four bytes cut after three"},
-    {"\xF1\x80\x80\xE1\x80\xC2"sv, {R, R, R}, "three cut sequences in a row"},
     {"a\xF1\x80\x80\xE1\x80\xC2" "b\x80" "c\x80\xBF" "d"sv, U"a\xFFFD\xFFFD\xFFFD" U"b\xFFFD" U"c\xFFFD\xFFFD" U"d",
      "the standard's example of maximal subparts"},
     // A sequence cut short by the end of the text.
@@ -64,7 +58,6 @@ const DecodeCase decodeCases[] = {
     {"\xE2\x82"sv, {R}, "three bytes, two present"},
     {"\xE2"sv, {R}, "three bytes, one present"},
     {"\xF0\x9F\x98"sv, {R}, "four bytes, three present"},
-    {"\xED\xA0"sv, {R, R}, "surrogate lead cut short"},
 };
 
 std::wstring wide(const std::u32string& codePoints) {
@@ -133,7 +126,6 @@ struct WideCase {
 };
 
 const WideCase wideCases[] = {
-    {{'o', 'k'}, "ok"sv, "ASCII"},
     {{0xE4, 0x20AC}, "\xC3\xA4\xE2\x82\xAC"sv, "below U+10000"},
     {{0x1F600}, "\xF0\x9F\x98\x80"sv, "one code point beyond U+FFFF"},
     {{0xD83D, 0xDE00, '!'}, "\xF0\x9F\x98\x80!"sv, "a surrogate pair is one character"},
