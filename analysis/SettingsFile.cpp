@@ -2,17 +2,13 @@
 
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <type_traits>
 #include <vector>
 
+#include "common/AtomicFile.h"
 #include "common/KorvanaError.h"
 
 namespace korvana {
@@ -125,46 +121,11 @@ std::string SettingsFile::text() const {
 void SettingsFile::save(const std::string& path) const {
   std::string text;
   if (store_->ini.Save(text) < 0) fail(path, "cannot be written");
-  const std::filesystem::path target(path);
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-  std::string pattern = (folder / (target.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) fail(path, std::string("cannot be written: ") + std::strerror(errno));
-  const std::string temporary(name.data());
-  const auto abandon = [&](const char* step) {
-    const int saved = errno;
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    fail(path, std::string("cannot be written (") + step + "): " + std::strerror(saved));
-  };
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) abandon("write");
-    written += static_cast<std::size_t>(n);
-  }
-  // An existing file keeps its permissions; a new one is the user's own.
-  struct stat existing {};
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0600;
-  if (::fchmod(fd, mode) != 0) abandon("permissions");
-  if (::fsync(fd) != 0) abandon("sync");
-  if (::close(fd) != 0) {
-    const int saved = errno;
-    ::unlink(temporary.c_str());
-    fail(path, std::string("cannot be written (close): ") + std::strerror(saved));
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int saved = errno;
-    ::unlink(temporary.c_str());
-    fail(path, std::string("cannot be written (rename): ") + std::strerror(saved));
-  }
-  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd >= 0) {
-    ::fsync(folderFd);
-    ::close(folderFd);
+  try {
+    // A new settings file is the user's own.
+    replaceFileAtomically(path, text, privateFileMode);
+  } catch (const EKorvanaError& error) {
+    throw EKorvanaError(std::string("Settings file: ") + error.what());
   }
 }
 

@@ -47,9 +47,10 @@ class SettingsFile {
   /// would be saved.
   void loadText(const std::string& text);
   std::string text() const;
-  /// Writes the whole file atomically: a temporary file in the same folder,
-  /// synced, then renamed over the old one, so that a failure never leaves a
-  /// cut file behind. Throws EKorvanaError naming the file on failure.
+  /// Writes the whole file atomically (common/AtomicFile.h), so that a
+  /// failure never leaves a cut file behind. An existing file keeps its
+  /// permissions; a new one is readable by its owner only. Throws
+  /// EKorvanaError naming the file on failure.
   void save(const std::string& path) const;
 
   /// The request the settings describe; missing or unreadable values take

@@ -39,7 +39,7 @@ bool parseStandInOptions(const QStringList& arguments, StandInOptions& options, 
 std::string defaultOutputPath(const QDateTime& when);
 
 /// Writes the document to path: HTML, or the JSON or text rendering for a
-/// name ending in ".json" or ".txt". Throws std::system_error when the file
+/// name ending in ".json" or ".txt". Throws EKorvanaError when the file
 /// cannot be written.
 void saveOutputDocument(const spss::OutputDocument& document, const std::string& path);
 

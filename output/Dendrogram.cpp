@@ -5,53 +5,13 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "common/Utf8.h"
 #include "engine/ClusterSolution.h"
 #include "output/OutputFactory.h"
 
 namespace korvana {
 
 namespace {
-
-// Decodes one UTF-8 sequence at text[i], advancing i; a byte that does not
-// start a valid sequence is read as U+FFFD.
-std::uint32_t nextCodePoint(const std::string& text, std::size_t& i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) {
-    ++i;
-    return lead;
-  }
-  std::size_t length = 0;
-  std::uint32_t cp = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    cp = lead & 0x1Fu;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    cp = lead & 0x0Fu;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    cp = lead & 0x07u;
-  }
-  if (length == 0 || i + length > text.size()) {
-    ++i;
-    return 0xFFFD;
-  }
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) {
-      ++i;
-      return 0xFFFD;
-    }
-    cp = (cp << 6) | (byte(i + k) & 0x3Fu);
-  }
-  static constexpr std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < smallest[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++i;
-    return 0xFFFD;
-  }
-  i += length;
-  return cp;
-}
 
 void appendUnicodeEscape(std::string& out, std::uint32_t unit) {
   // "\uN" takes a signed 16-bit number; "?" is the one-character fallback
@@ -61,26 +21,19 @@ void appendUnicodeEscape(std::string& out, std::uint32_t unit) {
 
 // Left-aligns text in a field of `width` characters; a longer text is kept whole.
 std::string field(const std::string& text, int width) {
-  const auto count = static_cast<int>(characterCount(text));
+  const auto count = static_cast<int>(utf8::characterCount(text));
   return rtfEscaped(text) + (count < width ? std::string(static_cast<std::size_t>(width - count), ' ') : "");
 }
 
 }  // namespace
 
-std::size_t characterCount(const std::string& utf8) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < utf8.size();) {
-    nextCodePoint(utf8, i);
-    ++count;
-  }
-  return count;
-}
-
-std::string rtfEscaped(const std::string& utf8) {
+std::string rtfEscaped(const std::string& text) {
   std::string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    const std::uint32_t cp = nextCodePoint(utf8, i);
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const utf8::Decoded decoded = utf8::decode(text, i);
+    i += decoded.length;
+    const auto cp = static_cast<std::uint32_t>(decoded.codePoint);
     if (cp == '\\' || cp == '{' || cp == '}') {
       out += '\\';
       out += static_cast<char>(cp);
@@ -296,7 +249,7 @@ const char* Dendrogram::cellRichText(int state) {
 int Dendrogram::labelFieldWidth(const std::vector<std::string>* labels) {
   if (!labels) return 5;
   int longest = 0;
-  for (const std::string& label : *labels) longest = std::max(longest, static_cast<int>(characterCount(label)));
+  for (const std::string& label : *labels) longest = std::max(longest, static_cast<int>(utf8::characterCount(label)));
   return std::min(std::max(5, longest), 20);
 }
 

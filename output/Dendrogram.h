@@ -91,11 +91,9 @@ class Dendrogram {
   bool walkFailed_ = false;
 };
 
-/// The number of characters (code points) in UTF-8 text.
-std::size_t characterCount(const std::string& utf8);
-
 /// Text for a rich-text document: backslash and braces escaped, characters
-/// beyond ASCII as "\uN?" and control characters as blanks.
-std::string rtfEscaped(const std::string& utf8);
+/// beyond ASCII as "\uN?" and control characters as blanks. Malformed UTF-8
+/// is read as common/Utf8.h reads it.
+std::string rtfEscaped(const std::string& text);
 
 }  // namespace korvana

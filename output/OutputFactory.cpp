@@ -9,6 +9,7 @@
 
 #include "SPSS/Spsspvt_tlb.h"
 #include "SPSS/Spssrtf_tlb.h"
+#include "common/Utf8.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
@@ -334,7 +335,7 @@ std::string rtfText(const std::string& text) { return rtfHeader + text + "\\par 
 int maxObjectLabelLength(const ProximityMatrix& matrix) {
   int longest = 0;
   for (int i = 0; i < matrix.getNumberOfObjects(); ++i)
-    longest = std::max(longest, static_cast<int>(characterCount(matrix.getObjectLabel(i))));
+    longest = std::max(longest, static_cast<int>(utf8::characterCount(matrix.getObjectLabel(i))));
   return longest;
 }
 

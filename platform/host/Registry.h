@@ -42,12 +42,13 @@
 //   Every call reads registry.txt afresh, so a change made by another
 //   process is seen by the next call. Every change is written at once: under
 //   an exclusive lock (flock) on registry.lock the file is read, changed, and
-//   written to "registry.txt.new" in the same folder, flushed to disk with
-//   fsync and renamed over registry.txt. Two processes changing the registry
-//   at once therefore never lose each other's changes, and a reader sees
-//   either the old file or the new one, never a part. When the write fails,
-//   registry.txt is left as it was and the call gives
-//   ERROR_REGISTRY_IO_FAILED.
+//   written to a temporary file of a unique name in the same folder, flushed
+//   to disk with fsync and renamed over registry.txt (common/AtomicFile.h).
+//   Two processes changing the registry at once therefore never lose each
+//   other's changes, and a reader sees either the old file or the new one,
+//   never a part. When the write fails, registry.txt is left as it was and
+//   the call gives ERROR_REGISTRY_IO_FAILED. A new registry.txt is readable
+//   by its owner only.
 //
 //   A registry.txt that does not follow the format makes every call that
 //   reads it give ERROR_BADDB and is never overwritten.

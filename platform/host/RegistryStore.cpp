@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +11,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "common/AtomicFile.h"
 #include "common/KorvanaError.h"
 
 namespace korvana::host {
@@ -19,7 +19,6 @@ namespace korvana::host {
 namespace {
 
 constexpr const char* kFileName = "registry.txt";
-constexpr const char* kNewFileName = "registry.txt.new";
 constexpr const char* kLockFileName = "registry.lock";
 
 class FileDescriptor {
@@ -31,12 +30,6 @@ class FileDescriptor {
     if (fd_ >= 0) ::close(fd_);
   }
   int get() const { return fd_; }
-  // Closes now and reports whether the close succeeded.
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
 
  private:
   int fd_;
@@ -62,44 +55,14 @@ LONG ioFailure(std::string& message, std::string text) {
   return ERROR_REGISTRY_IO_FAILED;
 }
 
-bool writeAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Replaces folder/registry.txt by text: written to registry.txt.new, flushed,
-// renamed over the old file, and the folder flushed so the rename lasts.
+// Replaces folder/registry.txt by text (common/AtomicFile.h). A new file is
+// readable by its owner only.
 LONG writeRegistryFile(const std::string& folder, const std::string& text, std::string& message) {
-  const std::string target = folder + "/" + kFileName;
-  const std::string temporary = folder + "/" + kNewFileName;
-  mode_t mode = 0644;
-  struct stat existing {};
-  if (::stat(target.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
-
-  FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (fd.get() < 0) {
-    return ioFailure(message, "cannot write the registry file: cannot create '" + temporary +
-                                  "': " + systemError(errno) + "; '" + target + "' is unchanged");
+  try {
+    replaceFileAtomically(folder + "/" + kFileName, text, privateFileMode);
+  } catch (const EKorvanaError& e) {
+    return ioFailure(message, std::string(e.what()) + "; the registry is unchanged");
   }
-  int error = 0;
-  if (::fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), text) || ::fsync(fd.get()) != 0) error = errno;
-  if (!fd.close() && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return ioFailure(message, "cannot write the registry file '" + target + "': " + systemError(error) +
-                                  "; the file is unchanged");
-  }
-  FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (directory.get() >= 0) ::fsync(directory.get());
   return ERROR_SUCCESS;
 }
 

@@ -35,7 +35,7 @@ class StatisticsPackage final : public CountedObject<Spsswin_tlb::ISpssApp> {
   /// Ends the package: it can no longer be attached to, and every call on it
   /// or on the documents it handed out fails with RPC_E_DISCONNECTED. Then the
   /// output document is saved where its save location says (nothing is saved
-  /// without one; a failure to write raises std::system_error, the package
+  /// without one; a failure to write raises EKorvanaError, the package
   /// being shut down all the same). The output document stays readable
   /// through outputDocument(). Does nothing when the package has already been
   /// shut down.

@@ -118,12 +118,5 @@ TEST(VariableText, NameAloneOrLabelWithTheNameInBrackets) {
   EXPECT_EQ(Variable(1, "age", "Age in years", 0).getDisplayText(), "Age in years [age]");
 }
 
-TEST(AutomationText, MalformedUtf8BecomesReplacementCharacters) {
-  EXPECT_EQ(automation::wideText("a\xC3"), L"a\uFFFD");
-  EXPECT_EQ(automation::wideText("\xE2\x82x"), L"\uFFFDx");
-  EXPECT_EQ(automation::wideText("\xC0\xAF"), L"\uFFFD\uFFFD");  // overlong
-  EXPECT_EQ(automation::utf8Text(automation::wideText("\xF0\x9F\x98\x80 ok")), "\xF0\x9F\x98\x80 ok");
-}
-
 }  // namespace
 }  // namespace korvana

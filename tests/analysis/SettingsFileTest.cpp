@@ -230,7 +230,17 @@ TEST_F(SettingsFileTest, AMissingFolderRaisesWithTheFileNameAndLeavesNothing) {
   EXPECT_TRUE(std::filesystem::is_empty(folder_));
 }
 
-TEST_F(SettingsFileTest, ReplacingKeepsThePermissionsAndLeavesNoTemporaryFile) {
+TEST_F(SettingsFileTest, ANewFileIsPrivateAndReplacingKeepsThePermissions) {
+  {
+    SettingsFile fresh;
+    fresh.writeRequest(AnalysisRequest{});
+    const mode_t saved = ::umask(022);
+    fresh.save(path("new.ini"));
+    ::umask(saved);
+    struct stat info {};
+    ASSERT_EQ(::stat(path("new.ini").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+  }
   write(path(), "[General]\n");
   ::chmod(path().c_str(), 0640);
   SettingsFile settings;
@@ -240,7 +250,7 @@ TEST_F(SettingsFileTest, ReplacingKeepsThePermissionsAndLeavesNoTemporaryFile) {
   struct stat info {};
   ASSERT_EQ(::stat(path().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 2) << "no temporary file is left";
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "platform/spss/outputdoc/DocumentFiles.h"
 
-#include "platform/spss/outputdoc/AtomicFile.h"
+#include "common/AtomicFile.h"
 #include "platform/spss/outputdoc/HtmlRenderer.h"
 #include "platform/spss/outputdoc/JsonRenderer.h"
 #include "platform/spss/outputdoc/TextRenderer.h"
@@ -13,9 +13,16 @@ DocumentFiles DocumentFiles::fromStem(const std::filesystem::path& stem) {
 }
 
 void saveDocument(const DocumentModel& document, const DocumentFiles& files) {
-  if (!files.json.empty()) writeFileAtomically(files.json, renderJson(document));
-  if (!files.text.empty()) writeFileAtomically(files.text, renderText(document));
-  if (!files.html.empty()) writeFileAtomically(files.html, renderHtml(document));
+  // Each rendering is written as it is made, never held whole; new files
+  // take what the user's umask allows, as other documents do.
+  const auto save = [&document](const std::filesystem::path& path,
+                                void (*render)(const DocumentModel&, const std::function<void(std::string_view)>&)) {
+    if (path.empty()) return;
+    replaceFileAtomically(path, [&](const ContentWriter& write) { render(document, write); }, documentFileMode);
+  };
+  save(files.json, renderJson);
+  save(files.text, renderText);
+  save(files.html, renderHtml);
 }
 
 }  // namespace korvana::spss

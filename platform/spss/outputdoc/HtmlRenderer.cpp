@@ -247,6 +247,12 @@ std::string richTextHtml(const RtfDocument& rtf) {
 }
 
 std::string renderHtml(const DocumentModel& document) {
+  std::string all;
+  renderHtml(document, [&all](std::string_view piece) { all += piece; });
+  return all;
+}
+
+void renderHtml(const DocumentModel& document, const std::function<void(std::string_view)>& write) {
   std::string html =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Output</title>\n<style>";
   html += pageStyle;
@@ -261,6 +267,7 @@ std::string renderHtml(const DocumentModel& document) {
             "</span><a href=\"#item-" + std::to_string(i) + "\">" + escapeHtml(item.label) + "</a></li>\n";
   }
   html += "</ul></nav>\n<main id=\"content\">\n";
+  write(html);
   for (std::size_t i = 0; i < document.count(); ++i) {
     const OutputItem& item = document.item(i);
     std::string bodyStyle;
@@ -271,12 +278,11 @@ std::string renderHtml(const DocumentModel& document) {
     if (!item.visible)
       body = "<details class=\"hidden-item\"><summary>" + escapeHtml(item.label) + " (hidden)</summary>" + body +
              "</details>";
-    html += "<section class=\"item item-" + std::string(itemKindName(item.kind)) + "\" id=\"item-" +
-            std::to_string(i) + "\" data-level=\"" + std::to_string(item.level) + "\" style=\"margin-left:" +
-            std::to_string((item.level - 1) * 16) + "px\">" + body + "</section>\n";
+    write("<section class=\"item item-" + std::string(itemKindName(item.kind)) + "\" id=\"item-" +
+          std::to_string(i) + "\" data-level=\"" + std::to_string(item.level) + "\" style=\"margin-left:" +
+          std::to_string((item.level - 1) * 16) + "px\">" + body + "</section>\n");
   }
-  html += "</main>\n</body>\n</html>\n";
-  return html;
+  write("</main>\n</body>\n</html>\n");
 }
 
 }  // namespace korvana::spss

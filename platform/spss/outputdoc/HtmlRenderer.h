@@ -3,7 +3,9 @@
 // and rich text. Hidden items are collapsed but can be opened.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace korvana::spss {
 
@@ -11,6 +13,9 @@ class DocumentModel;
 struct RtfDocument;
 
 std::string renderHtml(const DocumentModel& document);
+/// The same page handed to write item by item, so that a large document is
+/// never held whole.
+void renderHtml(const DocumentModel& document, const std::function<void(std::string_view)>& write);
 
 /// A rich-text document as an HTML block (<pre class="rich-text">); a
 /// document that draws with the marker font gets the class "has-glyphs".

@@ -1,5 +1,10 @@
 #include "platform/spss/outputdoc/JsonRenderer.h"
 
+#include <iomanip>
+#include <ostream>
+#include <streambuf>
+#include <vector>
+
 #include "platform/spss/outputdoc/CellText.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/RtfDocument.h"
@@ -86,6 +91,37 @@ json richTextJson(const OutputItem& item) {
               {"lines", lines}};
 }
 
+// A stream buffer that hands what is written to a writer, 64 KiB at a time.
+class WriterBuffer : public std::streambuf {
+ public:
+  explicit WriterBuffer(const std::function<void(std::string_view)>& write) : write_(write), buffer_(64 * 1024) {
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    pass();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  int sync() override {
+    pass();
+    return 0;
+  }
+
+ private:
+  void pass() {
+    write_(std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+  }
+
+  const std::function<void(std::string_view)>& write_;
+  std::vector<char> buffer_;
+};
+
 }  // namespace
 
 nlohmann::json documentJson(const DocumentModel& document) {
@@ -110,6 +146,19 @@ nlohmann::json documentJson(const DocumentModel& document) {
               {"items", items}};
 }
 
-std::string renderJson(const DocumentModel& document) { return documentJson(document).dump(2) + "\n"; }
+std::string renderJson(const DocumentModel& document) {
+  std::string all;
+  renderJson(document, [&all](std::string_view piece) { all += piece; });
+  return all;
+}
+
+void renderJson(const DocumentModel& document, const std::function<void(std::string_view)>& write) {
+  // The stream form of dump(2): a width of 2 is the indentation.
+  WriterBuffer buffer(write);
+  std::ostream out(&buffer);
+  out.exceptions(std::ios::badbit);  // a failing write travels on as it was thrown
+  out << std::setw(2) << documentJson(document) << '\n';
+  out.flush();
+}
 
 }  // namespace korvana::spss

@@ -1,7 +1,9 @@
 // The whole output document as JSON, for tools and tests.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -15,6 +17,9 @@ class DocumentModel;
 /// decimals, number format, colour, size), footnote, width and flag.
 nlohmann::json documentJson(const DocumentModel& document);
 
+/// documentJson indented by two, and a line end.
 std::string renderJson(const DocumentModel& document);
+/// The same text handed to write in pieces, so that it is never held whole.
+void renderJson(const DocumentModel& document, const std::function<void(std::string_view)>& write);
 
 }  // namespace korvana::spss

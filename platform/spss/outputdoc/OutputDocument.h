@@ -42,7 +42,7 @@ class OutputDocument final : public Spsswin_tlb::ISpssOutputDoc {
   const std::filesystem::path& saveLocation() const { return saveStem_; }
   /// Writes the three renderings atomically (each file is replaced whole or
   /// left as it was). Does nothing when no location is set. Throws
-  /// std::system_error when a file cannot be written. Called by the package
+  /// EKorvanaError when a file cannot be written. Called by the package
   /// when it shuts down.
   void save() const;
   /// As save(), for the path where an error ends the program: never throws;

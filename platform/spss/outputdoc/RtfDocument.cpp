@@ -1,15 +1,13 @@
 #include "platform/spss/outputdoc/RtfDocument.h"
 
-#include "SPSS/AutomationText.h"
-
 #include <cctype>
 #include <cstdlib>
+
+#include "common/Utf8.h"
 
 namespace korvana::spss {
 
 namespace {
-
-using automation::appendUtf8;
 
 // Code points of the bytes 0x80 to 0x9F in code page 1252 (0 where unassigned).
 constexpr std::uint16_t cp1252High[32] = {
@@ -17,23 +15,7 @@ constexpr std::uint16_t cp1252High[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-// Length of a well-formed UTF-8 sequence starting at text[i], or 0.
-std::size_t utf8SequenceLength(const std::string& text, std::size_t i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  std::size_t length = 0;
-  if (lead >= 0xC2 && lead <= 0xDF)
-    length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF)
-    length = 3;
-  else if (lead >= 0xF0 && lead <= 0xF4)
-    length = 4;
-  else
-    return 0;
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k)
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
-  return length;
-}
+const std::string replacement = utf8::encode(utf8::replacementCharacter);
 
 struct CharacterState {
   std::int32_t font = -1;
@@ -88,17 +70,26 @@ class Reader {
       if (c == '\r' || c == '\n') continue;
       const auto byte = static_cast<unsigned char>(c);
       if (byte >= 0x80) {
-        if (const std::size_t length = utf8SequenceLength(rtf_, pos_ - 1); length > 0) {
-          text(rtf_.substr(pos_ - 1, length), false);
-          pos_ += length - 1;
-          continue;
+        // Bytes beyond ASCII are UTF-8 text. Each maximal ill-formed subpart
+        // is one U+FFFD, or one skipped character where it follows "\uN" (a
+        // writer in code page 1252 puts its fallback there).
+        const utf8::Decoded d = utf8::decode(rtf_, pos_ - 1);
+        if (d.valid) {
+          text(rtf_.substr(pos_ - 1, d.length), false);
+        } else if (state().destination == Destination::text && skipChars_ > 0) {
+          --skipChars_;
+        } else {
+          text(replacement, false);
         }
+        pos_ += d.length - 1;
+        continue;
       }
       character(byte);
     }
     if (!closed) return std::nullopt;
     while (pos_ < rtf_.size() && std::isspace(static_cast<unsigned char>(rtf_[pos_]))) ++pos_;
     if (pos_ != rtf_.size()) return std::nullopt;
+    endLoneSurrogate();
     if (!paragraph_.runs.empty()) doc_.paragraphs.push_back(std::move(paragraph_));
     return std::move(doc_);
   }
@@ -211,10 +202,7 @@ class Reader {
     } else if (word == "uc") {
       s.chars.unicodeSkip = parameter < 0 ? 0 : parameter;
     } else if (word == "u") {
-      std::uint32_t cp = static_cast<std::uint32_t>(parameter < 0 ? parameter + 65536 : parameter);
-      std::string utf8;
-      appendUtf8(utf8, cp);
-      text(utf8, false);
+      unicodeUnit(static_cast<std::uint32_t>(parameter < 0 ? parameter + 65536 : parameter));
       skipChars_ = s.chars.unicodeSkip;
     } else if (word == "emdash") {
       text("\xE2\x80\x94", false);
@@ -277,19 +265,44 @@ class Reader {
     text(cp1252ToUtf8(byte), false);
   }
 
-  void text(const std::string& utf8, bool glyph) {
+  // "\uN" carries a UTF-16 unit: a high surrogate waits for the low one
+  // that follows it (after its fallback characters); either one alone is
+  // U+FFFD.
+  void unicodeUnit(std::uint32_t unit) {
     if (state().destination != Destination::text) return;
+    if (highSurrogate_ && utf8::isLowSurrogate(unit)) {
+      const std::uint32_t high = *highSurrogate_;
+      highSurrogate_.reset();
+      text(utf8::encode(utf8::fromSurrogatePair(high, unit)), false);
+    } else if (utf8::isHighSurrogate(unit)) {
+      endLoneSurrogate();
+      highSurrogate_ = unit;
+    } else {
+      text(utf8::encode(unit), false);  // a lone low surrogate is U+FFFD
+    }
+  }
+
+  // A high surrogate that no low one followed is U+FFFD.
+  void endLoneSurrogate() {
+    if (!highSurrogate_) return;
+    highSurrogate_.reset();
+    text(replacement, false);
+  }
+
+  void text(const std::string& characters, bool glyph) {
+    if (state().destination != Destination::text) return;
+    endLoneSurrogate();
     const CharacterState& c = state().chars;
     if (!paragraph_.runs.empty()) {
       RtfRun& last = paragraph_.runs.back();
       if (last.font == c.font && last.halfPoints == c.halfPoints && last.bold == c.bold && last.italic == c.italic &&
           last.underline == c.underline && last.color == c.color && last.glyphs == glyph) {
-        last.text += utf8;
+        last.text += characters;
         return;
       }
     }
     RtfRun run;
-    run.text = utf8;
+    run.text = characters;
     run.font = c.font;
     run.halfPoints = c.halfPoints;
     run.bold = c.bold;
@@ -302,6 +315,7 @@ class Reader {
 
   void paragraphBreak() {
     if (state().destination != Destination::text) return;
+    endLoneSurrogate();
     doc_.paragraphs.push_back(std::move(paragraph_));
     paragraph_ = RtfParagraph{};
   }
@@ -316,6 +330,7 @@ class Reader {
   std::string fontName_;
   bool fontEntryOpen_ = false;
   std::uint32_t color_ = 0;
+  std::optional<std::uint32_t> highSurrogate_;
 };
 
 }  // namespace
@@ -324,9 +339,9 @@ std::string cp1252ToUtf8(unsigned char byte) {
   std::string out;
   if (byte >= 0x80 && byte <= 0x9F) {
     const std::uint16_t cp = cp1252High[byte - 0x80];
-    appendUtf8(out, cp == 0 ? 0xFFFD : cp);
+    utf8::append(out, cp == 0 ? utf8::replacementCharacter : cp);
   } else {
-    appendUtf8(out, byte);
+    utf8::append(out, byte);
   }
   return out;
 }

@@ -1,8 +1,10 @@
 // A reader for the rich text that output items carry: groups, the font and
 // colour tables, character formatting (font, size, bold, italic, underline,
 // colour), paragraphs and line breaks, "\'xx" escapes in code page 1252,
-// "\uN" characters with their "\ucN" fallbacks, and the package's symbol
-// font, whose line-drawing codes are turned into box-drawing characters.
+// "\uN" characters (surrogate pairs joined) with their "\ucN" fallbacks,
+// bytes beyond ASCII as UTF-8 (as common/Utf8.h reads it), and the package's
+// symbol font, whose line-drawing codes are turned into box-drawing
+// characters.
 // Unknown control words are ignored; destinations marked "\*" and the
 // document-information groups are skipped.
 #pragma once

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/Utf8.h"
 #include "platform/spss/outputdoc/CellText.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/RtfDocument.h"
@@ -13,13 +14,9 @@ namespace korvana::spss {
 
 namespace {
 
-// Width in characters of UTF-8 text (each code point counts one).
-std::size_t displayWidth(const std::string& text) {
-  std::size_t width = 0;
-  for (unsigned char c : text)
-    if ((c & 0xC0) != 0x80) ++width;
-  return width;
-}
+// Width in characters of UTF-8 text: each character counts one, and so does
+// each maximal ill-formed subpart (shown as one U+FFFD).
+std::size_t displayWidth(const std::string& text) { return utf8::characterCount(text); }
 
 std::string pad(const std::string& text, std::size_t width, bool right) {
   const std::size_t w = displayWidth(text);
@@ -148,9 +145,15 @@ std::string tableText(const PivotTableModel& table) {
 }
 
 std::string renderText(const DocumentModel& document) {
-  std::string out;
+  std::string all;
+  renderText(document, [&all](std::string_view piece) { all += piece; });
+  return all;
+}
+
+void renderText(const DocumentModel& document, const std::function<void(std::string_view)>& write) {
   for (std::size_t i = 0; i < document.count(); ++i) {
     const OutputItem& item = document.item(i);
+    std::string out;
     if (i > 0) out += "\n";
     if (!item.visible) out += "(hidden: " + item.label + ")\n";
     switch (item.kind) {
@@ -174,8 +177,8 @@ std::string renderText(const DocumentModel& document) {
         break;
       }
     }
+    write(out);
   }
-  return out;
 }
 
 }  // namespace korvana::spss

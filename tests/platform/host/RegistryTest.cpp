@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -167,6 +168,9 @@ TEST(RegistryFile, KeysAndValuesAreWrittenAsDocumentedText) {
                 "[HKEY_CURRENT_USER\\Software\\Plain]\n"
                 "@ = REG_SZ \"\\0\"\n");
   EXPECT_EQ(defaultValue(HKEY_CURRENT_USER, "Software\\Mixed [1]"), data);
+  EXPECT_EQ(std::filesystem::status(registry.filePath()).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+      << "a new registry file is its owner's";
 
   ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "Software\\Plain", 0, KEY_READ, &key), ERROR_SUCCESS);
   DWORD type = 0;
@@ -312,7 +316,11 @@ TEST(RegistryFile, FailedWriteLeavesTheOldFileIntact) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
   EXPECT_EQ(registry.fileText(), before);
-  EXPECT_FALSE(std::filesystem::exists(registry.folder() + "/registry.txt.new"));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(registry.folder()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"registry.lock", "registry.txt"})) << "no temporary file is left";
   EXPECT_EQ(subkeys(HKEY_CURRENT_USER, "Software"), std::vector<std::string>{"Existing"});
   createKey(HKEY_CURRENT_USER, "Software\\New");
   EXPECT_EQ(subkeys(HKEY_CURRENT_USER, "Software"), (std::vector<std::string>{"Existing", "New"}));

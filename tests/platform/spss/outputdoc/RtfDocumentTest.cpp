@@ -53,6 +53,36 @@ TEST(RtfDocument, EscapesUnicodeAndSkippedGroups) {
   EXPECT_EQ(doc->paragraphs[1].plainText(), "next");
 }
 
+// Raw bytes beyond ASCII are UTF-8, read as common/Utf8.h reads it; "\\uN"
+// units that form a surrogate pair are one character.
+TEST(RtfDocument, RawUtf8AndSurrogatePairs) {
+  const struct {
+    const char* body;
+    const char* expected;
+  } cases[] = {
+      {"a\xC3\xA9" "b", "a\u00e9b"},
+      {"a\xE2\x82" "b", "a\ufffdb"},                              // a cut sequence is one U+FFFD
+      {"\xC0\xAF", "\ufffd\ufffd"},                              // overlong: two
+      {"\xED\xA0\x80", "\ufffd\ufffd\ufffd"},                  // a surrogate in UTF-8: three
+      {"\\u8364\xE9 x", "\u20ac x"},                             // an ill-formed fallback is skipped
+      {"\\u-10179?\\u-8704?!", "\U0001F600!"},                  // a pair, each with its fallback
+      {"\\uc0\\u-10179\\u-8704 ", "\U0001F600"},              // a pair without fallbacks
+      {"\\u-10179?x", "\ufffdx"},                                 // a high surrogate alone
+      {"\\u-10179?", "\ufffd"},                                   // ... at the end
+      {"\\u-8704?", "\ufffd"},                                    // a low surrogate alone
+      {"\\u-10179?\\u-10179?\\u-8704?", "\ufffd\U0001F600"},  // two highs, one low
+  };
+  for (const auto& c : cases) {
+    const auto doc = RtfDocument::parse(std::string("{\\rtf1\\uc1 ") + c.body + "}");
+    ASSERT_TRUE(doc) << c.body;
+    EXPECT_EQ(doc->plainText(), std::string(c.expected) + "\n") << c.body;
+  }
+  // A high surrogate before a paragraph break does not pair across it.
+  const auto broken = RtfDocument::parse("{\\rtf1\\uc1 \\u-10179?\\par \\u-8704?}");
+  ASSERT_TRUE(broken);
+  EXPECT_EQ(broken->plainText(), "\ufffd\n\ufffd\n");
+}
+
 TEST(RtfDocument, RejectsTextThatIsNotRichText) {
   EXPECT_FALSE(RtfDocument::parse(""));
   EXPECT_FALSE(RtfDocument::parse("plain"));

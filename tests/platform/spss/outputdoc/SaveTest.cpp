@@ -1,16 +1,17 @@
-// Atomic saving of the output document's renderings.
+// Saving the output document's renderings. The atomic replacement itself is
+// tested in tests/common.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <csignal>
-
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <system_error>
 
 #include "ExampleOutput.h"
-#include "platform/spss/outputdoc/AtomicFile.h"
+#include "common/KorvanaError.h"
+#include "platform/spss/outputdoc/DocumentFiles.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/HtmlRenderer.h"
 #include "platform/spss/outputdoc/JsonRenderer.h"
@@ -47,66 +48,6 @@ class SaveTest : public ::testing::Test {
   fs::path dir;
 };
 
-TEST_F(SaveTest, ReplacesTheFileWholeAndLeavesNoTemporaryFile) {
-  const fs::path file = dir / "out.txt";
-  writeFileAtomically(file, "first");
-  EXPECT_EQ(readFile(file), "first");
-  writeFileAtomically(file, "second, longer content");
-  EXPECT_EQ(readFile(file), "second, longer content");
-  writeFileAtomically(file, "");
-  EXPECT_EQ(readFile(file), "");
-  EXPECT_EQ(entries(), 1u);
-  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
-}
-
-TEST_F(SaveTest, UnwritableFolderLeavesTheExistingFileUntouched) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into folders without write permission";
-  const fs::path file = dir / "out.txt";
-  writeFileAtomically(file, "kept");
-  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-  try {
-    writeFileAtomically(file, "lost");
-    FAIL() << "writing into a read-only folder succeeded";
-  } catch (const std::system_error& e) {
-    EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
-  }
-  fs::permissions(dir, fs::perms::owner_all);
-  EXPECT_EQ(readFile(file), "kept");
-  EXPECT_EQ(entries(), 1u);
-}
-
-TEST_F(SaveTest, FailedWriteLeavesTheExistingFileUntouched) {
-  const fs::path file = dir / "out.txt";
-  writeFileAtomically(file, "kept");
-  // Files may grow to 8 bytes only: the write of the new content fails.
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 8;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::string message;
-  try {
-    writeFileAtomically(file, "new content longer than eight bytes");
-  } catch (const std::system_error& e) {
-    message = e.what();
-  }
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previousHandler);
-  EXPECT_NE(message.find("cannot write '" + file.string() + "'"), std::string::npos) << message;
-  EXPECT_EQ(readFile(file), "kept");
-  EXPECT_EQ(entries(), 1u) << "the temporary file is removed";
-}
-
-TEST_F(SaveTest, FailureOnAMissingFolderOrADirectoryTarget) {
-  EXPECT_THROW(writeFileAtomically(dir / "missing" / "out.txt", "x"), std::system_error);
-  fs::create_directory(dir / "target");
-  EXPECT_THROW(writeFileAtomically(dir / "target", "x"), std::system_error);
-  EXPECT_TRUE(fs::is_directory(dir / "target"));
-  EXPECT_EQ(entries(), 1u) << "the temporary file is removed after a failed rename";
-}
-
 TEST_F(SaveTest, DocumentSavesItsThreeRenderings) {
   auto doc = OutputDocument::create();
   example::writeExampleOutput(*doc);
@@ -128,6 +69,56 @@ TEST_F(SaveTest, DocumentSavesItsThreeRenderings) {
   doc->setSaveLocation(dir / "output");
   EXPECT_TRUE(doc->saveAfterError());
   EXPECT_NE(readFile(dir / "output.txt").find("Error:\nA later error.\n"), std::string::npos);
+}
+
+// The renderings are documents: new files take what the umask allows.
+TEST_F(SaveTest, NewRenderingsTakeTheUmask) {
+  auto doc = OutputDocument::create();
+  example::writeExampleOutput(*doc);
+  doc->setSaveLocation(dir / "output");
+  const mode_t saved = ::umask(027);
+  doc->save();
+  ::umask(saved);
+  for (const char* name : {"output.html", "output.txt", "output.json"}) {
+    EXPECT_EQ(fs::status(dir / name).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+        << name;
+  }
+}
+
+// Each rendering is written while it is made: a write that fails halfway
+// (the file size limit) must stop the save with the error, not leave a cut
+// file in place of the old one.
+TEST_F(SaveTest, AWriteThatFailsHalfwayKeepsTheOldRendering) {
+  auto doc = OutputDocument::create();
+  example::writeExampleOutput(*doc);
+  doc->appendLogText(std::string(512 * 1024, 'x'));  // beyond every buffer on the way
+  const DocumentFiles all = DocumentFiles::fromStem(dir / "output");
+  const struct {
+    const char* what;
+    DocumentFiles files;
+  } cases[] = {{"json", {{}, {}, all.json}}, {"text", {{}, all.text, {}}}, {"html", {all.html, {}, {}}}};
+  for (const auto& c : cases) {
+    const fs::path path = c.files.json.empty() ? (c.files.text.empty() ? c.files.html : c.files.text) : c.files.json;
+    std::ofstream(path, std::ios::binary) << "old";
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 200 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string message;
+    try {
+      saveDocument(doc->model(), c.files);
+    } catch (const EKorvanaError& e) {
+      message = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_NE(message.find(path.string()), std::string::npos) << c.what << ": " << message;
+    EXPECT_EQ(readFile(path), "old") << c.what;
+  }
+  EXPECT_EQ(entries(), 3u) << "no temporary file is left";
 }
 
 }  // namespace
