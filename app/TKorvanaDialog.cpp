@@ -141,9 +141,9 @@ void TKorvanaDialog::createControls() {
                  Qt::WindowCloseButtonHint);
   variableTypeImageList_ = {variableTypeIcon(true), variableTypeIcon(false)};
 
-  pageControl_ = named(new QTabWidget(this), "pageControl");
-  pageControl_->addTab(createGeneralPage(), "General");
-  pageControl_->addTab(createOptionsPage(), "Options");
+  pageTabWidget_ = named(new QTabWidget(this), "pageTabWidget");
+  pageTabWidget_->addTab(createGeneralPage(), "General");
+  pageTabWidget_->addTab(createOptionsPage(), "Options");
 
   okButton_ = named(new QPushButton("OK", this), "okButton");
   okButton_->setDefault(true);
@@ -153,8 +153,8 @@ void TKorvanaDialog::createControls() {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(10, 8, 10, 10);
   createMenu();
-  layout->setMenuBar(menuBar_);
-  layout->addWidget(pageControl_);
+  layout->setMenuBar(mainMenuBar_);
+  layout->addWidget(pageTabWidget_);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(okButton_);
@@ -171,10 +171,10 @@ QWidget* TKorvanaDialog::createGeneralPage() {
   clusterMethodLabel_ = named(new QLabel("Cluster Method:", page), "clusterMethodLabel");
   clusterMethodComboBox_ = named(new QComboBox(page), "clusterMethodComboBox");
   clusterMethodLabel_->setBuddy(clusterMethodComboBox_);
-  nrPermutationsLabel_ = named(new QLabel("Number of Permutations:", page), "nrPermutationsLabel");
+  nrOfPermutationsLabel_ = named(new QLabel("Number of Permutations:", page), "nrOfPermutationsLabel");
   nrOfPermutationsEdit_ = named(new QLineEdit("1", page), "nrOfPermutationsEdit");
   nrOfPermutationsEdit_->setMaximumWidth(nrOfPermutationsEdit_->fontMetrics().horizontalAdvance("00000000000") + 12);
-  nrPermutationsLabel_->setBuddy(nrOfPermutationsEdit_);
+  nrOfPermutationsLabel_->setBuddy(nrOfPermutationsEdit_);
 
   // The up-down arrows beside the edit.
   nrOfPermutationsUpDown_ = named(new QWidget(page), "nrOfPermutationsUpDown");
@@ -196,7 +196,7 @@ QWidget* TKorvanaDialog::createGeneralPage() {
   auto* top = new QGridLayout;
   top->addWidget(clusterMethodLabel_, 0, 0);
   top->addWidget(clusterMethodComboBox_, 0, 1, 1, 3);
-  top->addWidget(nrPermutationsLabel_, 1, 0);
+  top->addWidget(nrOfPermutationsLabel_, 1, 0);
   top->addWidget(nrOfPermutationsEdit_, 1, 1);
   top->addWidget(nrOfPermutationsUpDown_, 1, 2);
   top->setColumnStretch(3, 1);
@@ -235,10 +235,10 @@ QWidget* TKorvanaDialog::createGeneralPage() {
   clusterCasesRadioButton_->setChecked(true);
   clusterVariablesRadioButton_ =
       named(new QRadioButton("Variables", analyzeDataGroupBox_), "clusterVariablesRadioButton");
-  analyzeDataPageControl_ = named(new QTabWidget(analyzeDataGroupBox_), "analyzeDataPageControl");
-  analyzeDataPageControl_->addTab(createVariablesTab(), "Variables");
-  analyzeDataPageControl_->addTab(createMeasureTab(), "Measure");
-  analyzeDataPageControl_->addTab(createStandardizeTab(), "Standardize");
+  analyzeDataTabWidget_ = named(new QTabWidget(analyzeDataGroupBox_), "analyzeDataTabWidget");
+  analyzeDataTabWidget_->addTab(createVariablesTab(), "Variables");
+  analyzeDataTabWidget_->addTab(createMeasureTab(), "Measure");
+  analyzeDataTabWidget_->addTab(createStandardizeTab(), "Standardize");
   auto* analyzeData = new QVBoxLayout(analyzeDataGroupBox_);
   analyzeData->setContentsMargins(10, 6, 10, 10);
   auto* view = new QHBoxLayout;
@@ -249,7 +249,7 @@ QWidget* TKorvanaDialog::createGeneralPage() {
   view->addWidget(clusterVariablesRadioButton_);
   view->addStretch();
   analyzeData->addLayout(view);
-  analyzeData->addWidget(analyzeDataPageControl_, 1);
+  analyzeData->addWidget(analyzeDataTabWidget_, 1);
 
   auto* layout = new QVBoxLayout(page);
   layout->setContentsMargins(10, 10, 10, 10);
@@ -260,7 +260,7 @@ QWidget* TKorvanaDialog::createGeneralPage() {
 }
 
 QWidget* TKorvanaDialog::createVariablesTab() {
-  auto* tab = named(new QWidget, "variablesTabSheet");
+  auto* tab = named(new QWidget, "variablesTab");
   const auto makeList = [tab, this](const char* name) {
     auto* list = named(new QListWidget(tab), name);
     list->setIconSize(QSize(16, 16));
@@ -282,9 +282,9 @@ QWidget* TKorvanaDialog::createVariablesTab() {
   const int row = std::max(labelVariableListView_->fontMetrics().height(), 16) + 6;
   labelVariableListView_->setFixedHeight(row + 2 * labelVariableListView_->frameWidth());
 
-  moveButton1_ = named(new QPushButton(">>", tab), "moveButton1");
-  moveButton2_ = named(new QPushButton(">>", tab), "moveButton2");
-  for (QPushButton* button : {moveButton1_, moveButton2_}) {
+  clusterVariableMoveButton_ = named(new QPushButton(">>", tab), "clusterVariableMoveButton");
+  labelVariableMoveButton_ = named(new QPushButton(">>", tab), "labelVariableMoveButton");
+  for (QPushButton* button : {clusterVariableMoveButton_, labelVariableMoveButton_}) {
     button->setAutoDefault(false);
     button->setFixedWidth(button->fontMetrics().horizontalAdvance(">>") + 28);
   }
@@ -299,11 +299,11 @@ QWidget* TKorvanaDialog::createVariablesTab() {
   layout->setVerticalSpacing(3);
   layout->addWidget(variableListView_, 0, 0, 5, 1);
   layout->addWidget(variablesLabel_, 0, 2);
-  layout->addWidget(moveButton1_, 1, 1, Qt::AlignTop);
+  layout->addWidget(clusterVariableMoveButton_, 1, 1, Qt::AlignTop);
   layout->addWidget(clusterVariableListView_, 1, 2);
   layout->addItem(new QSpacerItem(0, 6), 2, 2);
   layout->addWidget(labelCasesByLabel_, 3, 2);
-  layout->addWidget(moveButton2_, 4, 1, Qt::AlignVCenter);
+  layout->addWidget(labelVariableMoveButton_, 4, 1, Qt::AlignVCenter);
   layout->addWidget(labelVariableListView_, 4, 2);
   layout->setColumnStretch(0, 1);
   layout->setColumnStretch(2, 1);
@@ -312,7 +312,7 @@ QWidget* TKorvanaDialog::createVariablesTab() {
 }
 
 QWidget* TKorvanaDialog::createMeasureTab() {
-  auto* tab = named(new QWidget, "measureTabSheet");
+  auto* tab = named(new QWidget, "measureTab");
   measureGroupBox_ = named(new QGroupBox("Measure", tab), "measureGroupBox");
   intervalMeasureRadioButton_ = named(new QRadioButton("Interval:", measureGroupBox_), "intervalMeasureRadioButton");
   intervalMeasureRadioButton_->setChecked(true);
@@ -376,13 +376,13 @@ QWidget* TKorvanaDialog::createMeasureTab() {
       named(new QCheckBox("Absolute values", transformMeasuresGroupBox_), "transformMeasuresAbsoluteValuesCheckBox");
   transformMeasuresChangeSignCheckBox_ =
       named(new QCheckBox("Change sign", transformMeasuresGroupBox_), "transformMeasuresChangeSignCheckBox");
-  transformMeasureRescaleCheckBox_ =
-      named(new QCheckBox("Rescale to 0-1 range", transformMeasuresGroupBox_), "transformMeasureRescaleCheckBox");
+  transformMeasuresRescaleCheckBox_ =
+      named(new QCheckBox("Rescale to 0-1 range", transformMeasuresGroupBox_), "transformMeasuresRescaleCheckBox");
   auto* transforms = new QHBoxLayout(transformMeasuresGroupBox_);
   transforms->setContentsMargins(10, 4, 10, 6);
   transforms->addWidget(transformMeasuresAbsoluteValuesCheckBox_);
   transforms->addWidget(transformMeasuresChangeSignCheckBox_);
-  transforms->addWidget(transformMeasureRescaleCheckBox_);
+  transforms->addWidget(transformMeasuresRescaleCheckBox_);
   transforms->addStretch();
 
   auto* layout = new QVBoxLayout(tab);
@@ -394,7 +394,7 @@ QWidget* TKorvanaDialog::createMeasureTab() {
 }
 
 QWidget* TKorvanaDialog::createStandardizeTab() {
-  auto* tab = named(new QWidget, "standardizeTabSheet");
+  auto* tab = named(new QWidget, "standardizeTab");
   standardizeLabel_ = named(new QLabel("Standardize:", tab), "standardizeLabel");
   standardizeMethodComboBox_ = named(new QComboBox(tab), "standardizeMethodComboBox");
   standardizeLabel_->setBuddy(standardizeMethodComboBox_);
@@ -417,20 +417,20 @@ QWidget* TKorvanaDialog::createStandardizeTab() {
 QWidget* TKorvanaDialog::createOptionsPage() {
   auto* page = named(new QWidget, "optionsPage");
 
-  permutationRandomisationGroupBox_ =
-      named(new QGroupBox("Permutation Randomization", page), "permutationRandomisationGroupBox");
+  permutationRandomizationGroupBox_ =
+      named(new QGroupBox("Permutation Randomization", page), "permutationRandomizationGroupBox");
   firstPermIsIdentityCheckBox_ = named(
-      new QCheckBox("First permutation is identity", permutationRandomisationGroupBox_), "firstPermIsIdentityCheckBox");
+      new QCheckBox("First permutation is identity", permutationRandomizationGroupBox_), "firstPermIsIdentityCheckBox");
   firstPermIsIdentityCheckBox_->setChecked(true);
-  randomSeedRadioButton_ = named(new QRadioButton("Random seed", permutationRandomisationGroupBox_), "randomSeedRadioButton");
+  randomSeedRadioButton_ = named(new QRadioButton("Random seed", permutationRandomizationGroupBox_), "randomSeedRadioButton");
   randomSeedRadioButton_->setChecked(true);
-  customSeedRadioButton_ = named(new QRadioButton("Custom seed", permutationRandomisationGroupBox_), "customSeedRadioButton");
-  customSeedEdit_ = named(new QLineEdit(permutationRandomisationGroupBox_), "customSeedEdit");
+  customSeedRadioButton_ = named(new QRadioButton("Custom seed", permutationRandomizationGroupBox_), "customSeedRadioButton");
+  customSeedEdit_ = named(new QLineEdit(permutationRandomizationGroupBox_), "customSeedEdit");
   customSeedEdit_->setFixedWidth(customSeedEdit_->fontMetrics().horizontalAdvance("-2147483648") + 14);
   customSeedHelpLabel_ = named(new QLabel("(value between -2,147,483,648 and  2,147,483,647)",
-                                          permutationRandomisationGroupBox_),
+                                          permutationRandomizationGroupBox_),
                                "customSeedHelpLabel");
-  auto* randomisation = new QGridLayout(permutationRandomisationGroupBox_);
+  auto* randomisation = new QGridLayout(permutationRandomizationGroupBox_);
   randomisation->setContentsMargins(10, 6, 10, 8);
   randomisation->setVerticalSpacing(4);
   randomisation->addWidget(firstPermIsIdentityCheckBox_, 0, 0, 1, 3);
@@ -479,7 +479,7 @@ QWidget* TKorvanaDialog::createOptionsPage() {
   outputs->addWidget(plotsGroupBox_, 1);
   auto* layout = new QVBoxLayout(page);
   layout->setContentsMargins(10, 10, 10, 10);
-  layout->addWidget(permutationRandomisationGroupBox_);
+  layout->addWidget(permutationRandomizationGroupBox_);
   layout->addLayout(outputs);
   layout->addWidget(saveGroupBox_);
   layout->addStretch();
@@ -487,12 +487,12 @@ QWidget* TKorvanaDialog::createOptionsPage() {
 }
 
 void TKorvanaDialog::createMenu() {
-  menuBar_ = named(new QMenuBar(this), "mainMenu");
-  QMenu* file = menuBar_->addMenu("&File");
+  mainMenuBar_ = named(new QMenuBar(this), "mainMenuBar");
+  QMenu* file = mainMenuBar_->addMenu("&File");
   file->setObjectName("fileMenu");
   fileMenuExitItem_ = file->addAction("E&xit");
   fileMenuExitItem_->setObjectName("fileMenuExitItem");
-  QMenu* help = menuBar_->addMenu("&Help");
+  QMenu* help = mainMenuBar_->addMenu("&Help");
   help->setObjectName("helpMenu");
   helpMenuKorvanaHelpItem_ = help->addAction("&Korvana Help");
   helpMenuKorvanaHelpItem_->setObjectName("helpMenuKorvanaHelpItem");
@@ -540,8 +540,8 @@ void TKorvanaDialog::connectHandlers() {
           &TKorvanaDialog::clusterVariableListViewSelectItem);
   connect(labelVariableListView_, &QListWidget::itemSelectionChanged, this,
           &TKorvanaDialog::labelVariableListViewSelectItem);
-  connect(moveButton1_, &QPushButton::clicked, this, &TKorvanaDialog::moveButton1Click);
-  connect(moveButton2_, &QPushButton::clicked, this, &TKorvanaDialog::moveButton2Click);
+  connect(clusterVariableMoveButton_, &QPushButton::clicked, this, &TKorvanaDialog::clusterVariableMoveButtonClick);
+  connect(labelVariableMoveButton_, &QPushButton::clicked, this, &TKorvanaDialog::labelVariableMoveButtonClick);
   connect(intervalMeasureRadioButton_, &QRadioButton::clicked, this,
           &TKorvanaDialog::intervalMeasureRadioButtonClick);
   connect(countsMeasureRadioButton_, &QRadioButton::clicked, this, &TKorvanaDialog::countsMeasureRadioButtonClick);
@@ -757,7 +757,7 @@ void TKorvanaDialog::updateProximityControls() {
   matrixFilenameBrowseButton_->setEnabled(matrix);
   for (QWidget* control :
        std::initializer_list<QWidget*>{clusterLabel_, clusterCasesRadioButton_, clusterVariablesRadioButton_,
-                                       analyzeDataPageControl_})
+                                       analyzeDataTabWidget_})
     control->setEnabled(!matrix);
   updateVariableControls();
   updateMeasureControls();
@@ -773,8 +773,8 @@ void TKorvanaDialog::updateVariableControls() {
   const bool labels = analyzeData && clusterCasesRadioButton_->isChecked();
   labelCasesByLabel_->setEnabled(labels);
   labelVariableListView_->setEnabled(labels);
-  updateMoveButton1();
-  updateMoveButton2();
+  updateClusterVariableMoveButton();
+  updateLabelVariableMoveButton();
 }
 
 void TKorvanaDialog::updateMeasureControls() {
@@ -782,7 +782,7 @@ void TKorvanaDialog::updateMeasureControls() {
   for (QWidget* control : std::initializer_list<QWidget*>{
            intervalMeasureRadioButton_, countsMeasureRadioButton_, binaryMeasureRadioButton_,
            transformMeasuresAbsoluteValuesCheckBox_, transformMeasuresChangeSignCheckBox_,
-           transformMeasureRescaleCheckBox_, standardizeLabel_})
+           transformMeasuresRescaleCheckBox_, standardizeLabel_})
     control->setEnabled(analyzeData);
   const bool interval = analyzeData && intervalMeasureRadioButton_->isChecked();
   intervalMeasureComboBox_->setEnabled(interval);
@@ -823,9 +823,9 @@ void TKorvanaDialog::updateOptionControls() {
   updateOkButton();
 }
 
-void TKorvanaDialog::updateMoveButton1() {
+void TKorvanaDialog::updateClusterVariableMoveButton() {
   if (variableListView_->hasFocus()) {
-    moveButton1_->setText(">>");
+    clusterVariableMoveButton_->setText(">>");
     for (QListWidget* other : {clusterVariableListView_, labelVariableListView_}) {
       const QSignalBlocker quiet(other);
       other->clearSelection();
@@ -833,23 +833,23 @@ void TKorvanaDialog::updateMoveButton1() {
     const QList<QListWidgetItem*> selected = variableListView_->selectedItems();
     bool numeric = !selected.isEmpty();
     for (const QListWidgetItem* item : selected) numeric = numeric && variableOf(item)->isNumeric();
-    moveButton1_->setEnabled(numeric);
+    clusterVariableMoveButton_->setEnabled(numeric);
   } else if (clusterVariableListView_->hasFocus()) {
-    moveButton1_->setText("<<");
+    clusterVariableMoveButton_->setText("<<");
     for (QListWidget* other : {variableListView_, labelVariableListView_}) {
       const QSignalBlocker quiet(other);
       other->clearSelection();
     }
-    moveButton1_->setEnabled(!clusterVariableListView_->selectedItems().isEmpty());
+    clusterVariableMoveButton_->setEnabled(!clusterVariableListView_->selectedItems().isEmpty());
   } else {
-    moveButton1_->setEnabled(false);
+    clusterVariableMoveButton_->setEnabled(false);
   }
 }
 
-void TKorvanaDialog::updateMoveButton2() {
+void TKorvanaDialog::updateLabelVariableMoveButton() {
   bool possible = false;
   if (variableListView_->hasFocus()) {
-    moveButton2_->setText(">>");
+    labelVariableMoveButton_->setText(">>");
     for (QListWidget* other : {clusterVariableListView_, labelVariableListView_}) {
       const QSignalBlocker quiet(other);
       other->clearSelection();
@@ -857,14 +857,14 @@ void TKorvanaDialog::updateMoveButton2() {
     const QList<QListWidgetItem*> selected = variableListView_->selectedItems();
     possible = selected.size() == 1 && !variableOf(selected.front())->isNumeric();
   } else if (labelVariableListView_->hasFocus()) {
-    moveButton2_->setText("<<");
+    labelVariableMoveButton_->setText("<<");
     for (QListWidget* other : {variableListView_, clusterVariableListView_}) {
       const QSignalBlocker quiet(other);
       other->clearSelection();
     }
     possible = labelVariableListView_->selectedItems().size() == 1;
   }
-  moveButton2_->setEnabled(possible && clusterCasesRadioButton_->isChecked());
+  labelVariableMoveButton_->setEnabled(possible && clusterCasesRadioButton_->isChecked());
 }
 
 void TKorvanaDialog::updateOkButton() {
@@ -993,7 +993,7 @@ void TKorvanaDialog::loadSettings() {
   binaryMeasureAbsentEdit_->setText(QString::number(stored.binaryMeasureAbsent));
   transformMeasuresAbsoluteValuesCheckBox_->setChecked(stored.absoluteValues);
   transformMeasuresChangeSignCheckBox_->setChecked(stored.changeSign);
-  transformMeasureRescaleCheckBox_->setChecked(stored.rescale);
+  transformMeasuresRescaleCheckBox_->setChecked(stored.rescale);
   selectStoredPosition(standardizeMethodComboBox_, stored.standardiseMethod, defaults.standardiseMethod);
   (stored.standardiseView == 1 ? standardizeByVariableRadioButton_ : standardizeByCaseRadioButton_)->setChecked(true);
 
@@ -1065,7 +1065,7 @@ AnalysisRequest TKorvanaDialog::collectRequest() const {
   request.binaryMeasureAbsent = toInt32(binaryMeasureAbsentEdit_->text()).value_or(0);
   request.absoluteValues = transformMeasuresAbsoluteValuesCheckBox_->isChecked();
   request.changeSign = transformMeasuresChangeSignCheckBox_->isChecked();
-  request.rescale = transformMeasureRescaleCheckBox_->isChecked();
+  request.rescale = transformMeasuresRescaleCheckBox_->isChecked();
   request.standardiseMethod = standardizeMethodComboBox_->currentIndex();
   request.standardiseView = standardizeByVariableRadioButton_->isChecked() ? 1 : 0;
   request.firstPermutationIdentity = firstPermIsIdentityCheckBox_->isChecked();
@@ -1108,36 +1108,36 @@ void TKorvanaDialog::clusterVariableListViewEnter() { updateProximityControls();
 void TKorvanaDialog::labelVariableListViewEnter() { updateProximityControls(); }
 
 void TKorvanaDialog::variableListViewSelectItem() {
-  updateMoveButton1();
-  updateMoveButton2();
+  updateClusterVariableMoveButton();
+  updateLabelVariableMoveButton();
 }
 void TKorvanaDialog::clusterVariableListViewSelectItem() {
-  updateMoveButton1();
-  updateMoveButton2();
+  updateClusterVariableMoveButton();
+  updateLabelVariableMoveButton();
 }
 void TKorvanaDialog::labelVariableListViewSelectItem() {
-  updateMoveButton1();
-  updateMoveButton2();
+  updateClusterVariableMoveButton();
+  updateLabelVariableMoveButton();
 }
 
-void TKorvanaDialog::moveButton1Click() {
+void TKorvanaDialog::clusterVariableMoveButtonClick() {
   if (!variableListView_->selectedItems().isEmpty()) {
     moveSelectedItems(variableListView_, clusterVariableListView_);
   } else if (!clusterVariableListView_->selectedItems().isEmpty()) {
     moveSelectedItems(clusterVariableListView_, variableListView_);
   }
-  updateMoveButton1();
-  updateMoveButton2();
+  updateClusterVariableMoveButton();
+  updateLabelVariableMoveButton();
 }
 
-void TKorvanaDialog::moveButton2Click() {
+void TKorvanaDialog::labelVariableMoveButtonClick() {
   if (variableListView_->selectedItems().size() == 1) {
     moveSelectedItems(variableListView_, labelVariableListView_);
   } else if (labelVariableListView_->selectedItems().size() == 1) {
     moveSelectedItems(labelVariableListView_, variableListView_);
   }
-  updateMoveButton1();
-  updateMoveButton2();
+  updateClusterVariableMoveButton();
+  updateLabelVariableMoveButton();
 }
 
 void TKorvanaDialog::insertSorted(QListWidget* list, QListWidgetItem* item) {

@@ -5,7 +5,7 @@
 // and enables OK only while the request is valid.
 //
 // Every control carries its own object name (clusterMethodComboBox,
-// moveButton1, ...); tests and the settings code find them by it. The
+// clusterVariableMoveButton, ...); tests find them by it. The
 // handlers are named after their control and event.
 #pragma once
 
@@ -84,8 +84,8 @@ class TKorvanaDialog final : public QDialog {
   void updateMeasureControls();
   void updateStandardizeControls();
   void updateOptionControls();
-  void updateMoveButton1();
-  void updateMoveButton2();
+  void updateClusterVariableMoveButton();
+  void updateLabelVariableMoveButton();
   void updateOkButton();
 
   // Handlers.
@@ -103,8 +103,8 @@ class TKorvanaDialog final : public QDialog {
   void variableListViewSelectItem();
   void clusterVariableListViewSelectItem();
   void labelVariableListViewSelectItem();
-  void moveButton1Click();
-  void moveButton2Click();
+  void clusterVariableMoveButtonClick();
+  void labelVariableMoveButtonClick();
   void intervalMeasureRadioButtonClick();
   void countsMeasureRadioButtonClick();
   void binaryMeasureRadioButtonClick();
@@ -188,10 +188,10 @@ class TKorvanaDialog final : public QDialog {
   void endProgram();
 
   // Page "General".
-  QTabWidget* pageControl_{};
+  QTabWidget* pageTabWidget_{};
   QLabel* clusterMethodLabel_{};
   QComboBox* clusterMethodComboBox_{};
-  QLabel* nrPermutationsLabel_{};
+  QLabel* nrOfPermutationsLabel_{};
   QLineEdit* nrOfPermutationsEdit_{};
   QWidget* nrOfPermutationsUpDown_{};
   QGroupBox* proximitiesGroupBox_{};
@@ -203,12 +203,12 @@ class TKorvanaDialog final : public QDialog {
   QLabel* clusterLabel_{};
   QRadioButton* clusterCasesRadioButton_{};
   QRadioButton* clusterVariablesRadioButton_{};
-  QTabWidget* analyzeDataPageControl_{};
+  QTabWidget* analyzeDataTabWidget_{};
   QListWidget* variableListView_{};
-  QPushButton* moveButton1_{};
+  QPushButton* clusterVariableMoveButton_{};
   QLabel* variablesLabel_{};
   QListWidget* clusterVariableListView_{};
-  QPushButton* moveButton2_{};
+  QPushButton* labelVariableMoveButton_{};
   QLabel* labelCasesByLabel_{};
   QListWidget* labelVariableListView_{};
   QGroupBox* measureGroupBox_{};
@@ -229,13 +229,13 @@ class TKorvanaDialog final : public QDialog {
   QGroupBox* transformMeasuresGroupBox_{};
   QCheckBox* transformMeasuresAbsoluteValuesCheckBox_{};
   QCheckBox* transformMeasuresChangeSignCheckBox_{};
-  QCheckBox* transformMeasureRescaleCheckBox_{};
+  QCheckBox* transformMeasuresRescaleCheckBox_{};
   QLabel* standardizeLabel_{};
   QComboBox* standardizeMethodComboBox_{};
   QRadioButton* standardizeByVariableRadioButton_{};
   QRadioButton* standardizeByCaseRadioButton_{};
   // Page "Options".
-  QGroupBox* permutationRandomisationGroupBox_{};
+  QGroupBox* permutationRandomizationGroupBox_{};
   QCheckBox* firstPermIsIdentityCheckBox_{};
   QRadioButton* randomSeedRadioButton_{};
   QRadioButton* customSeedRadioButton_{};
@@ -255,7 +255,7 @@ class TKorvanaDialog final : public QDialog {
   // Below the pages, the menu and the file prompts.
   QPushButton* okButton_{};
   QPushButton* cancelButton_{};
-  QMenuBar* menuBar_{};
+  QMenuBar* mainMenuBar_{};
   QAction* fileMenuExitItem_{};
   QAction* helpMenuKorvanaHelpItem_{};
   QAction* helpMenuAboutItem_{};
