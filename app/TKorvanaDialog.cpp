@@ -126,10 +126,34 @@ T* named(T* widget, const char* name) {
 
 TKorvanaDialog::TKorvanaDialog(QWidget* parent) : QDialog(parent) {
   createControls();
-  FormCreate();
+  KorvanaApplication::setExceptionHandler([this](const std::string& message) { showApplicationError(message); });
+  try {
+    connectToStatisticsPackage();
+  } catch (const EKorvanaError& error) {
+    // The rest of the creation still completes; the program ends before
+    // the dialog is used.
+    host::showErrorBox(error.what());
+    endProgram();
+  }
+  settingsFile_ = std::make_unique<SettingsFile>();
+  settingsFilePath_ = Version::getSettingsFilePath();
+  try {
+    settingsFile_->load(settingsFilePath_);
+  } catch (const EKorvanaError&) {
+    // A file that cannot be read counts as no file: the dialog starts from
+    // the defaults, and OK reports it if it cannot be written either.
+  }
+  readVariables();
+  sharedInstances_ = std::make_unique<SharedInstances>();
 }
 
-TKorvanaDialog::~TKorvanaDialog() { FormDestroy(); }
+TKorvanaDialog::~TKorvanaDialog() {
+  KorvanaApplication::setExceptionHandler({});
+  settingsFile_.reset();
+  freeVariables();
+  sharedInstances_.reset();
+  spssApplication_.reset();
+}
 
 // ---------------------------------------------------------------------------
 // The controls.
@@ -574,58 +598,24 @@ void TKorvanaDialog::connectHandlers() {
 }
 
 // ---------------------------------------------------------------------------
-// Creation, showing, destruction.
-
-void TKorvanaDialog::FormCreate() {
-  KorvanaApplication::setExceptionHandler([this](const std::string& message) { AppException(message); });
-  try {
-    connectToStatisticsPackage();
-  } catch (const EKorvanaError& error) {
-    // The rest of the creation still completes; the program ends before
-    // the dialog is used.
-    host::showErrorBox(error.what());
-    endProgram();
-  }
-  settingsFile_ = std::make_unique<SettingsFile>();
-  settingsFilePath_ = Version::getSettingsFilePath();
-  try {
-    settingsFile_->load(settingsFilePath_);
-  } catch (const EKorvanaError&) {
-    // A file that cannot be read counts as no file: the dialog starts from
-    // the defaults, and OK reports it if it cannot be written either.
-  }
-  readVariables();
-  sharedInstances_ = std::make_unique<SharedInstances>();
-}
-
-void TKorvanaDialog::FormShow() {
-  fillVariableListView();
-  fillClusterMethodComboBox();
-  fillIntervalMeasureComboBox();
-  fillCountsMeasureComboBox();
-  fillBinaryMeasureComboBox();
-  fillStandardizeMethodComboBox();
-  loadSettings();
-  if (!hasData_) {
-    analyzeMatrixRadioButton_->setChecked(true);
-    analyzeDataRadioButton_->setEnabled(false);
-  }
-  updateProximityControls();
-  updateOptionControls();
-}
-
-void TKorvanaDialog::FormDestroy() {
-  KorvanaApplication::setExceptionHandler({});
-  settingsFile_.reset();
-  freeVariables();
-  sharedInstances_.reset();
-  spssApplication_.reset();
-}
+// Showing and closing.
 
 void TKorvanaDialog::showEvent(QShowEvent* event) {
   if (!shown_) {
     shown_ = true;
-    FormShow();
+    fillVariableListView();
+    fillClusterMethodComboBox();
+    fillIntervalMeasureComboBox();
+    fillCountsMeasureComboBox();
+    fillBinaryMeasureComboBox();
+    fillStandardizeMethodComboBox();
+    loadSettings();
+    if (!hasData_) {
+      analyzeMatrixRadioButton_->setChecked(true);
+      analyzeDataRadioButton_->setEnabled(false);
+    }
+    updateProximityControls();
+    updateOptionControls();
     // As compact as the pages allow, but with room for long variable labels.
     resize(minimumSizeHint().expandedTo(QSize(600, 590)));
     if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
@@ -887,7 +877,7 @@ void TKorvanaDialog::updateOkButton() {
 // ---------------------------------------------------------------------------
 // Handlers.
 
-void TKorvanaDialog::AppException(const std::string& message) {
+void TKorvanaDialog::showApplicationError(const std::string& message) {
   host::showErrorBox(message);
   endProgram();
 }

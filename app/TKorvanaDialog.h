@@ -56,7 +56,8 @@ class TKorvanaDialog final : public QDialog {
   ~TKorvanaDialog() override;
 
   /// True once the program is to end (Cancel, File > Exit, a run that
-  /// returned, an error shown by AppException); programEnded() was emitted.
+  /// returned, an error shown by showApplicationError); programEnded() was
+  /// emitted.
   bool hasEnded() const { return ended_; }
   /// True once OK has handed a request to the analysis.
   bool hasRun() const { return runStarted_; }
@@ -89,7 +90,6 @@ class TKorvanaDialog final : public QDialog {
   void updateOkButton();
 
   // Handlers.
-  void AppException(const std::string& message);
   void okButtonClick();
   void fileMenuExitItemClick();
   void helpMenuKorvanaHelpItemClick();
@@ -151,9 +151,8 @@ class TKorvanaDialog final : public QDialog {
   void createFileDialogs();
   void connectHandlers();
 
-  void FormCreate();
-  void FormShow();
-  void FormDestroy();
+  /// Shows an error that no handler caught and ends the program.
+  void showApplicationError(const std::string& message);
 
   void connectToStatisticsPackage();
   void readVariables();
