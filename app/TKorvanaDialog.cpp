@@ -12,7 +12,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -35,6 +34,7 @@
 #include <tuple>
 
 #include "app/KorvanaApplication.h"
+#include "app/NumberEditKeyFilter.h"
 #include "app/TAboutDialog.h"
 #include "app/TProgressDialog.h"
 #include "analysis/DataDictionary.h"
@@ -593,8 +593,9 @@ void TKorvanaDialog::connectHandlers() {
           &TKorvanaDialog::matrixFilenameBrowseButtonClick);
   connect(permutationFitTableFilenameBrowseButton_, &QPushButton::clicked, this,
           &TKorvanaDialog::permutationFitTableFilenameBrowseButtonClick);
-  for (QLineEdit* edit : {nrOfPermutationsEdit_, binaryMeasurePresentEdit_, binaryMeasureAbsentEdit_, customSeedEdit_})
-    edit->installEventFilter(this);
+  NumberEditKeyFilter::install(nrOfPermutationsEdit_, NumberEditKeyFilter::Sign::none);
+  for (QLineEdit* edit : {binaryMeasurePresentEdit_, binaryMeasureAbsentEdit_, customSeedEdit_})
+    NumberEditKeyFilter::install(edit, NumberEditKeyFilter::Sign::minusAllowed);
 }
 
 // ---------------------------------------------------------------------------
@@ -1226,24 +1227,8 @@ void TKorvanaDialog::permutationFitTableFilenameBrowseButtonClick() {
     permutationFitTableFilenameEdit_->setText(*chosen);
 }
 
-bool TKorvanaDialog::nrOfPermutationsEditKeyPress(const QString& typed) {
-  // Keys that type no character (moving, deleting, Tab, Enter, Escape,
-  // shortcuts) are not the filter's business; backspace is one of them.
-  if (typed.isEmpty() || !typed.front().isPrint()) return true;
-  return typed.size() == 1 && typed[0] >= '0' && typed[0] <= '9';
-}
-
-bool TKorvanaDialog::signedNumberEditKeyPress(const QString& typed) {
-  return nrOfPermutationsEditKeyPress(typed) || typed == "-";
-}
-
 bool TKorvanaDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    const QString typed = static_cast<QKeyEvent*>(event)->text();
-    if (watched == nrOfPermutationsEdit_) return !nrOfPermutationsEditKeyPress(typed);
-    if (watched == binaryMeasurePresentEdit_ || watched == binaryMeasureAbsentEdit_ || watched == customSeedEdit_)
-      return !signedNumberEditKeyPress(typed);
-  } else if (event->type() == QEvent::FocusIn) {
+  if (event->type() == QEvent::FocusIn) {
     if (watched == variableListView_) variableListViewEnter();
     if (watched == clusterVariableListView_) clusterVariableListViewEnter();
     if (watched == labelVariableListView_) labelVariableListViewEnter();

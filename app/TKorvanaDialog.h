@@ -125,11 +125,6 @@ class TKorvanaDialog final : public QDialog {
   void matrixFilenameBrowseButtonClick();
   void permutationFitTableFilenameBrowseButtonClick();
 
-  /// The key filters of the number edits: true when the key's character is
-  /// let through (keys that type no character always are).
-  static bool nrOfPermutationsEditKeyPress(const QString& typed);
-  static bool signedNumberEditKeyPress(const QString& typed);
-
  signals:
   /// The program is to end now (emitted once).
   void programEnded();
