@@ -15,10 +15,12 @@
 
 #include "AppTestSupport.h"
 #include "app/TKorvanaDialog.h"
+#include "app/VariableListsWidget.h"
 #include "output/Version.h"
 #include "platform/host/MessageBoxes.h"
 
 using korvana::app::TKorvanaDialog;
+using korvana::app::VariableListsWidget;
 using korvana::host::MessageAnswer;
 using korvana::host::MessageIcon;
 
@@ -153,7 +155,7 @@ void TKorvanaDialogTest::listsAreFilledWhenShown() {
   QCOMPARE(apptest::captions(variables), QStringList({"x1", "name", "x2", "x3", "city", "x4"}));
   QCOMPARE(variables->item(0)->toolTip(), QString("x1"));
   // Numeric variables carry image 0, string variables image 1.
-  const auto& images = dialog.variableTypeImageList();
+  const auto& images = control<VariableListsWidget>(dialog, "variableListsWidget")->variableTypeIcons();
   QCOMPARE(variables->item(0)->icon().cacheKey(), images[0].cacheKey());
   QCOMPARE(variables->item(1)->icon().cacheKey(), images[1].cacheKey());
   QVERIFY(images[0].pixmap(16).toImage() != images[1].pixmap(16).toImage());
