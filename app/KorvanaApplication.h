@@ -1,7 +1,7 @@
 // The application object of the desktop program. It carries the handler of
 // errors that no event handler caught (the main dialog installs its
-// AppException there), so that such an error is shown and ends the program
-// instead of unwinding through the toolkit.
+// showApplicationError there), so that such an error is shown and ends the
+// program instead of unwinding through the toolkit.
 #pragma once
 
 #include <QApplication>

@@ -51,7 +51,7 @@ void writeText(const QString& path, const QString& text) {
 
 void moveToCluster(TKorvanaDialog& dialog, const QStringList& names) {
   apptest::selectInList(control<QListWidget>(dialog, "variableListView"), names);
-  control<QPushButton>(dialog, "moveButton1")->click();
+  control<QPushButton>(dialog, "clusterVariableMoveButton")->click();
 }
 
 /// x1, x2 and x3 to be clustered, five permutations, custom seed 2024.
@@ -228,7 +228,7 @@ void TKorvanaDialogRunTest::settingsRoundTripThroughTheWidgets() {
     moveToCluster(dialog, {"x4"});
     moveToCluster(dialog, {"x2"});
     apptest::selectInList(control<QListWidget>(dialog, "variableListView"), {"city"});
-    control<QPushButton>(dialog, "moveButton2")->click();
+    control<QPushButton>(dialog, "labelVariableMoveButton")->click();
     control<QComboBox>(dialog, "clusterMethodComboBox")->setCurrentIndex(3);
     apptest::typeInto(control<QLineEdit>(dialog, "nrOfPermutationsEdit"), "7");
     control<QComboBox>(dialog, "intervalMeasureComboBox")->setCurrentIndex(7);
@@ -240,7 +240,7 @@ void TKorvanaDialogRunTest::settingsRoundTripThroughTheWidgets() {
     apptest::typeInto(control<QLineEdit>(dialog, "binaryMeasurePresentEdit"), "3");
     apptest::typeInto(control<QLineEdit>(dialog, "binaryMeasureAbsentEdit"), "-2");
     control<QRadioButton>(dialog, "intervalMeasureRadioButton")->click();
-    control<QCheckBox>(dialog, "transformMeasureRescaleCheckBox")->click();
+    control<QCheckBox>(dialog, "transformMeasuresRescaleCheckBox")->click();
     control<QCheckBox>(dialog, "transformMeasuresChangeSignCheckBox")->click();
     control<QComboBox>(dialog, "standardizeMethodComboBox")->setCurrentIndex(1);
     control<QRadioButton>(dialog, "standardizeByCaseRadioButton")->click();
@@ -498,7 +498,7 @@ void TKorvanaDialogRunTest::endToEndAndTheSameOutputInBatch() {
     QVERIFY(apptest::showActive(dialog));
     moveToCluster(dialog, {"x1", "x2", "x3", "x4"});
     apptest::selectInList(control<QListWidget>(dialog, "variableListView"), {"name"});
-    control<QPushButton>(dialog, "moveButton2")->click();
+    control<QPushButton>(dialog, "labelVariableMoveButton")->click();
     control<QComboBox>(dialog, "clusterMethodComboBox")->setCurrentIndex(6);
     control<QComboBox>(dialog, "intervalMeasureComboBox")->setCurrentIndex(1);
     apptest::typeInto(control<QLineEdit>(dialog, "nrOfPermutationsEdit"), "20");

@@ -15,10 +15,12 @@
 
 #include "AppTestSupport.h"
 #include "app/TKorvanaDialog.h"
+#include "app/VariableListsWidget.h"
 #include "output/Version.h"
 #include "platform/host/MessageBoxes.h"
 
 using korvana::app::TKorvanaDialog;
+using korvana::app::VariableListsWidget;
 using korvana::host::MessageAnswer;
 using korvana::host::MessageIcon;
 
@@ -48,7 +50,7 @@ class TKorvanaDialogTest : public QObject {
   /// Moves the numeric variables with these captions into the cluster list.
   static void moveToCluster(TKorvanaDialog& dialog, const QStringList& names) {
     apptest::selectInList(control<QListWidget>(dialog, "variableListView"), names);
-    control<QPushButton>(dialog, "moveButton1")->click();
+    control<QPushButton>(dialog, "clusterVariableMoveButton")->click();
   }
 
   QList<QUrl> opened_;
@@ -85,7 +87,7 @@ void TKorvanaDialogTest::startsWithoutDataInMatrixMode() {
   QVERIFY(!control<QRadioButton>(dialog, "analyzeDataRadioButton")->isEnabled());
   QCOMPARE(control<QListWidget>(dialog, "variableListView")->count(), 0);
   QVERIFY(control<QLineEdit>(dialog, "matrixFilenameEdit")->isEnabled());
-  QVERIFY(!control<QWidget>(dialog, "analyzeDataPageControl")->isEnabled());
+  QVERIFY(!control<QWidget>(dialog, "analyzeDataTabWidget")->isEnabled());
   QVERIFY(!control<QCheckBox>(dialog, "proximityMatrixCheckBox")->isEnabled());
   auto* ok = control<QPushButton>(dialog, "okButton");
   QVERIFY(!ok->isEnabled());
@@ -153,7 +155,7 @@ void TKorvanaDialogTest::listsAreFilledWhenShown() {
   QCOMPARE(apptest::captions(variables), QStringList({"x1", "name", "x2", "x3", "city", "x4"}));
   QCOMPARE(variables->item(0)->toolTip(), QString("x1"));
   // Numeric variables carry image 0, string variables image 1.
-  const auto& images = dialog.variableTypeImageList();
+  const auto& images = control<VariableListsWidget>(dialog, "variableListsWidget")->variableTypeIcons();
   QCOMPARE(variables->item(0)->icon().cacheKey(), images[0].cacheKey());
   QCOMPARE(variables->item(1)->icon().cacheKey(), images[1].cacheKey());
   QVERIFY(images[0].pixmap(16).toImage() != images[1].pixmap(16).toImage());
@@ -178,11 +180,11 @@ void TKorvanaDialogTest::enablingRules_data() {
   QTest::addColumn<QStringList>("disabled");
 
   const QStringList dataControls = {"clusterLabel", "clusterCasesRadioButton", "clusterVariablesRadioButton",
-                                    "analyzeDataPageControl", "variableListView", "variablesLabel",
+                                    "analyzeDataTabWidget", "variableListView", "variablesLabel",
                                     "clusterVariableListView", "intervalMeasureRadioButton",
                                     "countsMeasureRadioButton", "binaryMeasureRadioButton",
                                     "transformMeasuresAbsoluteValuesCheckBox", "transformMeasuresChangeSignCheckBox",
-                                    "transformMeasureRescaleCheckBox", "standardizeLabel", "proximityMatrixCheckBox"};
+                                    "transformMeasuresRescaleCheckBox", "standardizeLabel", "proximityMatrixCheckBox"};
   const QStringList options = {"customSeedEdit", "customSeedHelpLabel", "permutationFitTableFilenameEdit",
                                "permutationFitTableFilenameBrowseButton"};
   const QStringList matrixFile = {"matrixFilenameEdit", "matrixFilenameBrowseButton"};
@@ -271,50 +273,50 @@ void TKorvanaDialogTest::moveButtonsFollowTheFocusAndTheKindOfVariable() {
   auto* variables = control<QListWidget>(dialog, "variableListView");
   auto* cluster = control<QListWidget>(dialog, "clusterVariableListView");
   auto* label = control<QListWidget>(dialog, "labelVariableListView");
-  auto* move1 = control<QPushButton>(dialog, "moveButton1");
-  auto* move2 = control<QPushButton>(dialog, "moveButton2");
+  auto* clusterMove = control<QPushButton>(dialog, "clusterVariableMoveButton");
+  auto* labelMove = control<QPushButton>(dialog, "labelVariableMoveButton");
 
   // No list has the focus: nothing can move.
-  QVERIFY(!move1->isEnabled());
-  QVERIFY(!move2->isEnabled());
+  QVERIFY(!clusterMove->isEnabled());
+  QVERIFY(!labelMove->isEnabled());
 
   apptest::selectInList(variables, {"x1"});
-  QCOMPARE(move1->text(), QString(">>"));
-  QVERIFY(move1->isEnabled());
-  QVERIFY(!move2->isEnabled());
+  QCOMPARE(clusterMove->text(), QString(">>"));
+  QVERIFY(clusterMove->isEnabled());
+  QVERIFY(!labelMove->isEnabled());
 
   apptest::selectInList(variables, {"name"});
-  QVERIFY(!move1->isEnabled());
-  QCOMPARE(move2->text(), QString(">>"));
-  QVERIFY(move2->isEnabled());
+  QVERIFY(!clusterMove->isEnabled());
+  QCOMPARE(labelMove->text(), QString(">>"));
+  QVERIFY(labelMove->isEnabled());
 
   apptest::selectInList(variables, {"x1", "name"});
-  QVERIFY(!move1->isEnabled());
-  QVERIFY(!move2->isEnabled());
+  QVERIFY(!clusterMove->isEnabled());
+  QVERIFY(!labelMove->isEnabled());
 
   apptest::selectInList(variables, {"x1", "x3"});
-  move1->click();
+  clusterMove->click();
   QCOMPARE(apptest::captions(cluster), QStringList({"x1", "x3"}));
   QCOMPARE(apptest::captions(variables), QStringList({"name", "x2", "city", "x4"}));
   // The focus went to the cluster list with the moved items selected.
   QVERIFY(cluster->hasFocus());
   QCOMPARE(cluster->selectedItems().size(), 2);
-  QCOMPARE(move1->text(), QString("<<"));
-  QVERIFY(move1->isEnabled());
-  QVERIFY(!move2->isEnabled());
+  QCOMPARE(clusterMove->text(), QString("<<"));
+  QVERIFY(clusterMove->isEnabled());
+  QVERIFY(!labelMove->isEnabled());
 
   // Entering another list clears the selections elsewhere.
   apptest::selectInList(variables, {"name"});
   QVERIFY(cluster->selectedItems().isEmpty());
-  move2->click();
+  labelMove->click();
   QCOMPARE(apptest::captions(label), QStringList({"name"}));
   QVERIFY(label->hasFocus());
-  QCOMPARE(move2->text(), QString("<<"));
-  QVERIFY(move2->isEnabled());
-  QVERIFY(!move1->isEnabled());
+  QCOMPARE(labelMove->text(), QString("<<"));
+  QVERIFY(labelMove->isEnabled());
+  QVERIFY(!clusterMove->isEnabled());
 
   // Back again: the label returns to its dictionary position.
-  move2->click();
+  labelMove->click();
   QVERIFY(label->count() == 0);
   QCOMPARE(apptest::captions(variables), QStringList({"name", "x2", "city", "x4"}));
   QVERIFY(variables->hasFocus());
@@ -322,11 +324,11 @@ void TKorvanaDialogTest::moveButtonsFollowTheFocusAndTheKindOfVariable() {
   // Clustering variables: no case label can be moved in either direction.
   control<QRadioButton>(dialog, "clusterVariablesRadioButton")->click();
   apptest::selectInList(variables, {"city"});
-  QVERIFY(!move2->isEnabled());
+  QVERIFY(!labelMove->isEnabled());
   QVERIFY(!label->isEnabled());
   control<QRadioButton>(dialog, "clusterCasesRadioButton")->click();
   apptest::selectInList(variables, {"city"});
-  QVERIFY(move2->isEnabled());
+  QVERIFY(labelMove->isEnabled());
 }
 
 void TKorvanaDialogTest::movedVariablesKeepTheirOrder() {
@@ -335,7 +337,7 @@ void TKorvanaDialogTest::movedVariablesKeepTheirOrder() {
   QVERIFY(apptest::showActive(dialog));
   auto* variables = control<QListWidget>(dialog, "variableListView");
   auto* cluster = control<QListWidget>(dialog, "clusterVariableListView");
-  auto* move1 = control<QPushButton>(dialog, "moveButton1");
+  auto* clusterMove = control<QPushButton>(dialog, "clusterVariableMoveButton");
 
   moveToCluster(dialog, {"x4"});
   moveToCluster(dialog, {"x2"});
@@ -345,12 +347,12 @@ void TKorvanaDialogTest::movedVariablesKeepTheirOrder() {
   // Moving back returns each to its dictionary position; the cluster list
   // keeps the order of the rest.
   apptest::selectInList(cluster, {"x2", "x3"});
-  QVERIFY(move1->isEnabled());
-  move1->click();
+  QVERIFY(clusterMove->isEnabled());
+  clusterMove->click();
   QCOMPARE(apptest::captions(variables), QStringList({"name", "x2", "x3", "city"}));
   QCOMPARE(apptest::captions(cluster), QStringList({"x4", "x1"}));
   apptest::selectInList(cluster, {"x4"});
-  move1->click();
+  clusterMove->click();
   QCOMPARE(apptest::captions(variables), QStringList({"name", "x2", "x3", "city", "x4"}));
   QCOMPARE(dialog.collectRequest().clusterVariables, std::vector<std::string>({"x1"}));
 }
@@ -361,26 +363,26 @@ void TKorvanaDialogTest::labelVariableRules() {
   QVERIFY(apptest::showActive(dialog));
   auto* variables = control<QListWidget>(dialog, "variableListView");
   auto* label = control<QListWidget>(dialog, "labelVariableListView");
-  auto* move2 = control<QPushButton>(dialog, "moveButton2");
+  auto* labelMove = control<QPushButton>(dialog, "labelVariableMoveButton");
 
   // A numeric variable cannot become the case label.
   apptest::selectInList(variables, {"x2"});
-  QVERIFY(!move2->isEnabled());
+  QVERIFY(!labelMove->isEnabled());
 
   apptest::selectInList(variables, {"city"});
-  move2->click();
+  labelMove->click();
   QCOMPARE(dialog.collectRequest().labelVariable, std::string("city"));
   // A second label variable may be moved; then none is used.
   apptest::selectInList(variables, {"name"});
-  QVERIFY(move2->isEnabled());
-  move2->click();
+  QVERIFY(labelMove->isEnabled());
+  labelMove->click();
   QCOMPARE(apptest::captions(label), QStringList({"city", "name"}));
   QCOMPARE(dialog.collectRequest().labelVariable, std::string());
   // With one label again but Variables chosen, it is not used either.
   label->setFocus();
   label->setCurrentRow(1);
   label->item(1)->setSelected(true);
-  move2->click();
+  labelMove->click();
   QCOMPARE(apptest::captions(label), QStringList({"city"}));
   control<QRadioButton>(dialog, "clusterVariablesRadioButton")->click();
   QCOMPARE(dialog.collectRequest().labelVariable, std::string());
@@ -556,14 +558,14 @@ void TKorvanaDialogTest::collectsTheRequest() {
   moveToCluster(dialog, {"x3"});
   moveToCluster(dialog, {"x1"});
   apptest::selectInList(control<QListWidget>(dialog, "variableListView"), {"name"});
-  control<QPushButton>(dialog, "moveButton2")->click();
+  control<QPushButton>(dialog, "labelVariableMoveButton")->click();
   control<QComboBox>(dialog, "clusterMethodComboBox")->setCurrentIndex(6);
   apptest::typeInto(control<QLineEdit>(dialog, "nrOfPermutationsEdit"), "");
   control<QRadioButton>(dialog, "countsMeasureRadioButton")->click();
   control<QComboBox>(dialog, "intervalMeasurePowerComboBox")->setCurrentIndex(3);
   control<QComboBox>(dialog, "standardizeMethodComboBox")->setCurrentIndex(2);
   control<QRadioButton>(dialog, "standardizeByCaseRadioButton")->click();
-  control<QCheckBox>(dialog, "transformMeasureRescaleCheckBox")->click();
+  control<QCheckBox>(dialog, "transformMeasuresRescaleCheckBox")->click();
   control<QRadioButton>(dialog, "customSeedRadioButton")->click();
   apptest::typeInto(control<QLineEdit>(dialog, "customSeedEdit"), "-");
   control<QCheckBox>(dialog, "firstPermIsIdentityCheckBox")->click();

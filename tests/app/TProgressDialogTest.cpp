@@ -34,7 +34,7 @@ class TProgressDialogTest : public QObject {
   static void prepareRun(TKorvanaDialog& dialog, const QString& permutations) {
     auto* variables = control<QListWidget>(dialog, "variableListView");
     apptest::selectInList(variables, {"x1", "x2", "x3"});
-    control<QPushButton>(dialog, "moveButton1")->click();
+    control<QPushButton>(dialog, "clusterVariableMoveButton")->click();
     apptest::typeInto(control<QLineEdit>(dialog, "nrOfPermutationsEdit"), permutations);
     control<QRadioButton>(dialog, "customSeedRadioButton")->click();
     apptest::typeInto(control<QLineEdit>(dialog, "customSeedEdit"), "2024");

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < variables->count(); ++i)
       variables->item(i)->setSelected(variables->item(i)->text().contains("sepal") ||
                                       variables->item(i)->text().contains("petal"));
-    control<QPushButton>(dialog, "moveButton1")->click();
+    control<QPushButton>(dialog, "clusterVariableMoveButton")->click();
     control<QComboBox>(dialog, "clusterMethodComboBox")->setCurrentIndex(6);
     auto* permutations = control<QLineEdit>(dialog, "nrOfPermutationsEdit");
     permutations->setText("100");
@@ -79,12 +79,12 @@ int main(int argc, char** argv) {
     control<QListWidget>(dialog, "clusterVariableListView")->clearSelection();
     ok = save(dialog, folder, "korvana-general.png") && ok;
 
-    auto* inner = control<QTabWidget>(dialog, "analyzeDataPageControl");
+    auto* inner = control<QTabWidget>(dialog, "analyzeDataTabWidget");
     inner->setCurrentIndex(1);
     ok = save(dialog, folder, "korvana-measure.png") && ok;
     inner->setCurrentIndex(0);
 
-    control<QTabWidget>(dialog, "pageControl")->setCurrentIndex(1);
+    control<QTabWidget>(dialog, "pageTabWidget")->setCurrentIndex(1);
     control<QLineEdit>(dialog, "customSeedEdit")->setText("19360101");
     control<QRadioButton>(dialog, "customSeedRadioButton")->click();
     control<QCheckBox>(dialog, "permutationFitCheckBox")->click();
