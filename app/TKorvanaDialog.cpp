@@ -31,8 +31,8 @@
 #include "analysis/RequestTranslation.h"
 #include "analysis/SettingsFile.h"
 #include "analysis/SharedInstances.h"
-#include "engine/ClusterMethodFactory.h"
 #include "common/KorvanaError.h"
+#include "engine/ClusterMethod.h"
 #include "output/AutomationCallChecks.h"
 #include "output/Version.h"
 #include "platform/spss/StatisticsPackage.h"
@@ -332,9 +332,7 @@ bool TKorvanaDialog::confirmFitTableFile(std::string& fileName) {
 bool TKorvanaDialog::confirmMeasureForMethod(const AnalysisRequest& request) {
   if (request.analysisType != AnalysisType::data) return true;
   const ClusterMethod* method = generalPage_->chosenClusterMethod();
-  if (method != ClusterMethodFactory::getCentroid() && method != ClusterMethodFactory::getMedian() &&
-      method != ClusterMethodFactory::getWard())
-    return true;
+  if (method == nullptr || !method->needsSquaredEuclidean()) return true;
   const IntervalMeasure* interval = generalPage_->chosenIntervalMeasure();
   if (request.selectedMeasure == 0 && interval == IntervalMeasureFactory::getSquaredEuclideanDistance()) return true;
   host::MessageBoxRequest warning;
