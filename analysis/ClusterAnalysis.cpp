@@ -10,7 +10,7 @@
 #include "SPSS/AutomationText.h"
 #include "analysis/Variable.h"
 #include "common/EAnalysisCanceledException.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "common/SystemMemory.h"
 #include "datafile/PermutationFitTableFile.h"
 #include "datafile/ProximityMatrixFile.h"

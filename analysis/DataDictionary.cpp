@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "output/AutomationCallChecks.h"
 
 namespace korvana {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/ClusterMethodFactory.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "proximity/BinaryMeasureFactory.h"
 #include "proximity/CountsMeasureFactory.h"
 #include "proximity/IntervalMeasureFactory.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/AtomicFile.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 

@@ -31,7 +31,7 @@
 #include "analysis/RequestTranslation.h"
 #include "analysis/SettingsFile.h"
 #include "analysis/SharedInstances.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "engine/ClusterMethod.h"
 #include "output/AutomationCallChecks.h"
 #include "output/Version.h"

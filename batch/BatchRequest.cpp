@@ -2,7 +2,7 @@
 
 #include "analysis/RequestTranslation.h"
 #include "analysis/SettingsFile.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 

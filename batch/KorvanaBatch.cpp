@@ -30,7 +30,7 @@
 #include "batch/BatchRequest.h"
 #include "batch/OutputFiles.h"
 #include "batch/TerminalProgress.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "output/AutomationCallChecks.h"
 #include "output/OutputFactory.h"
 #include "output/Version.h"

@@ -7,7 +7,7 @@
 #include <set>
 #include <utility>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 

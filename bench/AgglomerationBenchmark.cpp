@@ -60,7 +60,7 @@
 #include "engine/ClusterMethod.h"
 #include "engine/ClusterMethodFactory.h"
 #include "engine/ClusterSolution.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "engine/MemberLists.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 

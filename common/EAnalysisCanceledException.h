@@ -2,7 +2,7 @@
 // itself and records the cancellation in the output.
 #pragma once
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 

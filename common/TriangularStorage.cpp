@@ -8,7 +8,7 @@
 #include <new>
 #include <utility>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 

@@ -10,7 +10,7 @@
 #include "engine/PermutationRun.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ExtendedPrecision.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "common/ScientificFormat.h"
 
 namespace korvana {

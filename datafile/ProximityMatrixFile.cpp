@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/spssio/SavUtilities.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "datafile/ProximityMatrixFile.h"
 #include "engine/ProximityMatrix.h"
 #include "platform/host/MessageBoxes.h"

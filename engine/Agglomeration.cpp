@@ -10,7 +10,7 @@
 #include "engine/ClusterSolution.h"
 #include "engine/ExtendedPrecision.h"
 #include "engine/FitWorker.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "engine/ProximityMatrix.h"
 #include "engine/SimilarityMatrix.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 

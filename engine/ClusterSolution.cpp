@@ -9,7 +9,7 @@
 
 #include "engine/AgglomerationState.h"
 #include "engine/ExtendedPrecision.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "engine/MemberLists.h"
 #include "engine/ProximityMatrix.h"
 #include "common/ScientificFormat.h"

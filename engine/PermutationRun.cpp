@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "common/ScientificFormat.h"
 #include "engine/Agglomeration.h"
 #include "engine/AgglomerationState.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/ExtendedPrecision.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 

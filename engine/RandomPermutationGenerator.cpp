@@ -3,7 +3,7 @@
 #include <numeric>
 #include <utility>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 

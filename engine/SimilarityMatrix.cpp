@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "engine/ProximityMatrix.h"
 
 namespace korvana {

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "SPSS/AutomationCore.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "platform/host/MessageBoxes.h"
 
 namespace korvana::output {

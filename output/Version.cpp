@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 #include <unistd.h>
 

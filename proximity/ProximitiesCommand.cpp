@@ -1,6 +1,6 @@
 #include "proximity/ProximitiesCommand.h"
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "proximity/Measure.h"
 #include "proximity/StandardizeMethod.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/AtomicFile.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana::host {
 

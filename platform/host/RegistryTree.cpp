@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana::host {
 

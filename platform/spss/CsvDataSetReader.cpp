@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana::spss {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana::spss {
 

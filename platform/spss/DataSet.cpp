@@ -5,7 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana::spss {
 

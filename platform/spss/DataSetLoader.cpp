@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "platform/spss/CsvDataSetReader.h"
 #include "platform/spss/ReadStatDataSetReader.h"
 #include "platform/spss/SavDataSetReader.h"

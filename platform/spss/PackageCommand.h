@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana::spss {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/spssio/SavUtilities.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "platform/spssio/SavDataFileLibrary.h"
 
 namespace korvana::spss {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana::spss {
 

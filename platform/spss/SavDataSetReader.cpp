@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/spssio/SavUtilities.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "platform/spss/ReadStatDataSetReader.h"
 #include "platform/spssio/SavDataFileLibrary.h"
 

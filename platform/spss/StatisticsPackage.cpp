@@ -2,7 +2,7 @@
 
 #include "SPSS/AutomationText.h"
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "platform/spss/DataSetLoader.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
 

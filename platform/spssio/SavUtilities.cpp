@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "platform/spssio/SavDataFileLibrary.h"
 
 namespace korvana {

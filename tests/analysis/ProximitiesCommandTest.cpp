@@ -11,7 +11,7 @@
 #include "SPSS/AutomationText.h"
 #include "analysis/ClusterAnalysis.h"
 #include "engine/ClusterMethodFactory.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "analysis/Variable.h"
 #include "proximity/BinaryMeasureFactory.h"
 #include "proximity/IntervalMeasureFactory.h"

@@ -9,7 +9,7 @@
 #include "SPSS/AutomationText.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ClusterMethodFactory.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "proximity/BinaryMeasureFactory.h"
 #include "proximity/CountsMeasureFactory.h"
 #include "proximity/IntervalMeasureFactory.h"

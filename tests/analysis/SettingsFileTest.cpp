@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 namespace {

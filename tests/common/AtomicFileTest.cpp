@@ -23,7 +23,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 namespace {

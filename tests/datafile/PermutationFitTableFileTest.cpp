@@ -9,7 +9,7 @@
 #include "DataFileTestSupport.h"
 #include "analysis/ClusterAnalysis.h"
 #include "engine/ClusterMethodFactory.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 namespace {

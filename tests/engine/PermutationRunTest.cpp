@@ -8,7 +8,7 @@
 
 #include "EngineTestSupport.h"
 #include "engine/ClusterMethodFactory.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
 #include "engine/RandomPermutationGenerator.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana {
 namespace {

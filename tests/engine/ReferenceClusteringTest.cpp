@@ -12,7 +12,7 @@
 
 #include "EngineTestSupport.h"
 #include "engine/ClusterMethodFactory.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "engine/RandomPermutationGenerator.h"
 
 namespace korvana {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "analysis/SettingsFile.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 
 namespace korvana::spss {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "SpssTestSupport.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "platform/spss/CsvDataSetReader.h"
 #include "platform/spss/DataSet.h"
 #include "platform/spss/StatisticsPackage.h"

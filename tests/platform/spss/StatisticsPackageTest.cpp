@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "SpssTestSupport.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "platform/spss/StatisticsPackage.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/OutputDocument.h"

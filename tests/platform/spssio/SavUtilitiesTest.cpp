@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "DataFileTestSupport.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "platform/spssio/SavDataFileLibrary.h"
 
 namespace korvana {

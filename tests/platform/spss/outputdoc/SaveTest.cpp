@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "ExampleOutput.h"
-#include "common/KorvanaError.h"
+#include "common/EKorvanaError.h"
 #include "platform/spss/outputdoc/DocumentFiles.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/HtmlRenderer.h"
