@@ -109,4 +109,32 @@ std::string fromWide(std::wstring_view text) {
   return out;
 }
 
+bool isWellFormed(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const Decoded decoded = decode(text, at);
+    if (!decoded.valid) return false;
+    at += decoded.length;
+  }
+  return true;
+}
+
+std::string toWellFormed(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const Decoded decoded = decode(text, at);
+    if (decoded.valid) out.append(text.substr(at, decoded.length));
+    else append(out, replacementCharacter);
+    at += decoded.length;
+  }
+  return out;
+}
+
+std::string fromLatin1(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (const char c : text) append(out, static_cast<char32_t>(static_cast<unsigned char>(c)));
+  return out;
+}
+
 }  // namespace korvana::utf8

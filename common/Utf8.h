@@ -49,6 +49,14 @@ std::string encode(char32_t codePoint);
 /// each maximal ill-formed subpart (as each is shown as one U+FFFD).
 std::size_t characterCount(std::string_view text);
 
+/// True when the text is well-formed UTF-8 throughout.
+bool isWellFormed(std::string_view text);
+/// The text with each maximal ill-formed subpart replaced by U+FFFD.
+std::string toWellFormed(std::string_view text);
+/// Latin-1 (ISO 8859-1) text as UTF-8: every byte is the code point of its
+/// value.
+std::string fromLatin1(std::string_view text);
+
 /// The text as wide characters: UTF-16 units where wchar_t is 16 bits, code
 /// points where it is 32 bits.
 std::wstring toWide(std::string_view text);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/EKorvanaError.h"
+#include "common/Utf8.h"
 
 namespace korvana::spss {
 
@@ -96,7 +97,14 @@ DataSet CsvDataSetReader::read(const std::string& path) {
   if (!in) throw EKorvanaError("The data file " + path + " could not be opened");
   std::ostringstream content;
   content << in.rdbuf();
-  return parse(content.str(), path);
+  std::string text = content.str();
+  // Text that is not UTF-8 is most often Latin-1 from an older program; read
+  // that way every byte means something, and the user is told.
+  if (utf8::isWellFormed(text)) return parse(text, path);
+  DataSet data = parse(utf8::fromLatin1(text), path);
+  data.addReadingNote("The data file " + path +
+                      " is not UTF-8 text; it was read as Latin-1 (ISO 8859-1), one character per byte.");
+  return data;
 }
 
 DataSet CsvDataSetReader::parse(const std::string& text, const std::string& sourceName) {

@@ -82,6 +82,11 @@ class DataSet {
   /// shortest exact decimal form ("2", "0.25", "1e+20"); system-missing ".".
   std::string text(std::size_t caseIndex, std::size_t variable) const;
 
+  /// What the reader had to decide about the file that the user should know
+  /// (how text that was not UTF-8 was read), one sentence each.
+  const std::vector<std::string>& readingNotes() const { return readingNotes_; }
+  void addReadingNote(std::string note) { readingNotes_.push_back(std::move(note)); }
+
   /// The weighting variable recorded with the data (empty: none).
   const std::string& weightVariable() const { return weightVariable_; }
   void setWeightVariable(std::string name) { weightVariable_ = std::move(name); }
@@ -98,6 +103,7 @@ class DataSet {
   std::vector<Column> columns_;
   std::size_t caseCount_ = 0;
   std::string weightVariable_;
+  std::vector<std::string> readingNotes_;
 };
 
 /// Whether two variable names are the same name (without regard to case).

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#include "platform/spssio/SavUtilities.h"
 #include "common/EKorvanaError.h"
+#include "common/Utf8.h"
 #include "platform/spssio/SavDataFileLibrary.h"
+#include "platform/spssio/SavUtilities.h"
 
 namespace korvana::spss {
 
@@ -68,13 +69,15 @@ void writeContent(int handle, const ProximitiesMatrixFileContent& content) {
 }  // namespace
 
 std::string ProximitiesMatrixFile::idValue(const std::string& text) {
+  // Only well-formed text goes into the file, cut between characters, so
+  // that every label written can be read back.
+  const std::string wellFormed = utf8::toWellFormed(text);
   std::size_t characters = 0;
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    // A byte that does not continue a UTF-8 sequence starts a character.
-    if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && characters++ == idCharacters)
-      return text.substr(0, at);
+  for (std::size_t at = 0; at < wellFormed.size();) {
+    if (characters++ == idCharacters) return wellFormed.substr(0, at);
+    at += utf8::decode(wellFormed, at).length;
   }
-  return text;
+  return wellFormed;
 }
 
 static_assert(ProximitiesMatrixFile::maxIdWidth == SAV_MAX_SHORT_STRING);

@@ -85,7 +85,9 @@ HRESULT StatisticsPackage::ExecuteCommands(const std::wstring& syntax, std::int3
 }
 
 std::size_t StatisticsPackage::openDataFile(const std::string& path) {
-  auto document = DataDocument::create(DataSetLoader::load(path), path, session_);
+  DataSet data = DataSetLoader::load(path);
+  for (const std::string& note : data.readingNotes()) output_->appendWarningText(note);
+  auto document = DataDocument::create(std::move(data), path, session_);
   // The new, empty data set a package starts with gives way to the first file.
   const DataDocument* only = documents_->size() == 1 ? documents_->at(0) : nullptr;
   if (only != nullptr && only->path().empty() && only->data().variableCount() == 0 && only->data().caseCount() == 0) {

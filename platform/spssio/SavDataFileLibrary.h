@@ -148,9 +148,12 @@ enum {
   SAV_CANNOT_FREE_NAMES = 48,
   SAV_BUFFER_TOO_SHORT = 49,
   SAV_INVALID_CASE = 50,          /* no current case: none read yet, or after the end */
-  SAV_INTERNAL_ERROR = 51         /* a null pointer where a result is to be
+  SAV_INTERNAL_ERROR = 51,        /* a null pointer where a result is to be
                                      stored, or a failure inside the library
                                      that no other code describes */
+  SAV_INVALID_TEXT = 52           /* a string value or value label that is not
+                                     UTF-8 text: the files declare UTF-8, and a
+                                     reader could not read it back */
 };
 
 /* Reading. */
@@ -238,7 +241,8 @@ int sav_set_var_label(int handle, const char* variableName, const char* label);
    (SAV_INVALID_VARIABLE_NAME for a null name, SAV_VARIABLE_NOT_FOUND), the
    type (SAV_VARIABLE_NOT_STRING for a numeric variable), the value
    (SAV_VALUE_TOO_LONG when it is longer than the variable, trailing blanks
-   not counted). A label longer than SAV_MAX_VALUE_LABEL_LENGTH bytes is cut
+   not counted), the text (SAV_INVALID_TEXT when the value or the label is not
+   well-formed UTF-8). A label longer than SAV_MAX_VALUE_LABEL_LENGTH bytes is cut
    (never inside a UTF-8 character) and SAV_VALUE_LABEL_SHORTENED returned; a
    null label is the empty string. */
 int sav_set_var_value_label_char(int handle, const char* variableName, const char* value,
@@ -255,7 +259,8 @@ double sav_system_missing_value(void);
    A value that is not a number is stored as system-missing. */
 int sav_set_value_numeric(int handle, double variableHandle, double value);
 /* A string longer than the variable gives SAV_VALUE_TOO_LONG, unless all that
-   is beyond the width is blanks. A null value is the empty string. */
+   is beyond the width is blanks; one that is not well-formed UTF-8 gives
+   SAV_INVALID_TEXT. A null value is the empty string. */
 int sav_set_value_char(int handle, double variableHandle, const char* value);
 /* Adds the case being filled to the file and starts a new, blank one. Before
    sav_commit_header: SAV_DICTIONARY_NOT_COMMITTED, as for the value calls (its

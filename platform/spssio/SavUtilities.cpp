@@ -193,7 +193,8 @@ void savSetVarValueLabelChar(int handle, const std::string& variableName, const 
          {12, "A variable with the given name does not exist"},
          {15, "The variable is numeric"},
          {30, "Dictionary has already been written"},
-         {47, "The value is longer than the length of the variable"}},
+         {47, "The value is longer than the length of the variable"},
+         {52, "The value or its label is not UTF-8 text"}},
         kUnknow, {0, SAV_VALUE_LABEL_SHORTENED});
 }
 
@@ -251,7 +252,8 @@ void savSetValueChar(int handle, double variableHandle, const std::string& value
          {8, "File is open for reading, not writing"},
          {15, "Variable associated with the handle is not of type string"},
          {31, "Dictionary of the output file has not yet been written"},
-         {47, "Value is longer than length of variable"}},
+         {47, "Value is longer than length of variable"},
+         {52, "Value is not UTF-8 text"}},
         kUnknow);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/spssio/SavText.h"
 #include "platform/spssio/SavVariableHandle.h"
 #include "platform/spssio/SavVariableName.h"
+#include "common/Utf8.h"
 
 #include <readstat.h>
 
@@ -141,6 +142,7 @@ int SavWriter::setStringValueLabel(const char* name, const char* value, const ch
   const std::string_view key = SavText::trimTrailingBlanks(SavText::view(value));
   if (key.size() > static_cast<std::size_t>(variable.width)) return SAV_VALUE_TOO_LONG;
   const std::string_view text = SavText::view(label);
+  if (!utf8::isWellFormed(key) || !utf8::isWellFormed(text)) return SAV_INVALID_TEXT;
   std::string stored(SavText::utf8Prefix(text, SAV_MAX_VALUE_LABEL_LENGTH));
   const bool shortened = stored.size() < text.size();
   const auto existing = std::find_if(variable.valueLabels.begin(), variable.valueLabels.end(),
@@ -197,6 +199,7 @@ int SavWriter::setString(std::size_t variable, const char* value) {
   const std::string_view kept =
       text.size() > static_cast<std::size_t>(width) ? SavText::trimTrailingBlanks(text) : text;
   if (kept.size() > static_cast<std::size_t>(width)) return SAV_VALUE_TOO_LONG;
+  if (!utf8::isWellFormed(kept)) return SAV_INVALID_TEXT;
   current_->setString(0, variable, kept);
   return SAV_OK;
 }

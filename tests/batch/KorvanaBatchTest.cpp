@@ -304,6 +304,21 @@ TEST_F(KorvanaBatch, TheCsvFileGivesTheSameAnalysisAsTheSavFile) {
   EXPECT_EQ(itemsLabelled(fromCsv, "Object Order").size(), itemsLabelled(fromCsv, "Fit").size());
 }
 
+// A CSV file that is not UTF-8 is read as Latin-1, the output says so, and
+// its labels travel through the matrix file unharmed.
+TEST_F(KorvanaBatch, ACsvFileInLatin1IsReadAsLatin1AndSaysSo) {
+  std::string csv = readFile(examples + "/iris.csv");
+  csv.replace(csv.find("setosa"), 6, "set\xE9sa");
+  writeFile(folder_ / "latin1.csv", csv);
+  const std::string request = settings({{"Number of Permutations", "2"}});
+  const Finished done = run({"-s", request, "-d", path("latin1.csv"), "-o", path("out"), "-f", "text"});
+  ASSERT_EQ(done.status, 0) << done.err;
+  EXPECT_NE(done.out.find("The data file " + path("latin1.csv") +
+                          " is not UTF-8 text; it was read as Latin-1 (ISO 8859-1), one character per byte."),
+            std::string::npos);
+  EXPECT_NE(done.out.find("set\xC3\xA9sa"), std::string::npos) << "the label in the dendrogram";
+}
+
 TEST_F(KorvanaBatch, AMatrixFileIsAnalyzedWithoutData) {
   if (!psppAvailable()) GTEST_SKIP() << "PSPP is not installed";
   // Five objects with ties, in the layout of the package's matrix output.

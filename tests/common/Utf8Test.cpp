@@ -137,6 +137,16 @@ const WideCase wideCases[] = {
     {{0xFFFFFFFF}, "\xEF\xBF\xBD"sv, "a negative wchar_t"},
 };
 
+TEST(Utf8, WellFormednessAndLatin1) {
+  EXPECT_TRUE(utf8::isWellFormed(""));
+  EXPECT_TRUE(utf8::isWellFormed("caf\xC3\xA9 \xF0\x9F\x98\x80"));
+  EXPECT_FALSE(utf8::isWellFormed("caf\xE9"));
+  EXPECT_FALSE(utf8::isWellFormed("\xED\xA0\x80"));
+  EXPECT_EQ(utf8::toWellFormed("a\xE9" "b\xE2\x82"), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  EXPECT_EQ(utf8::toWellFormed("caf\xC3\xA9"), "caf\xC3\xA9");
+  EXPECT_EQ(utf8::fromLatin1("caf\xE9 \xFF\x80!"), "caf\xC3\xA9 \xC3\xBF\xC2\x80!");
+}
+
 TEST(Utf8, WideTextToUtf8) {
   for (const WideCase& c : wideCases) {
     std::wstring wide;

@@ -95,6 +95,10 @@ void OutputDocument::appendLogText(const std::string& text) {
   model_->appendPackageItem(ItemKind::log, commandName(text), text);
 }
 
+void OutputDocument::appendWarningText(const std::string& text) {
+  model_->appendPackageItem(ItemKind::log, "Warning", text);
+}
+
 void OutputDocument::setSaveLocation(const std::filesystem::path& stem) { saveStem_ = stem; }
 
 void OutputDocument::save() const {

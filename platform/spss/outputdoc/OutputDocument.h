@@ -36,6 +36,8 @@ class OutputDocument final : public Spsswin_tlb::ISpssOutputDoc {
   void appendErrorText(const std::string& text);
   /// Appends a log item holding the echoed command text.
   void appendLogText(const std::string& text);
+  /// A warning of the package's own (about data it read, for example).
+  void appendWarningText(const std::string& text);
 
   /// Where save() writes: <stem>.html, <stem>.txt and <stem>.json.
   void setSaveLocation(const std::filesystem::path& stem);

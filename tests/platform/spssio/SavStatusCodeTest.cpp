@@ -513,6 +513,8 @@ TEST(SavLibraryValueStatus, WritingValues) {
   EXPECT_EQ(sav_set_value_char(handle, n, "x"), SAV_VARIABLE_NOT_STRING);
   EXPECT_EQ(sav_set_value_char(handle, s, "abcdefghi"), SAV_VALUE_TOO_LONG);
   EXPECT_EQ(sav_set_value_char(handle, s, "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"), SAV_VALUE_TOO_LONG);
+  // What a reader could not read back is not written: text must be UTF-8.
+  EXPECT_EQ(sav_set_value_char(handle, s, "set\xE9sa"), SAV_INVALID_TEXT);
   EXPECT_EQ(sav_set_value_char(handle, s, "abcdefgh    "), SAV_OK);
   EXPECT_EQ(sav_set_value_numeric(handle, n, 2.0), SAV_OK);
   EXPECT_EQ(sav_commit_case_record(handle), SAV_OK);

@@ -61,6 +61,8 @@ TEST(SavValueLabelWrite, StatusCodes) {
   EXPECT_EQ(sav_set_var_value_label_char(handle, nullptr, "a", "x"), SAV_INVALID_VARIABLE_NAME);
   EXPECT_EQ(sav_set_var_value_label_char(handle, "N", "1", "one"), SAV_VARIABLE_NOT_STRING);
   EXPECT_EQ(sav_set_var_value_label_char(handle, "S", "abcde", "x"), SAV_VALUE_TOO_LONG);
+  EXPECT_EQ(sav_set_var_value_label_char(handle, "S", "\xE9", "x"), SAV_INVALID_TEXT);
+  EXPECT_EQ(sav_set_var_value_label_char(handle, "S", "a", "caf\xE9"), SAV_INVALID_TEXT);
   EXPECT_EQ(sav_set_var_value_label_char(handle, "S", "abcd   ", "x"), SAV_OK)
       << "blanks beyond the width are padding";
   EXPECT_EQ(sav_set_var_value_label_char(handle, "S", nullptr, nullptr), SAV_OK)
