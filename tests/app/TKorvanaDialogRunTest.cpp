@@ -115,6 +115,7 @@ class TKorvanaDialogRunTest : public QObject {
   void cancelAndExitWriteNothing_data();
   void cancelAndExitWriteNothing();
   void anUnwritableSettingsFolderDoesNotStopTheRun();
+  void aFreshAccountGetsItsConfigurationFolder();
   void overwriteQuestion_data();
   void overwriteQuestion();
   void methodWarning_data();
@@ -339,6 +340,20 @@ void TKorvanaDialogRunTest::anUnwritableSettingsFolderDoesNotStopTheRun() {
   QCOMPARE(shown[0].icon, MessageIcon::error);
   QVERIFY2(QString::fromStdString(shown[0].text).contains("plain/config/Korvana.ini"), shown[0].text.c_str());
   QVERIFY(outputText(fixture).contains("Agglomeration Schedule"));
+}
+
+void TKorvanaDialogRunTest::aFreshAccountGetsItsConfigurationFolder() {
+  apptest::PackageFixture fixture(apptest::smallDataCsv);
+  const QString config = fixture.folder() + "/home/.config";
+  qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+  TKorvanaDialog dialog;
+  QVERIFY(apptest::showActive(dialog));
+  prepareSmallRun(dialog);
+  control<QPushButton>(dialog, "okButton")->click();
+  QVERIFY(dialog.hasRun());
+  QCOMPARE(fixture.boxes().shown().size(), std::size_t{0});
+  QVERIFY(QFile::exists(config + "/Korvana.ini"));
+  QCOMPARE(QFileInfo(config).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions{});
 }
 
 void TKorvanaDialogRunTest::overwriteQuestion_data() {
