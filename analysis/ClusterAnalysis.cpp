@@ -95,18 +95,21 @@ constexpr std::uint64_t kFitTableRowBytes = 1536;
 
 }  // namespace
 
-std::uint64_t ClusterAnalysis::memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit) {
+std::uint64_t ClusterAnalysis::memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit,
+                                            int jobs) {
   const std::uint64_t rows = showPermutationFit ? static_cast<std::uint64_t>(std::max(permutationCount, 0)) : 0;
-  return permutationRunBytes(objectCount, permutationCount) + rows * kFitTableRowBytes;
+  return permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount)) +
+         rows * kFitTableRowBytes;
 }
 
-void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool showPermutationFit) {
+void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs) {
   const std::optional<std::uint64_t> available = availableMemoryBytes();
   if (!available) return;
-  const std::uint64_t needed = memoryNeeded(objectCount, permutationCount, showPermutationFit);
+  const std::uint64_t needed = memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs);
   if (needed <= *available) return;
-  const std::uint64_t fixed = memoryNeeded(objectCount, 0, showPermutationFit);
-  const std::uint64_t perPermutation = memoryNeeded(objectCount, 1, showPermutationFit) - fixed;
+  // What the jobs take whatever the count, and what each permutation adds.
+  const std::uint64_t fixed = permutationRunBytes(objectCount, 0, std::min(jobs, permutationCount));
+  const std::uint64_t perPermutation = kRecordBytesPerPermutation + (showPermutationFit ? kFitTableRowBytes : 0);
   // Before the matrix is known only the permutations' share can be told.
   const std::string what = objectCount > 0 ? "The run of " + std::to_string(permutationCount) + " permutations of " +
                                                  std::to_string(objectCount) + " objects"
@@ -124,11 +127,12 @@ void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool sh
 }
 
 void ClusterAnalysis::runPermutations() {
-  checkMemory(matrix_.getNumberOfObjects(), permutationCount_, showPermutationFit_);
+  checkMemory(matrix_.getNumberOfObjects(), permutationCount_, showPermutationFit_, jobs_);
   PermutationSettings settings;
   settings.permutationCount = permutationCount_;
   settings.firstPermutationIsIdentity = firstPermutationIsIdentity_;
   settings.seed = seed_;
+  settings.jobs = jobs_;
   results_ = PermutationResults{};
   results_ = korvana::runPermutations(matrix_, method_, settings, *progress_);
 }

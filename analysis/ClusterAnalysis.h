@@ -51,6 +51,9 @@ class ClusterAnalysis {
   void setShowDendrogram(bool value) { showDendrogram_ = value; }
   void setSaveFitTable(bool value) { saveFitTable_ = value; }
   void setFitTableFileName(std::string fileName) { fitTableFileName_ = std::move(fileName); }
+  /// How many permutations run at once (1 by default); the results do not
+  /// depend on it.
+  void setJobs(int jobs) { jobs_ = jobs > 0 ? jobs : 1; }
   // The proximities command's choices. Variables, measure and
   // standardization are borrowed: they outlive the analysis.
   void addClusterVariable(const Variable& variable) { clusterVariables_.push_back(&variable); }
@@ -90,10 +93,10 @@ class ClusterAnalysis {
   /// The memory a run of n objects and P permutations needs beyond the
   /// matrix: the permutation run and, when shown, the rows of the
   /// permutation fit table in the output.
-  static std::uint64_t memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit);
+  static std::uint64_t memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1);
   /// Throws EKorvanaError when that memory is not available, saying what the
   /// run needs, what there is and how many permutations would fit.
-  static void checkMemory(int objectCount, int permutationCount, bool showPermutationFit);
+  static void checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1);
 
   /// Writes the fit of every permutation as a data file (fitTableFileName).
   /// Raises EKorvanaError on failure.
@@ -104,6 +107,7 @@ class ClusterAnalysis {
   ProgressMonitor& getProgressMonitor() const { return *progress_; }
   AnalysisType getAnalysisType() const { return analysisType_; }
   int getPermutationCount() const { return permutationCount_; }
+  int getJobs() const { return jobs_; }
   int getCompletedPermutations() const { return results_.records.completed; }
   const std::string& getMatrixFileName() const { return matrixFileName_; }
   const std::string& getTemporaryFileName() const { return temporaryFileName_; }
@@ -156,6 +160,7 @@ class ClusterAnalysis {
   bool showAgglomerationSchedule_ = false;
   bool showDendrogram_ = false;
   bool saveFitTable_ = false;
+  int jobs_ = 1;
   std::string fitTableFileName_;
   std::vector<const Variable*> clusterVariables_;
   const Variable* labelVariable_ = nullptr;

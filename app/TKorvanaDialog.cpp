@@ -33,6 +33,7 @@
 #include "analysis/SharedInstances.h"
 #include "common/EKorvanaError.h"
 #include "engine/ClusterMethod.h"
+#include "engine/PermutationRun.h"
 #include "output/AutomationCallChecks.h"
 #include "output/Version.h"
 #include "platform/spss/StatisticsPackage.h"
@@ -357,6 +358,8 @@ void TKorvanaDialog::runRequest(const AnalysisRequest& request) {
     RequestProblems problems;
     const ChosenVariables chosen = chooseVariables(request, variables_, problems);
     std::unique_ptr<ClusterAnalysis> analysis = makeAnalysis(request, chosen, spssApplication_, std::time(nullptr));
+    // Every core runs permutations; the results do not depend on how many.
+    analysis->setJobs(preferredJobs());
     if (TProgressDialog* progress = TProgressDialog::instance()) analysis->setProgressMonitor(progress);
     runStarted_ = true;
     analysis->run();

@@ -31,6 +31,7 @@
 #include "batch/OutputFiles.h"
 #include "batch/TerminalProgress.h"
 #include "common/EKorvanaError.h"
+#include "engine/PermutationRun.h"
 #include "output/AutomationCallChecks.h"
 #include "output/OutputFactory.h"
 #include "output/Version.h"
@@ -114,6 +115,7 @@ struct Options {
   std::string output = "korvana-output";
   std::vector<std::string> formats{"html", "json"};
   bool quiet = false;
+  int jobs = korvana::preferredJobs();
 };
 
 /// Saves the output in the chosen formats and prints the text rendering
@@ -154,6 +156,10 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"html", "json", "text"}))
       ->delimiter(',');
   cli.add_flag("-q,--quiet", options.quiet, "no progress, no text output on standard output");
+  cli.add_option("-j,--jobs", options.jobs,
+                 "permutations run at once, each on a thread of its own (default: the hardware threads, " +
+                     std::to_string(options.jobs) + "); the results are the same for any number")
+      ->check(CLI::Range(1, 4096));
   cli.set_version_flag("-V,--version", "korvana-batch " + korvana::Version::getVersionText() + " (" +
                                             std::to_string(korvana::Version::getVersionMajor()) + "." +
                                             std::to_string(korvana::Version::getVersionMinor()) + ".0." +
@@ -197,7 +203,7 @@ int main(int argc, char** argv) {
     if (request.analysisType == korvana::AnalysisType::matrixFile)
       inputs.push_back({request.matrixFilename, "the matrix file"});
     korvana::refuseOutputsThatAreInputs(outputs, inputs);
-    korvana::ClusterAnalysis::checkMemory(0, request.numberOfPermutations, request.permutationFit);
+    korvana::ClusterAnalysis::checkMemory(0, request.numberOfPermutations, request.permutationFit, options.jobs);
   } catch (const EKorvanaError& error) {
     printError(error.what());
     return 1;
@@ -237,6 +243,7 @@ int main(int argc, char** argv) {
     }
     korvana::checkRequest(request, chosen);
     analysis = korvana::makeAnalysis(request, chosen, app, std::time(nullptr));
+    analysis->setJobs(options.jobs);
   } catch (const std::exception& error) {
     printError(error.what());
     return 1;

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <type_traits>
 
@@ -28,8 +29,12 @@ class ClusterMethod {
  public:
   ClusterMethod(std::string name, std::string displayName);
   virtual ~ClusterMethod();
-  ClusterMethod(const ClusterMethod&) = delete;
   ClusterMethod& operator=(const ClusterMethod&) = delete;
+
+  /// A new instance of the same method for runs of its own: the state a run
+  /// keeps (the direction, Ward's accumulated coefficient) is per instance,
+  /// so runs on several threads each use a copy.
+  virtual std::unique_ptr<ClusterMethod> clone() const = 0;
 
   /// Starts a run on proximities of the given direction.
   virtual void startRun(bool isDissimilarity);
@@ -55,6 +60,8 @@ class ClusterMethod {
   bool isDissimilarity() const { return isDissimilarity_; }
 
  protected:
+  ClusterMethod(const ClusterMethod&) = default;
+
   /// The score of a pair of clusters when the working matrix holds the
   /// proximities themselves.
   struct PlainScore {

@@ -10,6 +10,7 @@ namespace korvana {
 class ClusterMethodAverageLinkageBetweenGroups final : public ClusterMethod {
  public:
   ClusterMethodAverageLinkageBetweenGroups();
+  std::unique_ptr<ClusterMethod> clone() const override { return std::make_unique<ClusterMethodAverageLinkageBetweenGroups>(*this); }
   void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
 };
 

@@ -10,6 +10,7 @@ namespace korvana {
 class ClusterMethodAverageLinkageWithinGroups final : public ClusterMethod {
  public:
   ClusterMethodAverageLinkageWithinGroups();
+  std::unique_ptr<ClusterMethod> clone() const override { return std::make_unique<ClusterMethodAverageLinkageWithinGroups>(*this); }
   void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
 };
 

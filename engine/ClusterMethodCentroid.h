@@ -9,6 +9,7 @@ namespace korvana {
 class ClusterMethodCentroid final : public ClusterMethod {
  public:
   ClusterMethodCentroid();
+  std::unique_ptr<ClusterMethod> clone() const override { return std::make_unique<ClusterMethodCentroid>(*this); }
   void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
   bool needsSquaredEuclidean() const override { return true; }
 };

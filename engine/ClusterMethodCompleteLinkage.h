@@ -9,6 +9,7 @@ namespace korvana {
 class ClusterMethodCompleteLinkage final : public ClusterMethod {
  public:
   ClusterMethodCompleteLinkage();
+  std::unique_ptr<ClusterMethod> clone() const override { return std::make_unique<ClusterMethodCompleteLinkage>(*this); }
   void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
 };
 

@@ -9,6 +9,7 @@ namespace korvana {
 class ClusterMethodMedian final : public ClusterMethod {
  public:
   ClusterMethodMedian();
+  std::unique_ptr<ClusterMethod> clone() const override { return std::make_unique<ClusterMethodMedian>(*this); }
   void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
   bool needsSquaredEuclidean() const override { return true; }
 };

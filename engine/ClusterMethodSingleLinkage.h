@@ -10,6 +10,7 @@ namespace korvana {
 class ClusterMethodSingleLinkage final : public ClusterMethod {
  public:
   ClusterMethodSingleLinkage();
+  std::unique_ptr<ClusterMethod> clone() const override { return std::make_unique<ClusterMethodSingleLinkage>(*this); }
   void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
 };
 

@@ -10,6 +10,7 @@ namespace korvana {
 class ClusterMethodWard final : public ClusterMethod {
  public:
   ClusterMethodWard();
+  std::unique_ptr<ClusterMethod> clone() const override { return std::make_unique<ClusterMethodWard>(*this); }
   void startRun(bool isDissimilarity) override;
   void adjustCoefficient(double& value) override;
   /// The merge value given back from the difference of two coefficients.

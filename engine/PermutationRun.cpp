@@ -1,14 +1,22 @@
 #include "engine/PermutationRun.h"
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "common/EKorvanaError.h"
 #include "common/ScientificFormat.h"
 #include "engine/Agglomeration.h"
 #include "engine/AgglomerationState.h"
+#include "engine/ClusterMethod.h"
 #include "engine/ExtendedPrecision.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
@@ -26,13 +34,21 @@ void PermutationRecords::allocate(int count) {
   completed = 0;
 }
 
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount) {
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs) {
   const auto n = static_cast<std::uint64_t>(objectCount > 0 ? objectCount : 0);
   const auto p = static_cast<std::uint64_t>(permutationCount > 0 ? permutationCount : 0);
+  const auto j = static_cast<std::uint64_t>(jobs > 1 ? jobs : 1);
   const std::uint64_t workingMatrix = n * (n > 0 ? n - 1 : 0) / 2 * sizeof(double) + n * 16;
   const std::uint64_t runState = n * 40;
   const std::uint64_t solution = n * 64;  // the schedule, the permutation and the fit's work
-  return p * kRecordBytesPerPermutation + workingMatrix + runState + solution;
+  // Each job has its own working matrix and run state, and holds one solution
+  // it builds and at most one waiting to be kept in order.
+  return p * kRecordBytesPerPermutation + j * (workingMatrix + runState + 2 * solution);
+}
+
+int preferredJobs() {
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware > 0 ? static_cast<int>(hardware) : 1;
 }
 
 void keepIfBest(std::vector<std::unique_ptr<ClusterSolution>>& solutions, std::unique_ptr<ClusterSolution> solution) {
@@ -65,37 +81,227 @@ void checkProximityRange(const ProximityMatrix& matrix) {
     }
 }
 
+namespace {
+
+/// One permutation to run: its place in the sequence, its seed and its order.
+struct Ticket {
+  int index = 0;
+  std::int32_t seed = 0;
+  bool identity = false;
+  std::vector<int> permutation;
+};
+
+/// Draws the permutations in sequence order, so that permutation k has the
+/// same seed and order whichever job runs it.
+class TicketSource {
+ public:
+  TicketSource(const PermutationSettings& settings, int n) : settings_(settings), generator_(settings.seed, n) {}
+  int drawn() const { return drawn_; }
+  bool exhausted() const { return drawn_ >= settings_.permutationCount; }
+  Ticket next() {
+    Ticket ticket;
+    ticket.index = drawn_++;
+    ticket.identity = ticket.index == 0 && settings_.firstPermutationIsIdentity;
+    ticket.seed = ticket.identity ? 0 : generator_.getState();
+    ticket.permutation = generator_.nextPermutation(ticket.identity);
+    return ticket;
+  }
+
+ private:
+  const PermutationSettings& settings_;
+  RandomPermutationGenerator generator_;
+  int drawn_ = 0;
+};
+
+/// What one job owns: its working matrix, run state and copy of the method.
+struct Job {
+  Job(const ProximityMatrix& matrix, const ClusterMethod& shared)
+      : workingMatrix(matrix.isDissimilarity(), matrix.getNumberOfObjects()),
+        state(matrix.getNumberOfObjects()),
+        method(shared.clone()) {}
+  SimilarityMatrix workingMatrix;
+  AgglomerationState state;
+  std::unique_ptr<ClusterMethod> method;
+};
+
+/// Clusters one permutation and writes its record.
+std::unique_ptr<ClusterSolution> runTicket(const ProximityMatrix& matrix, Job& job, Ticket& ticket,
+                                           PermutationRecords& records, RunThreads threads) {
+  const int n = matrix.getNumberOfObjects();
+  const auto k = static_cast<std::size_t>(ticket.index);
+  auto solution = std::make_unique<ClusterSolution>(n, matrix.getSumOfSquares(), n > 0 ? n - 1 : 0,
+                                                    std::move(ticket.permutation), ticket.seed, ticket.identity);
+  agglomerate(matrix, solution->getPermutation().data(), *job.method, job.workingMatrix, job.state, *solution,
+              threads);
+  solution->computeRoundedFit();
+  solution->computeSolutionId();
+  records.seeds[k] = ticket.seed;
+  records.fitValues[k] = solution->getNormalizedSSDif();
+  records.correlations[k] = solution->getCopheneticCorrelation();
+  records.solutionIds[k] = solution->getSolutionId();
+  return solution;
+}
+
+void reportPassed(ProgressMonitor& progress, int passed, int total) {
+  char status[64];
+  std::snprintf(status, sizeof status, "Passed permutations %d/%d", passed, total);
+  progress.setStatus(status);
+  progress.stepIt();
+}
+
+/// One job on the calling thread: the permutations one after another, with
+/// the cancellation polled before each.
+void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationSettings& settings,
+                     ProgressMonitor& progress, PermutationResults& results) {
+  TicketSource source(settings, matrix.getNumberOfObjects());
+  const RunThreads threads = preferredRunThreads(matrix.getNumberOfObjects());
+  while (!source.exhausted() && !progress.isCanceled()) {
+    Ticket ticket = source.next();
+    keepIfBest(results.solutions, runTicket(matrix, job, ticket, results.records, threads));
+    results.records.completed = ticket.index + 1;
+    reportPassed(progress, ticket.index + 1, settings.permutationCount);
+  }
+}
+
+/// Several jobs, each on a thread of its own. The jobs draw their tickets from
+/// one source in sequence order and hand their solutions to a keeper that
+/// applies the keeping rule in sequence order; a job does not run ahead of the
+/// oldest unkept permutation by as many permutations as there are jobs, so at
+/// most that many solutions wait. The calling thread reports the progress and
+/// passes a cancellation on: every job stops before its next permutation.
+class ParallelRun {
+ public:
+  ParallelRun(const ProximityMatrix& matrix, const PermutationSettings& settings, ProgressMonitor& progress,
+              PermutationResults& results)
+      : matrix_(matrix), settings_(settings), progress_(progress), results_(results),
+        source_(settings, matrix.getNumberOfObjects()) {}
+
+  /// Runs the permutations with the jobs given; rethrows the error of the
+  /// earliest permutation that failed.
+  void run(std::vector<std::unique_ptr<Job>>& jobs) {
+    window_ = static_cast<int>(jobs.size());
+    std::vector<std::thread> threads;
+    for (auto& job : jobs) {
+      {
+        std::lock_guard lock(mutex_);
+        ++running_;
+      }
+      try {
+        threads.emplace_back([this, &job] { work(*job); });
+      } catch (const std::system_error&) {
+        std::lock_guard lock(mutex_);
+        --running_;
+        break;  // the jobs started carry the run
+      }
+    }
+    if (threads.empty()) {
+      runSequentially(matrix_, *jobs.front(), settings_, progress_, results_);
+      return;
+    }
+    watch();
+    for (std::thread& thread : threads) thread.join();
+    if (error_) std::rethrow_exception(error_->second);
+    results_.records.completed = source_.drawn();
+  }
+
+ private:
+  void work(Job& job) {
+    for (;;) {
+      Ticket ticket;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] {
+          return stop_ || source_.exhausted() || source_.drawn() < kept_ + window_;
+        });
+        if (stop_ || source_.exhausted()) break;
+        ticket = source_.next();
+      }
+      try {
+        auto solution = runTicket(matrix_, job, ticket, results_.records, RunThreads::one);
+        std::lock_guard lock(mutex_);
+        waiting_.emplace(ticket.index, std::move(solution));
+        for (auto next = waiting_.begin(); next != waiting_.end() && next->first == kept_; next = waiting_.begin()) {
+          keepIfBest(results_.solutions, std::move(next->second));
+          waiting_.erase(next);
+          ++kept_;
+        }
+        ++passed_;
+      } catch (...) {
+        std::lock_guard lock(mutex_);
+        if (!error_ || ticket.index < error_->first) error_.emplace(ticket.index, std::current_exception());
+        stop_ = true;
+      }
+      changed_.notify_all();
+    }
+    std::lock_guard lock(mutex_);
+    --running_;
+    changed_.notify_all();
+  }
+
+  /// The calling thread: progress as permutations pass, the cancellation
+  /// handed on, until every job has stopped.
+  void watch() {
+    int reported = 0;
+    for (;;) {
+      int passed = 0;
+      bool done = false;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, std::chrono::milliseconds(100),
+                          [&] { return running_ == 0 || passed_ != reported; });
+        passed = passed_;
+        done = running_ == 0;
+      }
+      while (reported < passed) reportPassed(progress_, ++reported, settings_.permutationCount);
+      if (done) return;
+      progress_.processMessages();
+      if (progress_.isCanceled()) {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        changed_.notify_all();
+      }
+    }
+  }
+
+  const ProximityMatrix& matrix_;
+  const PermutationSettings& settings_;
+  ProgressMonitor& progress_;
+  PermutationResults& results_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  TicketSource source_;
+  int window_ = 1;
+  int kept_ = 0;
+  int passed_ = 0;
+  int running_ = 0;
+  bool stop_ = false;
+  std::map<int, std::unique_ptr<ClusterSolution>> waiting_;
+  std::optional<std::pair<int, std::exception_ptr>> error_;
+};
+
+}  // namespace
+
 PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod& method,
                                    const PermutationSettings& settings, ProgressMonitor& progress) {
   checkProximityRange(matrix);
   PermutationResults results;
-  PermutationRecords& records = results.records;
-  records.allocate(settings.permutationCount);
-  const int n = matrix.getNumberOfObjects();
-  SimilarityMatrix workingMatrix(matrix.isDissimilarity(), n);
-  RandomPermutationGenerator generator(settings.seed, n);
-  AgglomerationState state(n);
-  const RunThreads threads = preferredRunThreads(n);
-
-  char status[64];
-  for (int c = 0; c < settings.permutationCount; ++c) {
-    if (progress.isCanceled()) break;
-    const auto uc = static_cast<std::size_t>(c);
-    const bool identity = c == 0 && settings.firstPermutationIsIdentity;
-    records.seeds[uc] = identity ? 0 : generator.getState();
-    auto solution = std::make_unique<ClusterSolution>(n, matrix.getSumOfSquares(), n > 0 ? n - 1 : 0,
-                                                      generator.nextPermutation(identity), records.seeds[uc], identity);
-    agglomerate(matrix, solution->getPermutation().data(), method, workingMatrix, state, *solution, threads);
-    solution->computeRoundedFit();
-    records.fitValues[uc] = solution->getNormalizedSSDif();
-    records.correlations[uc] = solution->getCopheneticCorrelation();
-    solution->computeSolutionId();
-    records.solutionIds[uc] = solution->getSolutionId();
-    keepIfBest(results.solutions, std::move(solution));
-    records.completed = c + 1;
-    std::snprintf(status, sizeof status, "Passed permutations %d/%d", c + 1, settings.permutationCount);
-    progress.setStatus(status);
-    progress.stepIt();
+  results.records.allocate(settings.permutationCount);
+  const int jobCount = std::max(1, std::min(settings.jobs, settings.permutationCount));
+  std::vector<std::unique_ptr<Job>> jobs;
+  jobs.push_back(std::make_unique<Job>(matrix, method));
+  // A job whose working matrix cannot be had leaves the run to the others.
+  for (int j = 1; j < jobCount; ++j) {
+    try {
+      jobs.push_back(std::make_unique<Job>(matrix, method));
+    } catch (const std::bad_alloc&) {
+      break;
+    }
+  }
+  if (jobs.size() == 1) {
+    runSequentially(matrix, *jobs.front(), settings, progress, results);
+  } else {
+    ParallelRun(matrix, settings, progress, results).run(jobs);
   }
   return results;
 }

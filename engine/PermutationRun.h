@@ -27,7 +27,13 @@ struct PermutationSettings {
   bool firstPermutationIsIdentity = true;
   /// The start seed of the permutation generator.
   std::int32_t seed = 7;
+  /// How many permutations run at once, each on a thread of its own with its
+  /// own working matrix. The results do not depend on it.
+  int jobs = 1;
 };
+
+/// One job per hardware thread.
+int preferredJobs();
 
 /// The fit, seed and solution id of every permutation, indexed by permutation
 /// (from 0); the first `completed` entries hold values.
@@ -59,19 +65,26 @@ inline constexpr std::uint64_t kRecordBytesPerPermutation =
     2 * sizeof(double) + sizeof(std::int32_t) + sizeof(SolutionId);
 
 /// The memory a permutation run takes before it keeps any solution: the
-/// records of every permutation, the working matrix, the run state and one
-/// solution being built, for n objects. (The kept solutions come on top; how
-/// many there are depends on the ties.)
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount);
+/// records of every permutation and, per job, a working matrix, a run state
+/// and the solutions being built or waiting, for n objects. (The kept
+/// solutions come on top; how many there are depends on the ties.)
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1);
 
 /// Refuses a matrix with a proximity of magnitude 1e50 or more (or infinite):
 /// throws EKorvanaError naming the two objects. Not-a-number is allowed.
 void checkProximityRange(const ProximityMatrix& matrix);
 
-/// Clusters the matrix once per permutation. Stops before a permutation once
-/// the progress monitor reports a cancellation; the records then hold the
-/// permutations that ran. Reports "Passed permutations c/P" and one step per
-/// permutation. Throws EKorvanaError for proximities outside ±1e50.
+/// Clusters the matrix once per permutation, with settings.jobs jobs at once.
+/// The records, the kept solutions and their order are the same for any
+/// number of jobs: permutation k has the same seed whichever job runs it, and
+/// the keeping rule is applied in permutation order. Stops before a
+/// permutation once the progress monitor reports a cancellation (every job
+/// finishes the permutation it runs); the records then hold the permutations
+/// that ran, 0 … completed − 1. Reports "Passed permutations c/P" and one step
+/// per permutation as permutations finish; with several jobs the progress
+/// monitor is called from the calling thread only. Throws EKorvanaError for
+/// proximities outside ±1e50, and the error of the earliest permutation that
+/// failed.
 PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod& method,
                                    const PermutationSettings& settings, ProgressMonitor& progress);
 

@@ -400,6 +400,50 @@ TEST_F(KorvanaBatch, TheSavedFitTableIsReadByPsppAndMatchesThePermutationFitTabl
   EXPECT_EQ(cells[0][4]["value"].get<std::string>().find_first_not_of(' '), std::string::npos);
 }
 
+// The jobs change nothing but the time: the text output (apart from the
+// creation time and the temporary file's name) and the fit table are the
+// same for any number of them, on the tie-rich iris distances.
+TEST_F(KorvanaBatch, AnyNumberOfJobsGivesTheSameOutputAndFitTable) {
+  const auto normalized = [](std::string text) {
+    const std::size_t created = text.find("Output Created");
+    if (created != std::string::npos) text.erase(created, text.find('\n', created) - created);
+    for (std::size_t at = text.find("/kvana"); at != std::string::npos; at = text.find("/kvana", at + 1))
+      text.replace(at + 6, 6, "XXXXXX");
+    return text;
+  };
+  std::string first, firstTable;
+  for (const std::string jobs : {"1", "2", "7"}) {
+    SCOPED_TRACE("jobs " + jobs);
+    const std::string request = settings({{"Number of Permutations", "40"},
+                                          {"Fist Permutation Identity", "0"},
+                                          {"Object Order", "1"},
+                                          {"Save Permutation Fit Table", "1"},
+                                          {"Permutation Fit Table Filename", path("fit.sav")}});
+    const Finished done =
+        run({"-s", request, "-d", examples + "/iris.sav", "-o", path("out" + jobs), "-f", "text", "--jobs", jobs});
+    fs::remove(folder_ / "fit.csv");
+    ASSERT_EQ(done.status, 0) << done.err;
+    const std::string text = normalized(readFile(folder_ / ("out" + jobs + ".txt")));
+    EXPECT_EQ(text, normalized(done.out));
+    std::string table;
+    if (psppAvailable()) {
+      ASSERT_EQ(std::system(("/usr/bin/pspp-convert " + path("fit.sav") + " " + path("fit.csv") +
+                             " >/dev/null 2>&1")
+                                .c_str()),
+                0);
+      table = readFile(folder_ / "fit.csv");
+      EXPECT_EQ(lines(table).size(), 41u);
+    }
+    if (first.empty()) {
+      first = text;
+      firstTable = table;
+    } else {
+      EXPECT_TRUE(text == first) << "the output differs";
+      EXPECT_EQ(table, firstTable);
+    }
+  }
+}
+
 TEST_F(KorvanaBatch, BadRequestsAndUnreadableFilesEndWithAMessageAndStatusOne) {
   struct Case {
     std::string what;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <set>
 
@@ -253,6 +254,105 @@ TEST(PermutationRun, SchedulesAreValidHierarchiesAndReproducible) {
           EXPECT_EQ(s->getNextStage(n - 2), -1);
         }
       }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korvana
+
+namespace korvana {
+namespace {
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+/// Everything a run decides, for comparing runs with different job counts.
+void expectSameRun(const PermutationResults& expected, const PermutationResults& actual, const std::string& what) {
+  const PermutationRecords& e = expected.records;
+  const PermutationRecords& a = actual.records;
+  ASSERT_EQ(a.completed, e.completed) << what;
+  for (std::size_t k = 0; k < static_cast<std::size_t>(e.completed); ++k) {
+    ASSERT_TRUE(sameBits(a.fitValues[k], e.fitValues[k])) << what << " permutation " << k;
+    ASSERT_TRUE(sameBits(a.correlations[k], e.correlations[k])) << what << " permutation " << k;
+    ASSERT_EQ(a.seeds[k], e.seeds[k]) << what << " permutation " << k;
+    ASSERT_EQ(a.solutionIds[k], e.solutionIds[k]) << what << " permutation " << k;
+  }
+  ASSERT_EQ(actual.solutions.size(), expected.solutions.size()) << what;
+  for (std::size_t s = 0; s < expected.solutions.size(); ++s) {
+    EXPECT_EQ(actual.solutions[s]->getSolutionId(), expected.solutions[s]->getSolutionId()) << what;
+    EXPECT_EQ(actual.solutions[s]->getSeed(), expected.solutions[s]->getSeed()) << what;
+  }
+}
+
+// Any number of jobs gives the run of one job: the same seeds, fits and ids
+// for every permutation and the same kept solutions in the same order, for
+// every method, with and without the identity first, and when every fit is
+// not a number (each solution then replaces the list).
+TEST(PermutationRunJobs, EveryJobCountGivesTheSameRun) {
+  test::MethodsFixture methods;
+  std::mt19937 random(77);
+  const auto tied = randomLower(random, 24, 3);
+  const std::vector<double> zeros(24 * 23 / 2, 0.0);
+  for (const std::vector<double>* lower : {&tied, &zeros}) {
+    for (ClusterMethod* method : methods.all()) {
+      for (const bool identity : {true, false}) {
+        PermutationCase one(*method, 60);
+        one.matrix.assignLowerTriangle(24, *lower);
+        one.settings.firstPermutationIsIdentity = identity;
+        one.settings.seed = 4711;
+        one.go();
+        for (const int jobs : {2, 7}) {
+          PermutationCase many(*method, 60);
+          many.matrix.assignLowerTriangle(24, *lower);
+          many.settings = one.settings;
+          many.settings.jobs = jobs;
+          many.go();
+          expectSameRun(one.results, many.results,
+                        method->getName() + (identity ? " identity" : "") + (lower == &zeros ? " zeros" : "") +
+                            " jobs " + std::to_string(jobs));
+        }
+      }
+    }
+  }
+}
+
+// A cancellation stops every job before its next permutation: the run holds
+// the permutations 0 … completed − 1, exactly what one job gives for that
+// many permutations.
+TEST(PermutationRunJobs, ACancellationKeepsAPrefixOfThePermutations) {
+  test::MethodsFixture methods;
+  std::mt19937 random(3);
+  const auto lower = randomLower(random, 40, 4);
+  RecordingProgress progress(5);
+  PermutationCase many(*ClusterMethodFactory::getAverageLinkageBetweenGroups(), 500);
+  many.matrix.assignLowerTriangle(40, lower);
+  many.settings.jobs = 3;
+  many.go(progress);
+  const int completed = many.results.records.completed;
+  EXPECT_GE(completed, 5);
+  EXPECT_LT(completed, 500);
+  EXPECT_EQ(progress.steps, completed);
+  EXPECT_EQ(progress.statuses.back(), "Passed permutations " + std::to_string(completed) + "/500");
+  PermutationCase prefix(*ClusterMethodFactory::getAverageLinkageBetweenGroups(), completed);
+  prefix.matrix.assignLowerTriangle(40, lower);
+  prefix.go();
+  expectSameRun(prefix.results, many.results, "canceled");
+}
+
+// A permutation that cannot be clustered ends the run with its error, with
+// any number of jobs.
+TEST(PermutationRunJobs, AFailingPermutationEndsTheRunWithItsError) {
+  test::MethodsFixture methods;
+  for (const int jobs : {1, 2, 7}) {
+    PermutationCase failing(*ClusterMethodFactory::getWard(), 20);
+    failing.matrix.assignLowerTriangle(3, {-9e49, 9e49, 9e49});
+    failing.settings.jobs = jobs;
+    try {
+      failing.go();
+      ADD_FAILURE() << "no error with " << jobs << " jobs";
+    } catch (const EKorvanaError& error) {
+      EXPECT_NE(std::string(error.what()).find("No pair of clusters could be merged"), std::string::npos)
+          << error.what();
     }
   }
 }
