@@ -1,6 +1,7 @@
 #include "platform/spss/ProximitiesMatrixFile.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "common/EKorvanaError.h"
 #include "common/Utf8.h"
@@ -54,15 +55,32 @@ void writeContent(int handle, const ProximitiesMatrixFileContent& content) {
   columns.reserve(items);
   for (const std::string& name : result.names) columns.push_back(savGetVarHandle(handle, name));
 
-  for (std::size_t i = 0; i < items; ++i) {
-    savSetValueChar(handle, rowType, "PROX");
-    if (withId) savSetValueChar(handle, id, content.idValues.at(i));
-    if (content.withCaseNumbers)
-      savSetValueNumeric(handle, caseNumber, static_cast<double>(result.caseNumbers.at(i)));
-    savSetValueChar(handle, variableName, result.names[i]);
-    // NaN is stored as system-missing.
-    for (std::size_t j = 0; j < items; ++j) savSetValueNumeric(handle, columns[j], result.value(i, j));
-    savCommitCaseRecord(handle);
+  // Row i's cells right of the diagonal are column i of the lower rows below
+  // it. They are gathered for a block of rows at a time, reading each lower
+  // row's stretch for the block in one go instead of one cell per row.
+  constexpr std::size_t kBlock = 64;
+  std::vector<double> upper;
+  for (std::size_t first = 0; first < items; first += kBlock) {
+    const std::size_t rows = std::min(kBlock, items - first);
+    upper.assign(rows * items, 0.0);
+    for (std::size_t j = first + 1; j < items; ++j) {
+      const double* lowerRow = result.lower.row(static_cast<int>(j));
+      for (std::size_t r = 0; r < rows && first + r < j; ++r) upper[r * items + j] = lowerRow[first + r];
+    }
+    for (std::size_t r = 0; r < rows; ++r) {
+      const std::size_t i = first + r;
+      savSetValueChar(handle, rowType, "PROX");
+      if (withId) savSetValueChar(handle, id, content.idValues.at(i));
+      if (content.withCaseNumbers)
+        savSetValueNumeric(handle, caseNumber, static_cast<double>(result.caseNumbers.at(i)));
+      savSetValueChar(handle, variableName, result.names[i]);
+      // NaN is stored as system-missing.
+      const double* lowerRow = i > 0 ? result.lower.row(static_cast<int>(i)) : nullptr;
+      for (std::size_t j = 0; j < i; ++j) savSetValueNumeric(handle, columns[j], lowerRow[j]);
+      savSetValueNumeric(handle, columns[i], result.diagonal[i]);
+      for (std::size_t j = i + 1; j < items; ++j) savSetValueNumeric(handle, columns[j], upper[r * items + j]);
+      savCommitCaseRecord(handle);
+    }
   }
 }
 

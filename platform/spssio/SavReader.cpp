@@ -339,6 +339,11 @@ int SavReader::open(const char* path, std::unique_ptr<SavReader>& result) {
     reader->labelSetOfVariable_[i] = static_cast<int>(reader->labelSets_.size());
     reader->labelSets_.push_back(found->second);
   }
+  // Names are looked up once per variable: a matrix file has as many
+  // variables as objects, so the lookup must not scan them.
+  reader->positionByUpperName_.reserve(reader->variables_.size());
+  for (std::size_t i = 0; i < reader->variables_.size(); ++i)
+    reader->positionByUpperName_.emplace(SavText::upperCase(reader->variables_[i].name), i);
   lock.unlock();
   result = std::move(reader);
   return SAV_OK;
@@ -418,10 +423,9 @@ void SavReader::publishCase(std::uint64_t index) {
 }
 
 std::optional<std::size_t> SavReader::findVariable(std::string_view name) const {
-  for (std::size_t i = 0; i < variables_.size(); ++i) {
-    if (SavText::equalsIgnoreCase(variables_[i].name, name)) return i;
-  }
-  return std::nullopt;
+  const auto found = positionByUpperName_.find(SavText::upperCase(name));
+  if (found == positionByUpperName_.end()) return std::nullopt;
+  return found->second;
 }
 
 std::int64_t SavReader::reportedCaseCount() const {

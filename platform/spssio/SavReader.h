@@ -31,6 +31,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace korvana::sav {
@@ -95,6 +96,7 @@ class SavReader {
   std::uint64_t firstNeededCase() const { return state_ == CursorState::BeforeFirst ? 0 : current_; }
 
   std::vector<Variable> variables_;
+  std::unordered_map<std::string, std::size_t> positionByUpperName_;  // the first of equal names
   std::vector<int> labelSetOfVariable_;  // index into labelSets_, or -1
   std::vector<std::vector<ValueLabel>> labelSets_;
   std::string fileLabel_;
