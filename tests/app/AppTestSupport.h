@@ -62,7 +62,12 @@ class PackageFixture {
   QString settingsPath() const { return folder_.filePath("Korvana.ini"); }
 
  private:
-  void useAsConfigFolder() { qputenv("XDG_CONFIG_HOME", folder_.path().toLocal8Bit()); }
+  /// The fixture's folder is also the temporary folder, so that a matrix
+  /// file a failed run leaves behind goes with it.
+  void useAsConfigFolder() {
+    qputenv("XDG_CONFIG_HOME", folder_.path().toLocal8Bit());
+    qputenv("TMPDIR", folder_.path().toLocal8Bit());
+  }
 
   QTemporaryDir folder_;
   korvana::host::RecordingMessageBoxes boxes_;
