@@ -106,15 +106,33 @@ std::string writeCases(const std::filesystem::path& folder, int n) {
   return path;
 }
 
-std::string writeSettings(const std::filesystem::path& folder, int permutations) {
-  const std::string path = (folder / "cases.ini").string();
+/// The request; with a matrix file the proximities are read from it.
+std::string writeSettings(const std::filesystem::path& folder, int permutations, const std::string& matrixFile = "") {
+  const std::string path = (folder / (matrixFile.empty() ? "cases.ini" : "matrix.ini")).string();
   std::ofstream out(path);
   out << "[General]\nCluster Method=0\nNumber of Permutations=" << permutations
-      << "\nAnalysis Type=2\nCluster Variables=a:b:c:d\nLabel Variable=id\nInterval Measure=1\n"
+      << (matrixFile.empty() ? "\nAnalysis Type=2\n" : "\nAnalysis Type=1\nMatrix Filename=" + matrixFile + "\n")
+      << "Cluster Variables=a:b:c:d\nLabel Variable=id\nInterval Measure=1\n"
          "Permutation Fit Table Filename="
       << (folder / "fit.sav").string()
       << "\n[Options]\nSeed Type=1\nSeed=1\nPermutation Fit=1\nAgglomeration Schedule=1\nDendrogram=1\n"
          "Save Permutation Fit Table=1\n";
+  return path;
+}
+
+/// Has the package compute the cases' squared Euclidean distances into a
+/// matrix file, as an earlier PROXIMITIES run would have left one.
+std::string writeMatrixFile(const std::string& cases, const std::filesystem::path& folder) {
+  const std::string path = (folder / "matrix.sav").string();
+  auto package = korvana::spss::StatisticsPackage::start(cases);
+  korvana::automation::AutomationPtr<Spsswin_tlb::ISpssApp> app;
+  korvana::spss::attachToApplication("SPSS.Application", app.put());
+  app->ExecuteCommands(L"PROXIMITIES a,b,c,d /VIEW=CASE /MEASURE=SEUCLID /ID=id /PRINT=NONE /MATRIX=OUT('" +
+                           std::wstring(path.begin(), path.end()) + L"').",
+                       1);
+  app.reset();
+  package->shutdown();
+  if (!std::filesystem::exists(path)) throw std::runtime_error("the package wrote no matrix file");
   return path;
 }
 
@@ -130,7 +148,8 @@ void measure(const std::string& title, const std::string& data, const std::strin
   korvana::SettingsFile settings;
   settings.load(settingsPath);
   const korvana::AnalysisRequest request = settings.readRequest();
-  auto package = korvana::spss::StatisticsPackage::start(data);
+  auto package = data.empty() ? korvana::spss::StatisticsPackage::start()
+                              : korvana::spss::StatisticsPackage::start(data);
   korvana::automation::AutomationPtr<Spsswin_tlb::ISpssApp> app;
   korvana::spss::attachToApplication("SPSS.Application", app.put());
   const std::vector<korvana::Variable> dictionary = korvana::readDataDictionary(*app);
@@ -183,7 +202,10 @@ int main(int argc, char** argv) {
       measure("iris example", KORVANA_EXAMPLES_DIR "/iris.sav", KORVANA_EXAMPLES_DIR "/iris.ini", 2,
               folder / "iris", 0);
       const int n = 10000;
-      measure("generated cases", writeCases(folder, n), writeSettings(folder, 10), 2, folder / "cases", n);
+      const std::string cases = writeCases(folder, n);
+      measure("generated cases", cases, writeSettings(folder, 10), 2, folder / "cases", n);
+      const std::string matrixFile = writeMatrixFile(cases, folder);
+      measure("their matrix file", "", writeSettings(folder, 10, matrixFile), 2, folder / "matrix", n);
     }
     std::filesystem::remove_all(folder);
     return 0;

@@ -41,9 +41,9 @@ std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int job
   const std::uint64_t workingMatrix = n * (n > 0 ? n - 1 : 0) / 2 * sizeof(double) + n * 16;
   const std::uint64_t runState = n * 40;
   const std::uint64_t solution = n * 64;  // the schedule, the permutation and the fit's work
-  // Each job has its own working matrix and run state, and holds one solution
-  // it builds and at most one waiting to be kept in order.
-  return p * kRecordBytesPerPermutation + j * (workingMatrix + runState + 2 * solution);
+  // Each job has its own working matrix and run state, builds one solution,
+  // and at most two per job wait to be kept in order.
+  return p * kRecordBytesPerPermutation + j * (workingMatrix + runState + 3 * solution);
 }
 
 int preferredJobs() {
@@ -152,9 +152,8 @@ void reportPassed(ProgressMonitor& progress, int passed, int total) {
 /// One job on the calling thread: the permutations one after another, with
 /// the cancellation polled before each.
 void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationSettings& settings,
-                     ProgressMonitor& progress, PermutationResults& results) {
+                     ProgressMonitor& progress, PermutationResults& results, RunThreads threads) {
   TicketSource source(settings, matrix.getNumberOfObjects());
-  const RunThreads threads = preferredRunThreads(matrix.getNumberOfObjects());
   while (!source.exhausted() && !progress.isCanceled()) {
     Ticket ticket = source.next();
     keepIfBest(results.solutions, runTicket(matrix, job, ticket, results.records, threads));
@@ -165,9 +164,10 @@ void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationS
 
 /// Several jobs, each on a thread of its own. The jobs draw their tickets from
 /// one source in sequence order and hand their solutions to a keeper that
-/// applies the keeping rule in sequence order; a job does not run ahead of the
-/// oldest unkept permutation by as many permutations as there are jobs, so at
-/// most that many solutions wait. The calling thread reports the progress and
+/// applies the keeping rule in sequence order; no job runs ahead of the oldest
+/// unkept permutation by twice the number of jobs, so at most that many
+/// solutions wait (a window of one per job lets a job idle whenever an older
+/// permutation runs a little longer). The calling thread reports the progress and
 /// passes a cancellation on: every job stops before its next permutation.
 class ParallelRun {
  public:
@@ -179,7 +179,7 @@ class ParallelRun {
   /// Runs the permutations with the jobs given; rethrows the error of the
   /// earliest permutation that failed.
   void run(std::vector<std::unique_ptr<Job>>& jobs) {
-    window_ = static_cast<int>(jobs.size());
+    window_ = 2 * static_cast<int>(jobs.size());
     std::vector<std::thread> threads;
     for (auto& job : jobs) {
       {
@@ -195,7 +195,7 @@ class ParallelRun {
       }
     }
     if (threads.empty()) {
-      runSequentially(matrix_, *jobs.front(), settings_, progress_, results_);
+      runSequentially(matrix_, *jobs.front(), settings_, progress_, results_, RunThreads::one);
       return;
     }
     watch();
@@ -299,7 +299,12 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
     }
   }
   if (jobs.size() == 1) {
-    runSequentially(matrix, *jobs.front(), settings, progress, results);
+    // A second thread inside each run pays only where cores would otherwise
+    // stand idle: more jobs were asked for than there are permutations.
+    const RunThreads threads = settings.jobs >= 2 * std::min(settings.jobs, std::max(settings.permutationCount, 1))
+                                   ? preferredRunThreads(matrix.getNumberOfObjects())
+                                   : RunThreads::one;
+    runSequentially(matrix, *jobs.front(), settings, progress, results, threads);
   } else {
     ParallelRun(matrix, settings, progress, results).run(jobs);
   }

@@ -28,7 +28,9 @@ struct PermutationSettings {
   /// The start seed of the permutation generator.
   std::int32_t seed = 7;
   /// How many permutations run at once, each on a thread of its own with its
-  /// own working matrix. The results do not depend on it.
+  /// own working matrix; with fewer permutations than half the jobs, each run
+  /// uses two threads instead (RunThreads::two). The results do not depend
+  /// on it.
   int jobs = 1;
 };
 

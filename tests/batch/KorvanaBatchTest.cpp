@@ -360,6 +360,41 @@ TEST_F(KorvanaBatch, AMatrixFileIsAnalyzedWithoutData) {
   EXPECT_NE(done.out.find("  charlie    3   "), std::string::npos) << "the dendrogram labels the objects";
 }
 
+// A permutation that cannot be clustered (Ward's update leaves the range of
+// the search) ends the run with its error in the output and on standard
+// error, with several jobs as with one; no fit table is written.
+TEST_F(KorvanaBatch, AFailingPermutationEndsTheRunWithItsErrorAndNoFitTable) {
+  if (!psppAvailable()) GTEST_SKIP() << "PSPP is not installed";
+  writeFile(folder_ / "matrix.sps",
+            "DATA LIST LIST /ROWTYPE_ (A8) VARNAME_ (A8) V1 V2 V3.\n"
+            "BEGIN DATA\n"
+            "PROX V1 0 -9E49 9E49\n"
+            "PROX V2 -9E49 0 9E49\n"
+            "PROX V3 9E49 9E49 0\n"
+            "END DATA.\n"
+            "VALUE LABELS ROWTYPE_ 'PROX' 'Dissimilarity: SEUCLID'.\n"
+            "SAVE OUTFILE='" + path("far.sav") + "'.\n");
+  ASSERT_EQ(std::system(("/usr/bin/pspp -o " + path("pspp.txt") + " " + path("matrix.sps") + " >/dev/null 2>&1")
+                            .c_str()),
+            0);
+  for (const std::string jobs : {"1", "2"}) {
+    SCOPED_TRACE("jobs " + jobs);
+    const std::string request = settings({{"Analysis Type", "1"},
+                                          {"Matrix Filename", path("far.sav")},
+                                          {"Number of Permutations", "8"},
+                                          {"Save Permutation Fit Table", "1"},
+                                          {"Permutation Fit Table Filename", path("fit.sav")},
+                                          {"Cluster Variables", ""},
+                                          {"Label Variable", ""}});
+    const Finished done = run({"-s", request, "-o", path("out"), "-f", "json", "--jobs", jobs});
+    EXPECT_EQ(done.status, 1);
+    EXPECT_NE(done.err.find("korvana-batch: No pair of clusters could be merged at stage"), std::string::npos)
+        << done.err;
+    EXPECT_EQ(lastMessage(savedJson()).rfind("No pair of clusters could be merged at stage", 0), 0u);
+    EXPECT_FALSE(fs::exists(folder_ / "fit.sav"));
+  }
+}
+
 TEST_F(KorvanaBatch, TheSavedFitTableIsReadByPsppAndMatchesThePermutationFitTable) {
   if (!psppAvailable()) GTEST_SKIP() << "PSPP is not installed";
   const std::string request = settings({{"Number of Permutations", "7"},
