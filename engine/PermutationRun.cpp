@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -122,11 +123,12 @@ struct Job {
   SimilarityMatrix workingMatrix;
   AgglomerationState state;
   std::unique_ptr<ClusterMethod> method;
+  ClusterTally tally;  // of the permutations this job ran
 };
 
 /// Clusters one permutation and writes its record.
 std::unique_ptr<ClusterSolution> runTicket(const ProximityMatrix& matrix, Job& job, Ticket& ticket,
-                                           PermutationRecords& records, RunThreads threads) {
+                                           PermutationRecords& records, RunThreads threads, bool tally) {
   const int n = matrix.getNumberOfObjects();
   const auto k = static_cast<std::size_t>(ticket.index);
   auto solution = std::make_unique<ClusterSolution>(n, matrix.getSumOfSquares(), n > 0 ? n - 1 : 0,
@@ -139,6 +141,7 @@ std::unique_ptr<ClusterSolution> runTicket(const ProximityMatrix& matrix, Job& j
   records.fitValues[k] = solution->getNormalizedSSDif();
   records.correlations[k] = solution->getCopheneticCorrelation();
   records.solutionIds[k] = solution->getSolutionId();
+  if (tally) job.tally.add(clusterKeysOf(*solution), solution->getNormalizedSSDif());
   return solution;
 }
 
@@ -156,7 +159,7 @@ void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationS
   TicketSource source(settings, matrix.getNumberOfObjects());
   while (!source.exhausted() && !progress.isCanceled()) {
     Ticket ticket = source.next();
-    keepIfBest(results.solutions, runTicket(matrix, job, ticket, results.records, threads));
+    keepIfBest(results.solutions, runTicket(matrix, job, ticket, results.records, threads, settings.tallyClusters));
     results.records.completed = ticket.index + 1;
     reportPassed(progress, ticket.index + 1, settings.permutationCount);
   }
@@ -217,7 +220,7 @@ class ParallelRun {
         ticket = source_.next();
       }
       try {
-        auto solution = runTicket(matrix_, job, ticket, results_.records, RunThreads::one);
+        auto solution = runTicket(matrix_, job, ticket, results_.records, RunThreads::one, settings_.tallyClusters);
         std::lock_guard lock(mutex_);
         waiting_.emplace(ticket.index, std::move(solution));
         for (auto next = waiting_.begin(); next != waiting_.end() && next->first == kept_; next = waiting_.begin()) {
@@ -308,7 +311,49 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
   } else {
     ParallelRun(matrix, settings, progress, results).run(jobs);
   }
+  for (const auto& job : jobs) results.tally.merge(job->tally);
   return results;
+}
+
+SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method, const PermutationSettings& settings,
+                            const PermutationResults& results) {
+  SupportReport report;
+  const PermutationRecords& records = results.records;
+  const double keptFit =
+      results.solutions.empty() ? std::numeric_limits<double>::quiet_NaN() : results.solutions.front()->getNormalizedSSDif();
+  const auto bestFitting = [&](int k) {
+    const double fit = records.fitValues[static_cast<std::size_t>(k)];
+    return fit == keptFit || (std::isnan(fit) && std::isnan(keptFit));
+  };
+  report.all = countDistinctSolutions(records, [](int) { return true; });
+  report.best = countDistinctSolutions(records, bestFitting);
+
+  const ClusterCensus* best = results.tally.at(keptFit);
+  ClusterCensus recounted;
+  if (best == nullptr) {
+    Job job(matrix, method);
+    const int n = matrix.getNumberOfObjects();
+    PermutationRecords scratch;
+    scratch.allocate(records.completed);
+    for (int k = 0; k < records.completed; ++k) {
+      if (!bestFitting(k)) continue;
+      const bool identity = k == 0 && settings.firstPermutationIsIdentity;
+      Ticket ticket;
+      ticket.index = k;
+      ticket.identity = identity;
+      ticket.seed = records.seeds[static_cast<std::size_t>(k)];
+      ticket.permutation = RandomPermutationGenerator(ticket.seed, n).nextPermutation(identity);
+      recounted.add(clusterKeysOf(*runTicket(matrix, job, ticket, scratch, RunThreads::one, false)));
+    }
+    best = &recounted;
+  }
+  for (const auto& solution : results.solutions) {
+    std::vector<StageSupport> stages;
+    for (const ClusterKey& key : clusterKeysOf(*solution))
+      stages.push_back({results.tally.all().share(key), best->share(key)});
+    report.solutions.push_back(std::move(stages));
+  }
+  return report;
 }
 
 }  // namespace korvana

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "engine/ClusterSolution.h"
+#include "engine/ClusterTally.h"
+#include "engine/DistinctSolutions.h"
 
 namespace korvana {
 
@@ -32,6 +34,9 @@ struct PermutationSettings {
   /// uses two threads instead (RunThreads::two). The results do not depend
   /// on it.
   int jobs = 1;
+  /// Counts the clusters of every permutation's tree (PermutationResults::
+  /// tally), for the cluster support and the distinct-solution accounting.
+  bool tallyClusters = false;
 };
 
 /// One job per hardware thread.
@@ -54,7 +59,35 @@ struct PermutationResults {
   PermutationRecords records;
   /// The distinct best solutions, in the order they were found.
   std::vector<std::unique_ptr<ClusterSolution>> solutions;
+  /// The clusters of the completed permutations' trees, with tallyClusters.
+  ClusterTally tally;
 };
+
+/// The share of permutations whose tree holds the cluster a stage forms:
+/// over all completed permutations and over the best-fitting ones (not a
+/// number when there are none).
+struct StageSupport {
+  double all = 0.0;
+  double best = 0.0;
+};
+
+/// What the tally says about a finished (or canceled) run. The best-fitting
+/// permutations are those whose rounded normalized SSDif equals the kept
+/// solutions' (both not a number counts as equal).
+struct SupportReport {
+  DistinctSolutions all;
+  DistinctSolutions best;
+  /// Per kept solution, per stage.
+  std::vector<std::vector<StageSupport>> solutions;
+};
+
+/// The support of every stage of the kept solutions and the distinct-solution
+/// accounting, for a run made with tallyClusters. Should the tally not follow
+/// the kept solutions' fit (which takes a fit that is not a number between
+/// better ones), the best-fitting permutations are clustered again from
+/// their seeds to count their clusters.
+SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method, const PermutationSettings& settings,
+                            const PermutationResults& results);
 
 /// Applies the keeping rule to a new solution, in permutation order: into an
 /// empty list it goes; a better fit, or one of two fits that do not compare

@@ -1,0 +1,94 @@
+#include "engine/ClusterTally.h"
+
+#include <cmath>
+#include <limits>
+
+#include "engine/ClusterSolution.h"
+
+namespace korvana {
+
+namespace {
+
+/// SplitMix64: a fixed, well-mixed 64-bit value for every input.
+std::uint64_t mix(std::uint64_t value) {
+  value += 0x9E3779B97F4A7C15ull;
+  value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+  value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+  return value ^ (value >> 31);
+}
+
+}  // namespace
+
+ClusterKey objectKey(int object) {
+  const auto o = static_cast<std::uint64_t>(static_cast<std::uint32_t>(object));
+  // Two independent streams: the object number in the high and in the low
+  // half of the input, under different constants.
+  return {mix(o * 2 + 0x6A09E667F3BCC908ull), mix((o << 32) ^ 0xBB67AE8584CAA73Bull)};
+}
+
+std::vector<ClusterKey> clusterKeysOf(const ClusterSolution& solution) {
+  const int n = solution.getObjectCount();
+  const int stages = solution.getStageCount();
+  // The key of the cluster each object number names: its own at first; a
+  // merged cluster keeps the name of cluster 1 and adds cluster 2's key.
+  std::vector<ClusterKey> keyOf(static_cast<std::size_t>(n));
+  for (int o = 0; o < n; ++o) keyOf[static_cast<std::size_t>(o)] = objectKey(o);
+  std::vector<ClusterKey> keys(static_cast<std::size_t>(stages));
+  for (int t = 0; t < stages; ++t) {
+    ClusterKey& merged = keyOf[static_cast<std::size_t>(solution.getCluster1(t))];
+    merged += keyOf[static_cast<std::size_t>(solution.getCluster2(t))];
+    keys[static_cast<std::size_t>(t)] = merged;
+  }
+  return keys;
+}
+
+void ClusterCensus::add(const std::vector<ClusterKey>& tree) {
+  ++permutations;
+  for (const ClusterKey& key : tree) ++counts[key];
+}
+
+void ClusterCensus::merge(const ClusterCensus& other) {
+  permutations += other.permutations;
+  for (const auto& [key, count] : other.counts) counts[key] += count;
+}
+
+double ClusterCensus::share(const ClusterKey& key) const {
+  if (permutations == 0) return std::numeric_limits<double>::quiet_NaN();
+  const auto found = counts.find(key);
+  return found == counts.end() ? 0.0 : static_cast<double>(found->second) / permutations;
+}
+
+void ClusterTally::add(const std::vector<ClusterKey>& tree, double fit) {
+  all_.add(tree);
+  if (std::isnan(fit)) {
+    notANumber_.add(tree);
+    return;
+  }
+  if (!hasLowest_ || fit < lowest_) {
+    hasLowest_ = true;
+    lowest_ = fit;
+    atLowest_ = ClusterCensus{};
+  }
+  if (fit == lowest_) atLowest_.add(tree);
+}
+
+void ClusterTally::merge(const ClusterTally& other) {
+  all_.merge(other.all_);
+  notANumber_.merge(other.notANumber_);
+  if (!other.hasLowest_) return;
+  if (!hasLowest_ || other.lowest_ < lowest_) {
+    hasLowest_ = true;
+    lowest_ = other.lowest_;
+    atLowest_ = other.atLowest_;
+  } else if (other.lowest_ == lowest_) {
+    atLowest_.merge(other.atLowest_);
+  }
+}
+
+const ClusterCensus* ClusterTally::at(double fit) const {
+  if (std::isnan(fit)) return &notANumber_;
+  if (hasLowest_ && fit == lowest_) return &atLowest_;
+  return nullptr;
+}
+
+}  // namespace korvana
