@@ -57,6 +57,7 @@ struct AnalysisRequest {
   bool agglomerationSchedule = true;
   bool dendrogram = false;
   bool savePermutationFitTable = false;
+  bool clusterSupport = false;
   // "General", written last
   std::string permutationFitTableFilename;
 

@@ -133,8 +133,12 @@ void ClusterAnalysis::runPermutations() {
   settings.firstPermutationIsIdentity = firstPermutationIsIdentity_;
   settings.seed = seed_;
   settings.jobs = jobs_;
+  settings.tallyClusters = clusterSupport_ || countClusters_;
   results_ = PermutationResults{};
+  support_.reset();
   results_ = korvana::runPermutations(matrix_, method_, settings, *progress_);
+  // Also for a canceled run: the results file holds what was completed.
+  if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
 }
 
 void ClusterAnalysis::savePermutationFitTable() {
@@ -248,7 +252,8 @@ void ClusterAnalysis::run() {
     }
 
     const int lastStep = saveFitTable_ ? 2 : 1;
-    progress.setStep(lastStep, 0, 6 * static_cast<int>(results_.solutions.size()) + 4);
+    const int solutionCount = static_cast<int>(results_.solutions.size());
+    progress.setStep(lastStep, 0, 6 * solutionCount + 4 + (clusterSupport_ ? solutionCount + 1 : 0));
     progress.showProgress();
     produceOutput(document);
     progress.hideProgress();
@@ -288,6 +293,10 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
                              [&progress] { progress.processMessages(); });
   }
   check();
+  if (clusterSupport_ && support_) {
+    writeDistinctSolutionsTable(document, support_->all, support_->best);
+    check();
+  }
   auto& solutions = results_.solutions;
   const std::size_t count = solutions.size();
   if (count > 1) {
@@ -317,7 +326,11 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
       insertTitle(document, "Dendrogram");
       writeDendrogram(document, method_, matrix_, *solution);
     }
-    solution.reset();
+    if (clusterSupport_ && support_) {
+      writeClusterSupportTable(document, *solution, support_->solutions.at(k));
+      check();
+    }
+    // The solution stays: the results file is written from it after the run.
     check();
   }
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,12 @@ class ClusterAnalysis {
   /// How many permutations run at once (1 by default); the results do not
   /// depend on it.
   void setJobs(int jobs) { jobs_ = jobs > 0 ? jobs : 1; }
+  /// Writes the "Distinct Solutions" table and each solution's "Cluster
+  /// Support" table (and counts the clusters for them).
+  void setClusterSupport(bool value) { clusterSupport_ = value; }
+  /// Counts the clusters of every permutation's tree, for getSupportReport,
+  /// whether or not the output shows the support.
+  void setCountClusters(bool value) { countClusters_ = value; }
   // The proximities command's choices. Variables, measure and
   // standardization are borrowed: they outlive the analysis.
   void addClusterVariable(const Variable& variable) { clusterVariables_.push_back(&variable); }
@@ -108,6 +115,10 @@ class ClusterAnalysis {
   AnalysisType getAnalysisType() const { return analysisType_; }
   int getPermutationCount() const { return permutationCount_; }
   int getJobs() const { return jobs_; }
+  bool getClusterSupport() const { return clusterSupport_; }
+  /// The support of the kept solutions' stages and the distinct-solution
+  /// accounting, once the permutations ran with the clusters counted.
+  const std::optional<SupportReport>& getSupportReport() const { return support_; }
   int getCompletedPermutations() const { return results_.records.completed; }
   const std::string& getMatrixFileName() const { return matrixFileName_; }
   const std::string& getTemporaryFileName() const { return temporaryFileName_; }
@@ -161,6 +172,8 @@ class ClusterAnalysis {
   bool showDendrogram_ = false;
   bool saveFitTable_ = false;
   int jobs_ = 1;
+  bool clusterSupport_ = false;
+  bool countClusters_ = false;
   std::string fitTableFileName_;
   std::vector<const Variable*> clusterVariables_;
   const Variable* labelVariable_ = nullptr;
@@ -169,6 +182,7 @@ class ClusterAnalysis {
 
   ProximityMatrix matrix_;
   PermutationResults results_;
+  std::optional<SupportReport> support_;
   RunOutcome runOutcome_ = RunOutcome::notRun;
 
   SilentProgress silentProgress_;

@@ -144,6 +144,7 @@ std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, co
   analysis->setShowObjectOrder(request.objectOrder);
   analysis->setShowAgglomerationSchedule(request.agglomerationSchedule);
   analysis->setShowDendrogram(request.dendrogram);
+  analysis->setClusterSupport(request.clusterSupport);
   analysis->setSaveFitTable(request.savePermutationFitTable);
   if (request.savePermutationFitTable)
     analysis->setFitTableFileName(fitTableFileNameOf(request.permutationFitTableFilename));

@@ -252,6 +252,7 @@ constexpr SettingsKey kKeys[] = {
     key<&R::agglomerationSchedule>(kOptions, "Agglomeration Schedule", kFlag),
     key<&R::dendrogram>(kOptions, "Dendrogram", kFlag),
     key<&R::savePermutationFitTable>(kOptions, "Save Permutation Fit Table", kFlag),
+    key<&R::clusterSupport>(kOptions, "Cluster Support", kFlag),
     key<&R::permutationFitTableFilename>(kGeneral, "Permutation Fit Table Filename", kText),
 };
 

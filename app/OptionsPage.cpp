@@ -83,11 +83,12 @@ QGroupBox* OptionsPage::createStatisticsGroupBox() {
   agglomerationScheduleCheckBox_ =
       named(new QCheckBox("Agglomeration schedule", statisticsGroupBox_), "agglomerationScheduleCheckBox");
   agglomerationScheduleCheckBox_->setChecked(true);
+  clusterSupportCheckBox_ = named(new QCheckBox("Cluster support", statisticsGroupBox_), "clusterSupportCheckBox");
   auto* statistics = new QVBoxLayout(statisticsGroupBox_);
   statistics->setContentsMargins(10, 6, 10, 8);
   statistics->setSpacing(4);
-  for (QCheckBox* box :
-       {proximityMatrixCheckBox_, permutationFitCheckBox_, objectOrderCheckBox_, agglomerationScheduleCheckBox_})
+  for (QCheckBox* box : {proximityMatrixCheckBox_, permutationFitCheckBox_, objectOrderCheckBox_,
+                         agglomerationScheduleCheckBox_, clusterSupportCheckBox_})
     statistics->addWidget(box);
   return statisticsGroupBox_;
 }

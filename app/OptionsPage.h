@@ -41,6 +41,7 @@ class OptionsPage final : public QWidget {
   QCheckBox* objectOrderCheckBox() const { return objectOrderCheckBox_; }
   QCheckBox* agglomerationScheduleCheckBox() const { return agglomerationScheduleCheckBox_; }
   QCheckBox* dendrogramCheckBox() const { return dendrogramCheckBox_; }
+  QCheckBox* clusterSupportCheckBox() const { return clusterSupportCheckBox_; }
   QCheckBox* savePermutationFitTableCheckBox() const { return savePermutationFitTableCheckBox_; }
   QLineEdit* permutationFitTableFilenameEdit() const { return permutationFitTableFilenameEdit_; }
   QPushButton* permutationFitTableFilenameBrowseButton() const { return permutationFitTableFilenameBrowseButton_; }
@@ -72,6 +73,7 @@ class OptionsPage final : public QWidget {
   QCheckBox* permutationFitCheckBox_{};
   QCheckBox* objectOrderCheckBox_{};
   QCheckBox* agglomerationScheduleCheckBox_{};
+  QCheckBox* clusterSupportCheckBox_{};
   QGroupBox* plotsGroupBox_{};
   QCheckBox* dendrogramCheckBox_{};
   QGroupBox* saveGroupBox_{};

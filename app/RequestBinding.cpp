@@ -68,6 +68,7 @@ AnalysisRequest RequestBinding::collect() const {
   request.objectOrder = o.objectOrderCheckBox()->isChecked();
   request.agglomerationSchedule = o.agglomerationScheduleCheckBox()->isChecked();
   request.dendrogram = o.dendrogramCheckBox()->isChecked();
+  request.clusterSupport = o.clusterSupportCheckBox()->isChecked();
   request.savePermutationFitTable = o.savePermutationFitTableCheckBox()->isChecked();
   request.permutationFitTableFilename = o.permutationFitTableFilenameEdit()->text().toStdString();
   return request;
@@ -112,6 +113,7 @@ void RequestBinding::restore(const AnalysisRequest& stored) {
   o.objectOrderCheckBox()->setChecked(stored.objectOrder);
   o.agglomerationScheduleCheckBox()->setChecked(stored.agglomerationSchedule);
   o.dendrogramCheckBox()->setChecked(stored.dendrogram);
+  o.clusterSupportCheckBox()->setChecked(stored.clusterSupport);
   o.savePermutationFitTableCheckBox()->setChecked(stored.savePermutationFitTable);
   o.permutationFitTableFilenameEdit()->setText(QString::fromStdString(stored.permutationFitTableFilename));
 }

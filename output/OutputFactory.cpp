@@ -565,6 +565,94 @@ void writeAgglomerationSchedule(ISpssOutputDoc* document, const ClusterSolution&
   finishTable(open);
 }
 
+void writeDistinctSolutionsTable(ISpssOutputDoc* document, const DistinctSolutions& all,
+                                 const DistinctSolutions& best) {
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Distinct Solutions", 2, 5, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Distinct Solutions");
+  open.table->put_Caption(
+      "Estimated total: D + f1(f1 - 1) / (2(f2 + 1)) (bias-corrected Chao1), with D distinct solutions, f1 seen "
+      "once and f2 seen twice; near D when more permutations would find few new solutions");
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  static const char* const headers[5] = {"Permutations", "Distinct Solutions", "Seen Once", "Seen Twice",
+                                         "Estimated Total"};
+  columns->put_ValueAt(0, 0, "Statistics");
+  for (std::int32_t c = 0; c < 5; ++c) columns->put_ValueAt(1, c, headers[c]);
+  rows->put_ValueAt(0, 0, "Permutations");
+  const DistinctSolutions* counted[2] = {&all, &best};
+  static const char* const rowNames[2] = {"All", "Best-fitting"};
+  for (std::int32_t r = 0; r < 2; ++r) {
+    rows->put_ValueAt(r, 1, rowNames[r]);
+    const DistinctSolutions& d = *counted[r];
+    const int values[4] = {d.permutations, d.distinct, d.seenOnce, d.seenTwice};
+    for (std::int32_t c = 0; c < 4; ++c) {
+      cells->put_ValueAt(r, c, integerText(values[c]));
+      cells->put_HAlignAt(r, c, alignRight);
+      cells->put_HDecimalDigitsAt(r, c, 0);
+    }
+    cells->put_ValueAt(r, 4, formatScientific(d.estimatedTotal, 8));
+    cells->put_HAlignAt(r, 4, alignRight);
+    cells->put_HDecimalDigitsAt(r, 4, 3);
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
+void writeClusterSupportTable(ISpssOutputDoc* document, const ClusterSolution& solution,
+                              const std::vector<StageSupport>& support) {
+  const std::int32_t stages = solution.getStageCount();
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Cluster Support", stages, 6, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Cluster Support");
+  open.table->put_Caption(
+      "Support: the percentage of the permutations whose tree holds the cluster the stage forms, over all "
+      "completed permutations and over those with the best fit");
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  rows->put_ValueAt(0, 0, "Stage");
+  static const char* const headers[6] = {"Cluster Combined: Cluster 1", "Cluster Combined: Cluster 2",
+                                         "Coefficients",                "Number of Objects",
+                                         "Support (%): All",            "Support (%): Best-fitting"};
+  columns->put_ValueAt(0, 0, "Statistics");
+  for (std::int32_t c = 0; c < 6; ++c) columns->put_ValueAt(1, c, headers[c]);
+  const auto integerCell = [&](std::int32_t row, std::int32_t column, int value) {
+    cells->put_ValueAt(row, column, integerText(value));
+    cells->put_HAlignAt(row, column, alignRight);
+    cells->put_HDecimalDigitsAt(row, column, 0);
+  };
+  const auto percentCell = [&](std::int32_t row, std::int32_t column, double share) {
+    cells->put_ValueAt(row, column, formatScientific(share * 100.0, 8));
+    cells->put_HAlignAt(row, column, alignRight);
+    cells->put_HDecimalDigitsAt(row, column, 1);
+  };
+  std::vector<int> sizes(static_cast<std::size_t>(solution.getObjectCount()), 1);
+  for (std::int32_t t = 0; t < stages; ++t) {
+    rows->put_ValueAt(t, 1, " " + integerText(t + 1));
+    rows->put_TextAlignmentAt(t, 1, alignRight);
+    int& size = sizes[static_cast<std::size_t>(solution.getCluster1(t))];
+    size += sizes[static_cast<std::size_t>(solution.getCluster2(t))];
+    integerCell(t, 0, solution.getCluster1(t) + 1);
+    integerCell(t, 1, solution.getCluster2(t) + 1);
+    cells->put_ValueAt(t, 2, formatScientific(solution.getCoefficient(t), 8));
+    cells->put_HAlignAt(t, 2, alignRight);
+    cells->put_HDecimalDigitsAt(t, 2, 3);
+    integerCell(t, 3, size);
+    percentCell(t, 4, support.at(static_cast<std::size_t>(t)).all);
+    percentCell(t, 5, support.at(static_cast<std::size_t>(t)).best);
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
 void writeDendrogram(ISpssOutputDoc* document, const ClusterMethod& method, const ProximityMatrix& matrix,
                      const ClusterSolution& solution) {
   if (solution.getStageCount() < 1) return;

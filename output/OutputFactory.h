@@ -22,6 +22,7 @@
 
 #include "SPSS/Spsswin_tlb.h"
 #include "engine/ClusterSolution.h"
+#include "engine/PermutationRun.h"
 #include "output/Dendrogram.h"
 #include "proximity/ProximitiesCommand.h"
 #include "common/ScientificFormat.h"
@@ -126,6 +127,18 @@ void writeAgglomerationSchedule(ISpssOutputDoc* document, const ClusterSolution&
 
 /// The text dendrogram of a solution in a text item labelled "Dendrogram".
 /// Needs at least one stage; a solution of one object writes nothing.
+/// The "Distinct Solutions" table: over all permutations and over the
+/// best-fitting ones, the permutations, distinct solutions, those seen once
+/// and twice, and the estimated total.
+void writeDistinctSolutionsTable(ISpssOutputDoc* document, const DistinctSolutions& all,
+                                 const DistinctSolutions& best);
+
+/// The "Cluster Support" table of a solution: per stage the two clusters, the
+/// coefficient, the number of objects of the merged cluster and its support
+/// over all and over the best-fitting permutations, in percent.
+void writeClusterSupportTable(ISpssOutputDoc* document, const ClusterSolution& solution,
+                              const std::vector<StageSupport>& support);
+
 void writeDendrogram(ISpssOutputDoc* document, const ClusterMethod& method, const ProximityMatrix& matrix,
                      const ClusterSolution& solution);
 /// The same from a laid-out dendrogram: when its walk failed, an "Error"
