@@ -24,6 +24,7 @@
 #include "SPSS/Spsswin_tlb.h"
 #include "analysis/DataDictionary.h"
 #include "analysis/RequestTranslation.h"
+#include "analysis/ResultsFile.h"
 #include "analysis/SettingsFile.h"
 #include "analysis/SharedInstances.h"
 #include "analysis/Variable.h"
@@ -113,8 +114,10 @@ struct Options {
   std::string settings;
   std::string data;
   std::string output = "korvana-output";
-  std::vector<std::string> formats{"html", "json"};
+  std::vector<std::string> formats{"html", "json", "results"};
   bool quiet = false;
+  bool support = false;
+  std::string newick;
   int jobs = korvana::preferredJobs();
 };
 
@@ -152,9 +155,14 @@ int main(int argc, char** argv) {
       ->check(CLI::ExistingFile);
   cli.add_option("-o,--output", options.output, "where the output goes: <OUTPUT>.html, .json and .txt")
       ->capture_default_str();
-  cli.add_option("-f,--format", options.formats, "formats to save: html, json, text (default: html json)")
-      ->check(CLI::IsMember({"html", "json", "text"}))
+  cli.add_option("-f,--format", options.formats,
+                 "formats to save: html, json, text (the output document) and results (STEM.results.json, for "
+                 "programs); default: html json results")
+      ->check(CLI::IsMember({"html", "json", "text", "results"}))
       ->delimiter(',');
+  cli.add_flag("--support", options.support,
+               "cluster support: the Distinct Solutions table and each solution's Cluster Support table");
+  cli.add_option("--newick", options.newick, "write each kept solution's tree as DIR/solution-K.nwk (Newick)");
   cli.add_flag("-q,--quiet", options.quiet, "no progress, no text output on standard output");
   cli.add_option("-j,--jobs", options.jobs,
                  "permutations run at once, each on a thread of its own (default: the hardware threads, " +
@@ -191,12 +199,17 @@ int main(int argc, char** argv) {
   // The whole request is checked before anything starts or is written.
   korvana::AnalysisRequest request;
   korvana::spss::DocumentFiles files;
+  std::string resultsFile;
   try {
     korvana::BatchRequest batch = korvana::readBatchRequest(options.settings);
     for (const std::string& warning : batch.warnings) std::fprintf(stderr, "korvana-batch: warning: %s\n", warning.c_str());
     request = std::move(batch.request);
+    if (options.support) request.clusterSupport = true;
     files = korvana::documentFilesOf(options.output, options.formats);
     std::vector<korvana::RunFile> outputs = korvana::documentRunFiles(files);
+    resultsFile = korvana::resultsFileOf(options.output, options.formats);
+    if (!resultsFile.empty()) outputs.push_back({resultsFile, "the results file"});
+    if (!options.newick.empty()) outputs.push_back({options.newick, "the Newick folder"});
     if (request.savePermutationFitTable)
       outputs.push_back({korvana::fitTableFileNameOf(request.permutationFitTableFilename), "the fit table"});
     std::vector<korvana::RunFile> inputs = {{options.settings, "the settings file"}, {options.data, "the data file"}};
@@ -244,6 +257,7 @@ int main(int argc, char** argv) {
     korvana::checkRequest(request, chosen);
     analysis = korvana::makeAnalysis(request, chosen, app, std::time(nullptr));
     analysis->setJobs(options.jobs);
+    analysis->setCountClusters(!resultsFile.empty() || !options.newick.empty());
   } catch (const std::exception& error) {
     printError(error.what());
     return 1;
@@ -281,6 +295,26 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "korvana-batch: the analysis stopped; the output says why\n");
         status = 1;
         break;
+    }
+  }
+  // The results and trees of a run that completed or was canceled; a run
+  // stopped by an error leaves none that could pass for complete.
+  const auto outcome = analysis->getRunOutcome();
+  if (failure.empty() && (outcome == korvana::ClusterAnalysis::RunOutcome::completed ||
+                          outcome == korvana::ClusterAnalysis::RunOutcome::canceled)) {
+    try {
+      if (!resultsFile.empty()) {
+        korvana::writeResultsFile(resultsFile, *analysis);
+        std::fprintf(stderr, "Results saved to %s\n", std::filesystem::absolute(resultsFile).c_str());
+      }
+      if (!options.newick.empty()) {
+        const std::vector<std::string> written = korvana::writeNewickFiles(options.newick, *analysis);
+        std::fprintf(stderr, "Trees saved to %s (%zu Newick files)\n",
+                     std::filesystem::absolute(options.newick).c_str(), written.size());
+      }
+    } catch (const std::exception& error) {
+      printError(error.what());
+      if (status == 0) status = 1;
     }
   }
   analysis.reset();

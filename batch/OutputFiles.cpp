@@ -2,12 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <set>
 #include <utility>
 
+#include "analysis/ClusterAnalysis.h"
+#include "common/AtomicFile.h"
 #include "common/EKorvanaError.h"
+#include "output/Newick.h"
 
 namespace korvana {
 
@@ -20,6 +24,14 @@ std::optional<std::pair<dev_t, ino_t>> identity(const std::string& path) {
   return std::make_pair(status.st_dev, status.st_ino);
 }
 
+/// The stem without a rendering's extension at its end.
+std::filesystem::path stemOf(const std::string& stem) {
+  std::filesystem::path base(stem);
+  if (base.extension() == ".html" || base.extension() == ".json" || base.extension() == ".txt")
+    base.replace_extension();
+  return base;
+}
+
 std::string resolved(const std::string& path) {
   std::error_code error;
   const auto canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
@@ -29,15 +41,35 @@ std::string resolved(const std::string& path) {
 }  // namespace
 
 spss::DocumentFiles documentFilesOf(const std::string& stem, const std::vector<std::string>& formats) {
-  std::filesystem::path base(stem);
-  if (base.extension() == ".html" || base.extension() == ".json" || base.extension() == ".txt")
-    base.replace_extension();
+  const std::filesystem::path base = stemOf(stem);
   const std::set<std::string> chosen(formats.begin(), formats.end());
   spss::DocumentFiles files;
   if (chosen.count("html")) files.html = base.string() + ".html";
   if (chosen.count("json")) files.json = base.string() + ".json";
   if (chosen.count("text")) files.text = base.string() + ".txt";
   return files;
+}
+
+std::string resultsFileOf(const std::string& stem, const std::vector<std::string>& formats) {
+  if (std::find(formats.begin(), formats.end(), "results") == formats.end()) return {};
+  return stemOf(stem).string() + ".results.json";
+}
+
+std::vector<std::string> writeNewickFiles(const std::string& folder, const ClusterAnalysis& analysis) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) throw EKorvanaError("The folder '" + folder + "' for the trees cannot be made: " + error.message());
+  const std::optional<SupportReport>& support = analysis.getSupportReport();
+  if (!support) throw EKorvanaError("The trees' support was not counted");
+  std::vector<std::string> written;
+  const auto& solutions = analysis.getSolutions();
+  for (std::size_t k = 0; k < solutions.size(); ++k) {
+    const std::string path = (std::filesystem::path(folder) / ("solution-" + std::to_string(k + 1) + ".nwk")).string();
+    replaceFileAtomically(path, newickOf(*solutions[k], analysis.getMatrix(), support->solutions.at(k)) + "\n",
+                          documentFileMode);
+    written.push_back(path);
+  }
+  return written;
 }
 
 std::vector<RunFile> documentRunFiles(const spss::DocumentFiles& files) {

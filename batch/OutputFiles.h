@@ -10,6 +10,8 @@
 
 namespace korvana {
 
+class ClusterAnalysis;
+
 /// A file with what it is to the run ("the data file", "the HTML output").
 struct RunFile {
   std::string path;
@@ -19,6 +21,13 @@ struct RunFile {
 /// The output document's files for a stem (".html", ".json" or ".txt" at
 /// its end is dropped) and the formats chosen.
 spss::DocumentFiles documentFilesOf(const std::string& stem, const std::vector<std::string>& formats);
+
+/// STEM.results.json when "results" is among the formats, else empty.
+std::string resultsFileOf(const std::string& stem, const std::vector<std::string>& formats);
+
+/// Writes each kept solution's tree as folder/solution-K.nwk (K from 1),
+/// making the folder when it is missing; returns the files written.
+std::vector<std::string> writeNewickFiles(const std::string& folder, const ClusterAnalysis& analysis);
 
 /// The document files with their roles, for the check below.
 std::vector<RunFile> documentRunFiles(const spss::DocumentFiles& files);

@@ -2,8 +2,8 @@
 
 namespace korvana {
 
-ClusterMethod::ClusterMethod(std::string name, std::string displayName)
-    : name_(std::move(name)), displayName_(std::move(displayName)) {}
+ClusterMethod::ClusterMethod(std::string name, std::string displayName, std::string keyword)
+    : name_(std::move(name)), displayName_(std::move(displayName)), keyword_(std::move(keyword)) {}
 
 ClusterMethod::~ClusterMethod() = default;
 

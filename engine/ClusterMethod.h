@@ -27,7 +27,9 @@ namespace korvana {
 
 class ClusterMethod {
  public:
-  ClusterMethod(std::string name, std::string displayName);
+  /// keyword: the method's short name for command lines and files
+  /// ("average", "within", "single", "complete", "centroid", "median", "ward").
+  ClusterMethod(std::string name, std::string displayName, std::string keyword);
   virtual ~ClusterMethod();
   ClusterMethod& operator=(const ClusterMethod&) = delete;
 
@@ -57,6 +59,7 @@ class ClusterMethod {
   const std::string& getName() const { return name_; }
   /// The name in output headings and the dendrogram.
   const std::string& getDisplayName() const { return displayName_; }
+  const std::string& getKeyword() const { return keyword_; }
   bool isDissimilarity() const { return isDissimilarity_; }
 
  protected:
@@ -177,6 +180,7 @@ class ClusterMethod {
  private:
   std::string name_;
   std::string displayName_;
+  std::string keyword_;
 };
 
 /// The new working proximity of (x, d) computed by `rule(x, Mxd, Mxb)` for

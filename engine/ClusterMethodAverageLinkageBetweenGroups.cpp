@@ -74,7 +74,7 @@ struct BetweenGroupsScore {
 }  // namespace
 
 ClusterMethodAverageLinkageBetweenGroups::ClusterMethodAverageLinkageBetweenGroups()
-    : ClusterMethod("Between-groups linkage", "Average Linkage (Between Groups)") {}
+    : ClusterMethod("Between-groups linkage", "Average Linkage (Between Groups)", "average") {}
 
 void ClusterMethodAverageLinkageBetweenGroups::mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix,
                                                              int d, int b) {

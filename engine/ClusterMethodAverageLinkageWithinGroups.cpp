@@ -20,7 +20,7 @@ struct WithinGroupsScore {
 }  // namespace
 
 ClusterMethodAverageLinkageWithinGroups::ClusterMethodAverageLinkageWithinGroups()
-    : ClusterMethod("Within-groups linkage", "Average Linkage (Within Groups)") {}
+    : ClusterMethod("Within-groups linkage", "Average Linkage (Within Groups)", "within") {}
 
 void ClusterMethodAverageLinkageWithinGroups::mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix,
                                                             int d, int b) {

@@ -2,7 +2,7 @@
 
 namespace korvana {
 
-ClusterMethodCentroid::ClusterMethodCentroid() : ClusterMethod("Centroid clustering", "Centroid Linkage") {}
+ClusterMethodCentroid::ClusterMethodCentroid() : ClusterMethod("Centroid clustering", "Centroid Linkage", "centroid") {}
 
 void ClusterMethodCentroid::mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) {
   const int sizeD = state.size(d);

@@ -3,7 +3,7 @@
 namespace korvana {
 
 ClusterMethodCompleteLinkage::ClusterMethodCompleteLinkage()
-    : ClusterMethod("Furthest neighbor", "Complete Linkage") {}
+    : ClusterMethod("Furthest neighbor", "Complete Linkage", "complete") {}
 
 void ClusterMethodCompleteLinkage::mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) {
   withDirection([&]<Direction dir>() {

@@ -2,7 +2,7 @@
 
 namespace korvana {
 
-ClusterMethodMedian::ClusterMethodMedian() : ClusterMethod("Median clustering", "Median Linkage") {}
+ClusterMethodMedian::ClusterMethodMedian() : ClusterMethod("Median clustering", "Median Linkage", "median") {}
 
 void ClusterMethodMedian::mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) {
   const Extended between = matrix.cell(b, d);

@@ -40,7 +40,7 @@ void mergeSingle(const AgglomerationState& state, SimilarityMatrix& matrix, int 
 
 }  // namespace
 
-ClusterMethodSingleLinkage::ClusterMethodSingleLinkage() : ClusterMethod("Nearest neighbor", "Single Linkage") {}
+ClusterMethodSingleLinkage::ClusterMethodSingleLinkage() : ClusterMethod("Nearest neighbor", "Single Linkage", "single") {}
 
 void ClusterMethodSingleLinkage::mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) {
   withDirection([&]<Direction dir>() { mergeSingle<dir>(state, matrix, d, b); });

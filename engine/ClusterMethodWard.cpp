@@ -2,7 +2,7 @@
 
 namespace korvana {
 
-ClusterMethodWard::ClusterMethodWard() : ClusterMethod("Ward's method", "Ward Linkage") {}
+ClusterMethodWard::ClusterMethodWard() : ClusterMethod("Ward's method", "Ward Linkage", "ward") {}
 
 void ClusterMethodWard::startRun(bool isDissimilarity) {
   ClusterMethod::startRun(isDissimilarity);

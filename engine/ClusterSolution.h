@@ -70,6 +70,9 @@ class ClusterSolution {
   int getObjectCount() const { return objectCount_; }
   bool isIdentityPermutation() const { return isIdentity_; }
   std::int32_t getSeed() const { return seed_; }
+  /// The permutation that produced the solution, from 0 in the run's sequence.
+  int getPermutationIndex() const { return permutationIndex_; }
+  void setPermutationIndex(int index) { permutationIndex_ = index; }
   const std::vector<int>& getPermutation() const { return permutation_; }
   int getStageCount() const { return stageCount_; }
   double getSumOfSquares() const { return sumOfSquares_; }
@@ -88,6 +91,7 @@ class ClusterSolution {
   int objectCount_;
   bool isIdentity_;
   std::int32_t seed_;
+  int permutationIndex_ = 0;
   std::vector<int> permutation_;
   int stageCount_;
   double sumOfSquares_;

@@ -133,6 +133,7 @@ std::unique_ptr<ClusterSolution> runTicket(const ProximityMatrix& matrix, Job& j
   const auto k = static_cast<std::size_t>(ticket.index);
   auto solution = std::make_unique<ClusterSolution>(n, matrix.getSumOfSquares(), n > 0 ? n - 1 : 0,
                                                     std::move(ticket.permutation), ticket.seed, ticket.identity);
+  solution->setPermutationIndex(ticket.index);
   agglomerate(matrix, solution->getPermutation().data(), *job.method, job.workingMatrix, job.state, *solution,
               threads);
   solution->computeRoundedFit();

@@ -506,7 +506,7 @@ TEST_F(KorvanaBatch, BadRequestsAndUnreadableFilesEndWithAMessageAndStatusOne) {
        {"-s", settings({}), "-d", path("broken.sav")},
        "korvana-batch: The data file " + path("broken.sav") + " could not be read"},
       {"unknown format", {"-s", settings({}), "-d", examples + "/iris.sav", "--format", "pdf"},
-       "--format: pdf not in {html,json,text}\n"},
+       "--format: pdf not in {html,json,text,results}\n"},
       {"unknown option", {"--permutations", "5"}, "--permutations"},
   };
   for (const Case& c : cases) {
@@ -636,7 +636,8 @@ TEST_F(KorvanaBatch, CtrlCAndSigtermCancelTheRunAndTheOutputEndsWithTheCanceledT
   SCOPED_TRACE(signal);
   // Far more permutations than can run before the interrupt.
   const std::string request = settings({{"Number of Permutations", "1000000"}});
-  const pid_t pid = start({"-s", request, "-d", examples + "/iris.sav", "-o", path("out"), "-f", "json,text"});
+  const pid_t pid =
+      start({"-s", request, "-d", examples + "/iris.sav", "-o", path("out"), "-f", "json,text,results"});
   ASSERT_GT(pid, 0);
   // The matrix file is reserved in the temporary folder and deleted once it
   // has been read, right before the permutations start. Should a slow
@@ -662,6 +663,11 @@ TEST_F(KorvanaBatch, CtrlCAndSigtermCancelTheRunAndTheOutputEndsWithTheCanceledT
                                                          "2 table Notes", "2 table Canceled"}));
   EXPECT_EQ(lastMessage(document), "Korvana analysis has been canceled by user.");
   EXPECT_EQ(done.out, readFile(folder_ / "out.txt"));
+  // The results file holds the permutations completed, and says so.
+  const json results = json::parse(readFile(folder_ / "out.results.json"));
+  EXPECT_TRUE(results["canceled"].get<bool>());
+  EXPECT_EQ(results["completed"], results["permutations"].size());
+  EXPECT_LT(results["completed"].get<int>(), 1000000);
   }
 }
 

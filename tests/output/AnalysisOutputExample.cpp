@@ -11,7 +11,7 @@ namespace Of = OutputFactory;
 const std::vector<double> tiedFiveObjects = {1, 2, 2, 2, 2, 1, 3, 3, 2, 2};
 const std::vector<std::string> tiedFiveObjectLabels = {"alpha", "bravo", "charlie", "delta", "echo"};
 
-std::unique_ptr<ClusterAnalysis> analyzeTiedFiveObjects(ClusterMethod& method) {
+std::unique_ptr<ClusterAnalysis> analyzeTiedFiveObjects(ClusterMethod& method, bool clusterSupport) {
   auto analysis = std::make_unique<ClusterAnalysis>(method, AnalysisType::matrixFile, 6);
   ProximityMatrix& matrix = analysis->getMatrix();
   matrix.assignLowerTriangle(5, tiedFiveObjects, tiedFiveObjectLabels);
@@ -22,6 +22,7 @@ std::unique_ptr<ClusterAnalysis> analyzeTiedFiveObjects(ClusterMethod& method) {
   analysis->setShowObjectOrder(true);
   analysis->setShowAgglomerationSchedule(true);
   analysis->setShowDendrogram(true);
+  analysis->setClusterSupport(clusterSupport);
   analysis->runPermutations();
   return analysis;
 }

@@ -27,7 +27,7 @@ extern const std::vector<std::string> tiedFiveObjectLabels;
 
 /// The analysis of the five objects with a method: 6 permutations (the first
 /// the identity), seed 12345, every output option on; the permutations are run.
-std::unique_ptr<ClusterAnalysis> analyzeTiedFiveObjects(ClusterMethod& method);
+std::unique_ptr<ClusterAnalysis> analyzeTiedFiveObjects(ClusterMethod& method, bool clusterSupport = false);
 
 /// Writes the analysis's whole output as read from the matrix file name.
 void writeAnalysisOutput(Spsswin_tlb::ISpssOutputDoc* document, ClusterAnalysis& analysis,

@@ -9,6 +9,7 @@
 #include "AnalysisOutputExample.h"
 #include "OutputTestSupport.h"
 #include "engine/ClusterMethodFactory.h"
+#include "output/OutputFactory.h"
 #include "platform/spss/outputdoc/HtmlRenderer.h"
 #include "platform/spss/outputdoc/JsonRenderer.h"
 #include "platform/spss/outputdoc/TextRenderer.h"
@@ -72,6 +73,19 @@ TEST_F(OutputSequenceTest, SeveralSolutionsStandNumberedUnderMultipleSolutions) 
   fixCreationTime();
   expectGolden("analysis-multiple-solutions.txt", spss::renderText(model()));
   expectGolden("analysis-multiple-solutions.json", spss::renderJson(model()));
+}
+
+// The support tables of the tied five objects: their layout is the golden
+// file's; the shares themselves are checked against brute force elsewhere.
+TEST_F(OutputSequenceTest, TheSupportTablesShowTheAccountingAndEachStage) {
+  auto analysis = analyzeTiedFiveObjects(*ClusterMethodFactory::getSingleLinkage(), true);
+  ASSERT_TRUE(analysis->getSupportReport());
+  const SupportReport& report = *analysis->getSupportReport();
+  OutputFactory::writeDistinctSolutionsTable(doc(), report.all, report.best);
+  for (std::size_t k = 0; k < analysis->getSolutions().size(); ++k)
+    OutputFactory::writeClusterSupportTable(doc(), *analysis->getSolutions()[k], report.solutions[k]);
+  EXPECT_TRUE(boxes_.shown().empty());
+  expectGolden("support-tables.txt", spss::renderText(model()));
 }
 
 TEST_F(OutputSequenceTest, OneSolutionStandsUnnumberedAfterTheWarning) {
