@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "SPSS/AutomationText.h"
 #include "SPSS/Spsswin_tlb.h"
 #include "analysis/DataDictionary.h"
 #include "analysis/RequestTranslation.h"
@@ -28,6 +29,7 @@
 #include "analysis/SettingsFile.h"
 #include "analysis/SharedInstances.h"
 #include "analysis/Variable.h"
+#include "batch/BatchOptions.h"
 #include "batch/BatchRequest.h"
 #include "batch/OutputFiles.h"
 #include "batch/TerminalProgress.h"
@@ -110,21 +112,10 @@ void printError(const std::string& message) {
   }
 }
 
-struct Options {
-  std::string settings;
-  std::string data;
-  std::string output = "korvana-output";
-  std::vector<std::string> formats{"html", "json", "results"};
-  bool quiet = false;
-  bool support = false;
-  std::string newick;
-  int jobs = korvana::preferredJobs();
-};
-
 /// Saves the output in the chosen formats and prints the text rendering
 /// unless quiet; false when the files could not be written.
 bool saveOutput(const korvana::spss::OutputDocument& document, const korvana::spss::DocumentFiles& files,
-                const Options& options) {
+                const korvana::BatchOptions& options) {
   bool saved = false;
   try {
     korvana::spss::saveDocument(document.model(), files);
@@ -142,52 +133,66 @@ bool saveOutput(const korvana::spss::OutputDocument& document, const korvana::sp
   return saved;
 }
 
+/// Prints the data file's variable names, one a line (for the shell's
+/// completion of --variables and --label).
+int listVariables(const std::string& dataFile) {
+  try {
+    const auto package = korvana::spss::StatisticsPackage::start(dataFile);
+    PackageSession session(package);
+    AutomationPtr<Spsswin_tlb::ISpssApp> app;
+    if (failed(korvana::spss::attachToApplication("SPSS.Application", app.put()))) return 1;
+    for (const korvana::Variable& variable : korvana::readDataDictionary(*app))
+      std::printf("%s\n", variable.getName().c_str());
+    return 0;
+  } catch (const std::exception&) {
+    return 1;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App cli{"Runs one Korvana cluster analysis without a display and saves its output.", "korvana-batch"};
-  Options options;
-  cli.add_option("-s,--settings", options.settings,
-                 "the request: a settings file in the desktop program's format (Korvana.ini)")
-      ->check(CLI::ExistingFile);
-  cli.add_option("-d,--data", options.data,
-                 "the data file the statistics package opens (.sav, .por, .dta, .sas7bdat, .xpt, .csv)")
-      ->check(CLI::ExistingFile);
-  cli.add_option("-o,--output", options.output, "where the output goes: <OUTPUT>.html, .json and .txt")
-      ->capture_default_str();
-  cli.add_option("-f,--format", options.formats,
-                 "formats to save: html, json, text (the output document) and results (STEM.results.json, for "
-                 "programs); default: html json results")
-      ->check(CLI::IsMember({"html", "json", "text", "results"}))
-      ->delimiter(',');
-  cli.add_flag("--support", options.support,
-               "cluster support: the Distinct Solutions table and each solution's Cluster Support table");
-  cli.add_option("--newick", options.newick, "write each kept solution's tree as DIR/solution-K.nwk (Newick)");
-  cli.add_flag("-q,--quiet", options.quiet, "no progress, no text output on standard output");
-  cli.add_option("-j,--jobs", options.jobs,
-                 "permutations run at once, each on a thread of its own (default: the hardware threads, " +
-                     std::to_string(options.jobs) + "); the results are the same for any number")
-      ->check(CLI::Range(1, 4096));
+  korvana::BatchOptions options;
+  options.jobs = korvana::preferredJobs();
+  korvana::defineOptions(cli, options);
   cli.set_version_flag("-V,--version", "korvana-batch " + korvana::Version::getVersionText() + " (" +
                                             std::to_string(korvana::Version::getVersionMajor()) + "." +
                                             std::to_string(korvana::Version::getVersionMinor()) + ".0." +
                                             std::to_string(korvana::Version::getVersionBuild()) + ")");
   cli.footer(
-      "Without --settings and --data the shipped example runs: Fisher's iris data clustered with Ward's "
-      "method (iris.ini on iris.sav in " + examplesFolder() + ").");
+      "Example:\n"
+      "  korvana-batch --data iris.sav --variables \"sepal_length TO petal_width\" --label species \\\n"
+      "                --measure SEUCLID --method ward --permutations 100 --seed 19360101 --support \\\n"
+      "                --output iris\n"
+      "The same request as a settings file: korvana-batch --settings iris.ini --data iris.sav --output iris\n"
+      "Without a request the shipped example runs: Fisher's iris data clustered with Ward's method (iris.ini "
+      "on iris.sav in " +
+      examplesFolder() +
+      ").\n"
+      "Exit status: 0 done, 1 a request or file refused or a run stopped by an error, 128 + the signal after "
+      "Ctrl-C (130), a hang-up (129) or SIGTERM (143). See korvana-batch(1).");
   try {
     cli.parse(argc, argv);
+  } catch (const CLI::CallForHelp& help) {
+    return cli.exit(help);
+  } catch (const CLI::CallForAllHelp& help) {
+    return cli.exit(help);
+  } catch (const CLI::CallForVersion& version) {
+    return cli.exit(version);
   } catch (const CLI::ParseError& error) {
-    // --help and --version end here with 0; a missing file or a bad option is
-    // a bad request like any other (CLI11's own codes are not used).
-    return cli.exit(error) == 0 ? 0 : 1;
+    // A bad option is a bad request like any other: one line, status 1.
+    std::fprintf(stderr, "korvana-batch: %s\n", error.what());
+    return 1;
   }
-  if (options.settings.empty() && options.data.empty()) {
+  if (!options.listVariables.empty()) return listVariables(options.listVariables);
+  if (options.settings.empty() && options.data.empty() && !options.setsRequest() && options.saveSettings.empty()) {
     options.settings = examplesFolder() + "/iris.ini";
     options.data = examplesFolder() + "/iris.sav";
   }
-  if (options.settings.empty()) {
-    std::fprintf(stderr, "korvana-batch: no request: give a settings file with --settings\n");
+  if (options.settings.empty() && !options.setsRequest()) {
+    std::fprintf(stderr, "korvana-batch: no request: give a settings file with --settings or the request's options "
+                         "(see --help)\n");
     return 1;
   }
 
@@ -200,23 +205,33 @@ int main(int argc, char** argv) {
   korvana::AnalysisRequest request;
   korvana::spss::DocumentFiles files;
   std::string resultsFile;
+  korvana::SettingsFile settingsFile;
   try {
-    korvana::BatchRequest batch = korvana::readBatchRequest(options.settings);
-    for (const std::string& warning : batch.warnings) std::fprintf(stderr, "korvana-batch: warning: %s\n", warning.c_str());
-    request = std::move(batch.request);
-    if (options.support) request.clusterSupport = true;
-    files = korvana::documentFilesOf(options.output, options.formats);
-    std::vector<korvana::RunFile> outputs = korvana::documentRunFiles(files);
-    resultsFile = korvana::resultsFileOf(options.output, options.formats);
-    if (!resultsFile.empty()) outputs.push_back({resultsFile, "the results file"});
-    if (!options.newick.empty()) outputs.push_back({options.newick, "the Newick folder"});
-    if (request.savePermutationFitTable)
-      outputs.push_back({korvana::fitTableFileNameOf(request.permutationFitTableFilename), "the fit table"});
+    if (!options.settings.empty()) {
+      korvana::BatchRequest batch = korvana::readBatchRequest(options.settings);
+      for (const std::string& warning : batch.warnings)
+        std::fprintf(stderr, "korvana-batch: warning: %s\n", warning.c_str());
+      request = std::move(batch.request);
+      settingsFile.load(options.settings);
+    }
+    korvana::applyRequestOptions(options, request);
+    std::vector<korvana::RunFile> outputs;
+    if (!options.saveSettings.empty()) outputs.push_back({options.saveSettings, "the settings file to save"});
+    if (!options.dryRun) {
+      files = korvana::documentFilesOf(options.output, options.formats);
+      for (const korvana::RunFile& file : korvana::documentRunFiles(files)) outputs.push_back(file);
+      resultsFile = korvana::resultsFileOf(options.output, options.formats);
+      if (!resultsFile.empty()) outputs.push_back({resultsFile, "the results file"});
+      if (!options.newick.empty()) outputs.push_back({options.newick, "the Newick folder"});
+      if (request.savePermutationFitTable)
+        outputs.push_back({korvana::fitTableFileNameOf(request.permutationFitTableFilename), "the fit table"});
+    }
     std::vector<korvana::RunFile> inputs = {{options.settings, "the settings file"}, {options.data, "the data file"}};
     if (request.analysisType == korvana::AnalysisType::matrixFile)
       inputs.push_back({request.matrixFilename, "the matrix file"});
     korvana::refuseOutputsThatAreInputs(outputs, inputs);
-    korvana::ClusterAnalysis::checkMemory(0, request.numberOfPermutations, request.permutationFit, options.jobs);
+    if (!options.dryRun)
+      korvana::ClusterAnalysis::checkMemory(0, request.numberOfPermutations, request.permutationFit, options.jobs);
   } catch (const EKorvanaError& error) {
     printError(error.what());
     return 1;
@@ -245,6 +260,30 @@ int main(int argc, char** argv) {
   std::unique_ptr<korvana::ClusterAnalysis> analysis;
   try {
     dictionary = korvana::readDataDictionary(*app);
+    if (request.analysisType == korvana::AnalysisType::data)
+      request.clusterVariables = korvana::expandVariableRanges(request.clusterVariables, dictionary, !options.data.empty());
+    if (!options.saveSettings.empty()) {
+      settingsFile.writeRequest(request);
+      settingsFile.save(options.saveSettings);
+      std::fprintf(stderr, "Settings saved to %s\n", std::filesystem::absolute(options.saveSettings).c_str());
+    }
+    if (options.dryRun) {
+      // Without the data set the variables are taken by their names.
+      std::vector<korvana::Variable> named;
+      for (const std::string& name : request.clusterVariables)
+        named.emplace_back(static_cast<std::int32_t>(named.size()), name, "", 0);
+      if (!request.labelVariable.empty()) named.emplace_back(static_cast<std::int32_t>(named.size()), request.labelVariable, "", 1);
+      korvana::RequestProblems ignored;
+      const korvana::ChosenVariables chosen =
+          korvana::chooseVariables(request, options.data.empty() ? named : dictionary, ignored);
+      auto planned = korvana::makeAnalysis(request, chosen, nullptr, std::time(nullptr));
+      std::fputs(korvana::describeRequest(request).c_str(), stdout);
+      if (request.analysisType == korvana::AnalysisType::data) {
+        planned->setMatrixFileName("(temporary file)");
+        std::printf("\n%s\n", korvana::automation::utf8Text(planned->buildProximitiesCommand()).c_str());
+      }
+      return 0;
+    }
     korvana::RequestProblems problems;
     const korvana::ChosenVariables chosen = korvana::chooseVariables(request, dictionary, problems);
     if (request.analysisType == korvana::AnalysisType::data) {

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev libreadstat-dev
   clang libclang-rt-14-dev
-  pspp desktop-file-utils
+  pspp desktop-file-utils man-db
   qt6-base-dev groff ghostscript
   nlohmann-json3-dev chromium fonts-dejavu-core
   libsimpleini-dev libcli11-dev

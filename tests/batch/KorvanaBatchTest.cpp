@@ -479,6 +479,162 @@ TEST_F(KorvanaBatch, AnyNumberOfJobsGivesTheSameOutputAndFitTable) {
   }
 }
 
+/// The text output without what changes from run to run: the creation time
+/// and the temporary matrix file's name.
+std::string comparable(std::string text) {
+  const std::size_t created = text.find("Output Created");
+  if (created != std::string::npos) text.erase(created, text.find('\n', created) - created);
+  for (std::size_t at = text.find("/kvana"); at != std::string::npos; at = text.find("/kvana", at + 1))
+    text.replace(at + 6, 6, "XXXXXX");
+  return text;
+}
+
+// A request by names gives the output of the same request as a settings
+// file: every method, a measure of each family with its parameters, a
+// standardization by cases, transformations, and a matrix file.
+TEST_F(KorvanaBatch, NamedOptionsGiveTheSameOutputAsTheSettingsFile) {
+  writeFile(folder_ / "binary.csv",
+            "name,a,b,c,d\nw,1,0,1,1\nx,0,0,1,1\ny,1,1,0,0\nz,1,0,0,1\nv,0,1,1,0\nu,1,1,1,0\n");
+  const std::string iris = examples + "/iris.sav";
+  const std::vector<std::string> common = {"--permutations", "4", "--seed", "11", "--print", "fit,schedule,dendrogram"};
+  const std::map<std::string, std::string> commonKeys = {{"Number of Permutations", "4"}, {"Seed", "11"},
+                                                         {"Seed Type", "1"}};
+  struct Case {
+    std::string what;
+    std::vector<std::string> options;
+    std::map<std::string, std::string> keys;
+    std::string data;
+  };
+  std::vector<Case> cases;
+  const char* methods[] = {"average", "within", "single", "complete", "centroid", "median", "ward"};
+  for (int m = 0; m < 7; ++m)
+    cases.push_back({methods[m],
+                     {"--method", methods[m], "--variables", "sepal_length TO petal_width", "--label", "species",
+                      "--measure", "seuclid"},
+                     {{"Cluster Method", std::to_string(m)}},
+                     iris});
+  cases.push_back({"minkowski",
+                   {"--method", "single", "--variables", "sepal_length,petal_width", "--cluster", "cases", "--measure",
+                    "MINKOWSKI", "--power", "3", "--standardize", "z", "--standardize-by", "cases", "--transform",
+                    "absolute,rescale", "--label", "species"},
+                   {{"Cluster Method", "2"}, {"Cluster Variables", "sepal_length:petal_width"},
+                    {"Interval Measure", "6"}, {"Interval Measure Power", "2"}, {"Standardise Method", "1"},
+                    {"Standardise View", "0"}, {"Absolute Values", "1"}, {"Rescale", "1"}},
+                   iris});
+  cases.push_back({"chi-square, variables",
+                   {"--method", "complete", "--variables", "sepal_length TO petal_width", "--cluster", "variables",
+                    "--measure", "chisq", "--standardize", "range1"},
+                   {{"Cluster Method", "3"}, {"Cluster View", "2"}, {"Selected Measure", "1"}, {"Counts Measure", "0"},
+                    {"Standardise Method", "3"}, {"Label Variable", ""}},
+                   iris});
+  cases.push_back({"jaccard",
+                   {"--method", "average", "--variables", "a TO d", "--label", "name", "--measure", "Jaccard",
+                    "--present", "1", "--absent", "0", "--transform", "reverse"},
+                   {{"Cluster Method", "0"}, {"Cluster Variables", "a:b:c:d"}, {"Label Variable", "name"},
+                    {"Selected Measure", "2"}, {"Binary Measure", "13"}, {"Binary Measure Present", "1"},
+                    {"Binary Measure Absent", "0"}, {"Change Sign", "1"}},
+                   path("binary.csv")});
+  if (psppAvailable()) {
+    writeFile(folder_ / "matrix.sps",
+              "DATA LIST LIST /ROWTYPE_ (A8) VARNAME_ (A8) V1 V2 V3 V4.\nBEGIN DATA\n"
+              "PROX V1 0 1 2 2\nPROX V2 1 0 2 2\nPROX V3 2 2 0 1\nPROX V4 2 2 1 0\nEND DATA.\n"
+              "VALUE LABELS ROWTYPE_ 'PROX' 'Dissimilarity: EUCLID'.\nSAVE OUTFILE='" + path("m.sav") + "'.\n");
+    ASSERT_EQ(std::system(("/usr/bin/pspp -o " + path("pspp.txt") + " " + path("matrix.sps") + " >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    cases.push_back({"matrix file",
+                     {"--method", "single", "--matrix", path("m.sav")},
+                     {{"Cluster Method", "2"}, {"Analysis Type", "1"}, {"Matrix Filename", path("m.sav")},
+                      {"Cluster Variables", ""}, {"Label Variable", ""}},
+                     ""});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> named = c.options;
+    named.insert(named.end(), common.begin(), common.end());
+    if (!c.data.empty()) named.insert(named.end(), {"-d", c.data});
+    named.insert(named.end(), {"-o", path("named"), "-f", "text", "--jobs", "1"});
+    const Finished byName = run(named);
+    ASSERT_EQ(byName.status, 0) << byName.err;
+    std::map<std::string, std::string> keys = commonKeys;
+    keys.insert(c.keys.begin(), c.keys.end());
+    std::vector<std::string> bySettingsArguments = {"-s", settings(keys), "-o", path("file"), "-f", "text", "--jobs", "1"};
+    if (!c.data.empty()) bySettingsArguments.insert(bySettingsArguments.end(), {"-d", c.data});
+    const Finished bySettings = run(bySettingsArguments);
+    ASSERT_EQ(bySettings.status, 0) << bySettings.err;
+    EXPECT_TRUE(comparable(byName.out) == comparable(bySettings.out)) << "the outputs differ";
+  }
+}
+
+// Every value an option cannot take is refused with the option, the value
+// and what is allowed, one line each, before anything runs.
+TEST_F(KorvanaBatch, RejectedOptionValuesNameTheOptionAndWhatIsAllowed) {
+  const std::string iris = examples + "/iris.sav";
+  const struct {
+    std::vector<std::string> options;
+    std::string message;
+  } cases[] = {
+      {{"--method", "wards"}, "--method: 'wards' cannot be used; allowed: average, within, single, complete, centroid"},
+      {{"--permutations", "0"}, "--permutations: '0' cannot be used; allowed: a whole number from 1 to 2147483647"},
+      {{"--permutations", "many"}, "--permutations"},
+      {{"--seed", "4294967296"}, "--seed: '4294967296' cannot be used; allowed: a whole number from -2147483648"},
+      {{"--measure", "euclidean"}, "--measure: 'euclidean' cannot be used; allowed: EUCLID, SEUCLID,"},
+      {{"--measure", "seuclid", "--power", "2"}, "--power: '2' cannot be used; allowed: only with MINKOWSKI and POWER"},
+      {{"--measure", "minkowski", "--power", "5"}, "--power: '5' cannot be used; allowed: 1, 2, 3 or 4"},
+      {{"--measure", "minkowski", "--root", "2"}, "--root: '2' cannot be used; allowed: only with POWER, not MINKOWSKI"},
+      {{"--measure", "euclid", "--present", "1"}, "--present: '1' cannot be used; allowed: only with a binary measure"},
+      {{"--standardize", "range2"}, "--standardize: 'range2' cannot be used; allowed: NONE, Z, RANGE, RANGE1, MAX"},
+      {{"--standardize-by", "rows"}, "--standardize-by: 'rows' cannot be used; allowed: variables, cases"},
+      {{"--cluster", "objects"}, "--cluster: 'objects' cannot be used; allowed: cases, variables"},
+      {{"--transform", "absolute,square"}, "--transform: 'square' cannot be used; allowed: absolute, reverse"},
+      {{"--print", "fit,tree"}, "--print: 'tree' cannot be used; allowed: matrix, fit, order, schedule"},
+      {{"--variables", "x9 TO x1"}, "--variables: 'x9 TO x1': the data set has no variable 'x9'"},
+      {{"--variables", "petal_width TO sepal_length"},
+       "--variables: 'petal_width TO sepal_length': sepal_length comes before petal_width in the data set"},
+      {{"--matrix", "m.sav", "--variables", "a,b"}, "--matrix excludes --variables"},
+      {{"--identity", "--no-identity"}, "--identity excludes --no-identity"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    std::vector<std::string> arguments = c.options;
+    arguments.insert(arguments.end(), {"-d", iris, "-o", path("out")});
+    const Finished done = run(arguments);
+    EXPECT_EQ(done.status, 1);
+    EXPECT_EQ(done.err.rfind("korvana-batch: ", 0), 0u) << done.err;
+    EXPECT_NE(done.err.find(c.message), std::string::npos) << done.err;
+    EXPECT_FALSE(fs::exists(folder_ / "out.json"));
+  }
+}
+
+// --save-settings writes the whole request: read back, it is the same
+// request, and with --dry-run nothing else is written.
+TEST_F(KorvanaBatch, SavedSettingsReadBackAsTheSameRequest) {
+  const std::vector<std::string> request = {"--method", "median", "--permutations", "17", "--seed", "-5",
+                                            "--no-identity", "--variables", "sepal_length TO petal_length",
+                                            "--measure", "power", "--power", "3", "--root", "2", "--transform",
+                                            "reverse", "--print", "order,fit", "--fit-table", path("fit"),
+                                            "--support"};
+  std::vector<std::string> saving = request;
+  saving.insert(saving.end(), {"-d", examples + "/iris.sav", "--save-settings", path("saved.ini"), "--dry-run"});
+  const Finished saved = run(saving);
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  EXPECT_TRUE(fs::exists(folder_ / "saved.ini"));
+  EXPECT_FALSE(fs::exists(folder_ / "fit.sav"));
+  EXPECT_FALSE(fs::exists(folder_ / "korvana-output.json"));
+  const std::string text = readFile(folder_ / "saved.ini");
+  for (const char* line : {"Cluster Method=5\n", "Number of Permutations=17\n", "Seed=-5\n", "Seed Type=1\n",
+                           "Cluster Variables=sepal_length:sepal_width:petal_length\n", "Interval Measure=7\n",
+                           "Interval Measure Power=2\n", "Interval Measure Root=1\n", "Change Sign=1\n",
+                           "Object Order=1\n", "Dendrogram=0\n", "Save Permutation Fit Table=1\n",
+                           "Cluster Support=1\n", "Fist Permutation Identity=0\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line << text;
+  const Finished reread = run({"-s", path("saved.ini"), "-d", examples + "/iris.sav", "--dry-run"});
+  ASSERT_EQ(reread.status, 0) << reread.err;
+  EXPECT_EQ(reread.out, saved.out);
+  EXPECT_NE(reread.out.find("PROXIMITIES sepal_length,sepal_width,petal_length /VIEW=CASE"), std::string::npos)
+      << reread.out;
+}
+
 TEST_F(KorvanaBatch, BadRequestsAndUnreadableFilesEndWithAMessageAndStatusOne) {
   struct Case {
     std::string what;
@@ -494,7 +650,7 @@ TEST_F(KorvanaBatch, BadRequestsAndUnreadableFilesEndWithAMessageAndStatusOne) {
        {"--settings", settings({}), "--data", path("none.sav")},
        "--data: File does not exist: " + path("none.sav") + "\n"},
       {"no settings file", {"--data", examples + "/iris.sav"},
-       "korvana-batch: no request: give a settings file with --settings\n"},
+       "korvana-batch: no request: give a settings file with --settings or the request's options (see --help)\n"},
       {"unknown cluster variable",
        {"-s", settings({{"Cluster Variables", "sepal_length:petal_size:petal_width"}}, "unknown.ini"), "-d",
         examples + "/iris.sav"},
@@ -507,7 +663,7 @@ TEST_F(KorvanaBatch, BadRequestsAndUnreadableFilesEndWithAMessageAndStatusOne) {
        "korvana-batch: The data file " + path("broken.sav") + " could not be read"},
       {"unknown format", {"-s", settings({}), "-d", examples + "/iris.sav", "--format", "pdf"},
        "--format: pdf not in {html,json,text,results}\n"},
-      {"unknown option", {"--permutations", "5"}, "--permutations"},
+      {"unknown option", {"--permutation-count", "5"}, "korvana-batch: The following arguments were not expected: 5 --permutation-count"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
