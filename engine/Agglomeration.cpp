@@ -20,10 +20,12 @@ namespace {
 
 template <Direction dir>
 void runStages(const ProximityMatrix& matrix, ClusterMethod& method, SimilarityMatrix& workingMatrix,
-               AgglomerationState& state, ClusterSolution& solution, FitWorker* worker) {
+               AgglomerationState& state, ClusterSolution& solution, FitWorker* worker,
+               const std::atomic<bool>* abandon) {
   const int n = matrix.getNumberOfObjects();
   double value = 0.0;
   for (int t = 0; t + 1 < n; ++t) {
+    if (abandon != nullptr && abandon->load(std::memory_order_relaxed)) throw RunAbandoned{};
     const double previous = value;
     value = worstValue<dir>();
     int position = -1;
@@ -65,7 +67,7 @@ RunThreads preferredRunThreads(int n) {
 
 void agglomerate(const ProximityMatrix& matrix, const int* permutation, ClusterMethod& method,
                  SimilarityMatrix& workingMatrix, AgglomerationState& state, ClusterSolution& solution,
-                 RunThreads threads) {
+                 RunThreads threads, const std::atomic<bool>* abandon) {
   std::optional<FitWorker> worker;
   const int n = matrix.getNumberOfObjects();
   if (threads == RunThreads::two && n > 1 && workingMatrix.getSize() == n && solution.getObjectCount() == n &&
@@ -82,9 +84,9 @@ void agglomerate(const ProximityMatrix& matrix, const int* permutation, ClusterM
   method.startRun(matrix.isDissimilarity());
   FitWorker* fit = worker ? &*worker : nullptr;
   if (matrix.isDissimilarity())
-    runStages<Direction::dissimilarity>(matrix, method, workingMatrix, state, solution, fit);
+    runStages<Direction::dissimilarity>(matrix, method, workingMatrix, state, solution, fit, abandon);
   else
-    runStages<Direction::similarity>(matrix, method, workingMatrix, state, solution, fit);
+    runStages<Direction::similarity>(matrix, method, workingMatrix, state, solution, fit, abandon);
   if (worker) worker->finish();
 }
 

@@ -13,7 +13,12 @@
 // summing the fit; the results are the same to the bit either way.
 #pragma once
 
+#include <atomic>
+
 namespace korvana {
+
+/// Thrown by agglomerate when it was told to give its run up.
+struct RunAbandoned {};
 
 class AgglomerationState;
 class ClusterMethod;
@@ -34,9 +39,10 @@ inline constexpr int kTwoThreadObjects = 500;
 /// reusing the working matrix and the state (both sized for the matrix).
 /// With RunThreads::two the run uses a second thread when one can be started.
 /// Throws EKorvanaError when no merge can be selected, which only happens
-/// with proximities outside ±1e50.
+/// with proximities outside ±1e50. With `abandon`, the run looks at it before
+/// every stage and throws RunAbandoned once it is set.
 void agglomerate(const ProximityMatrix& matrix, const int* permutation, ClusterMethod& method,
                  SimilarityMatrix& workingMatrix, AgglomerationState& state, ClusterSolution& solution,
-                 RunThreads threads = RunThreads::one);
+                 RunThreads threads = RunThreads::one, const std::atomic<bool>* abandon = nullptr);
 
 }  // namespace korvana

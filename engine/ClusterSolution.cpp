@@ -9,6 +9,7 @@
 
 #include "engine/AgglomerationState.h"
 #include "engine/ExtendedPrecision.h"
+#include "common/ByteCodec.h"
 #include "common/EKorvanaError.h"
 #include "engine/MemberLists.h"
 #include "engine/ProximityMatrix.h"
@@ -192,6 +193,48 @@ void ClusterSolution::computeSolutionId() {
   if (EVP_Digest(text.data(), text.size(), solutionId_.data(), &length, EVP_md5(), nullptr) != 1 ||
       length != solutionId_.size())
     throw EKorvanaError("The MD5 digest of a solution could not be computed");
+}
+
+void ClusterSolution::encode(ByteWriter& out) const {
+  out.put(objectCount_);
+  out.put(isIdentity_);
+  out.put(seed_);
+  out.put(permutationIndex_);
+  out.put(permutation_);
+  out.put(stageCount_);
+  out.put(sumOfSquares_);
+  for (const auto* ints : {&cluster1_, &cluster2_, &firstAppears1_, &firstAppears2_, &nextStage_, &clusterOf_, &lastStage_})
+    out.put(*ints);
+  out.put(coefficient_);
+  for (const double value : {normalizedSSDif_, roundedNormalizedSSDif_, meanP_, meanH_, meanPH_, meanPP_, meanHH_,
+                             copheneticCorrelation_})
+    out.put(value);
+  out.put(pairCount_);
+  out.put(solutionId_);
+}
+
+std::unique_ptr<ClusterSolution> ClusterSolution::decode(ByteReader& in) {
+  const auto objectCount = in.take<int>();
+  const auto isIdentity = in.take<bool>();
+  const auto seed = in.take<std::int32_t>();
+  const auto permutationIndex = in.take<int>();
+  auto permutation = in.take<std::vector<int>>();
+  const auto stageCount = in.take<int>();
+  const auto sumOfSquares = in.take<double>();
+  auto solution =
+      std::make_unique<ClusterSolution>(objectCount, sumOfSquares, stageCount, std::move(permutation), seed, isIdentity);
+  solution->permutationIndex_ = permutationIndex;
+  for (auto* ints : {&solution->cluster1_, &solution->cluster2_, &solution->firstAppears1_, &solution->firstAppears2_,
+                     &solution->nextStage_, &solution->clusterOf_, &solution->lastStage_})
+    in.get(*ints);
+  in.get(solution->coefficient_);
+  for (double* value : {&solution->normalizedSSDif_, &solution->roundedNormalizedSSDif_, &solution->meanP_,
+                        &solution->meanH_, &solution->meanPH_, &solution->meanPP_, &solution->meanHH_,
+                        &solution->copheneticCorrelation_})
+    in.get(*value);
+  in.get(solution->pairCount_);
+  in.get(solution->solutionId_);
+  return solution;
 }
 
 }  // namespace korvana

@@ -9,11 +9,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace korvana {
 
 class AgglomerationState;
+class ByteReader;
+class ByteWriter;
 class MemberLists;
 class ProximityMatrix;
 
@@ -76,6 +79,11 @@ class ClusterSolution {
   const std::vector<int>& getPermutation() const { return permutation_; }
   int getStageCount() const { return stageCount_; }
   double getSumOfSquares() const { return sumOfSquares_; }
+
+  /// Everything the solution holds, as bytes, and a solution made from them:
+  /// the same to the bit.
+  void encode(ByteWriter& out) const;
+  static std::unique_ptr<ClusterSolution> decode(ByteReader& in);
 
   int getCluster1(int t) const { return cluster1_[static_cast<std::size_t>(t)]; }
   int getCluster2(int t) const { return cluster2_[static_cast<std::size_t>(t)]; }

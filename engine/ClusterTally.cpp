@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "common/ByteCodec.h"
+#include "common/EKorvanaError.h"
 #include "engine/ClusterSolution.h"
 
 namespace korvana {
@@ -89,6 +91,46 @@ const ClusterCensus* ClusterTally::at(double fit) const {
   if (std::isnan(fit)) return &notANumber_;
   if (hasLowest_ && fit == lowest_) return &atLowest_;
   return nullptr;
+}
+
+void ClusterCensus::encode(ByteWriter& out) const {
+  out.put(permutations);
+  std::vector<ClusterKey> keys;
+  std::vector<std::uint32_t> values;
+  keys.reserve(counts.size());
+  values.reserve(counts.size());
+  for (const auto& [key, count] : counts) {
+    keys.push_back(key);
+    values.push_back(count);
+  }
+  out.put(keys);
+  out.put(values);
+}
+
+void ClusterCensus::decode(ByteReader& in) {
+  in.get(permutations);
+  const auto keys = in.take<std::vector<ClusterKey>>();
+  const auto values = in.take<std::vector<std::uint32_t>>();
+  if (keys.size() != values.size()) throw EKorvanaError("A cluster tally between the processes is damaged");
+  counts.clear();
+  counts.reserve(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) counts.emplace(keys[i], values[i]);
+}
+
+void ClusterTally::encode(ByteWriter& out) const {
+  all_.encode(out);
+  out.put(hasLowest_);
+  out.put(lowest_);
+  atLowest_.encode(out);
+  notANumber_.encode(out);
+}
+
+void ClusterTally::decode(ByteReader& in) {
+  all_.decode(in);
+  in.get(hasLowest_);
+  in.get(lowest_);
+  atLowest_.decode(in);
+  notANumber_.decode(in);
 }
 
 }  // namespace korvana

@@ -23,6 +23,8 @@
 
 namespace korvana {
 
+class ByteReader;
+class ByteWriter;
 class ClusterSolution;
 
 struct ClusterKey {
@@ -56,6 +58,8 @@ struct ClusterCensus {
   ClusterCounts counts;
   void add(const std::vector<ClusterKey>& tree);
   void merge(const ClusterCensus& other);
+  void encode(ByteWriter& out) const;
+  void decode(ByteReader& in);
   /// The share (0 to 1) of the permutations whose tree holds the cluster;
   /// not a number when there are none.
   double share(const ClusterKey& key) const;
@@ -73,6 +77,10 @@ class ClusterTally {
   /// number counts as equal), or null when the tally cannot tell: only the
   /// lowest fit and not-a-number are followed.
   const ClusterCensus* at(double fit) const;
+
+  /// The tally as bytes, and back.
+  void encode(ByteWriter& out) const;
+  void decode(ByteReader& in);
 
  private:
   ClusterCensus all_;

@@ -6,6 +6,7 @@
 #include <exception>
 #include <limits>
 #include <map>
+#include <set>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -84,33 +85,43 @@ void checkProximityRange(const ProximityMatrix& matrix) {
 
 namespace {
 
-/// One permutation to run: its place in the sequence, its seed and its order.
+/// One permutation to run: its place in the sequence (and in this run's
+/// share), its seed and its order.
 struct Ticket {
   int index = 0;
+  int ordinal = 0;
   std::int32_t seed = 0;
   bool identity = false;
   std::vector<int> permutation;
 };
 
-/// Draws the permutations in sequence order, so that permutation k has the
-/// same seed and order whichever job runs it.
+/// Draws this run's permutations in sequence order. Permutation k has the
+/// seed the generator holds after the random permutations before it (each
+/// takes n steps), whichever job or process runs it.
 class TicketSource {
  public:
-  TicketSource(const PermutationSettings& settings, int n) : settings_(settings), generator_(settings.seed, n) {}
+  TicketSource(const PermutationSettings& settings, int n)
+      : settings_(settings), n_(n), next_(std::max(settings.shareIndex, 0)) {}
   int drawn() const { return drawn_; }
-  bool exhausted() const { return drawn_ >= settings_.permutationCount; }
+  bool exhausted() const { return next_ >= settings_.permutationCount; }
   Ticket next() {
     Ticket ticket;
-    ticket.index = drawn_++;
+    ticket.index = next_;
+    ticket.ordinal = drawn_++;
+    next_ += std::max(settings_.shareCount, 1);
     ticket.identity = ticket.index == 0 && settings_.firstPermutationIsIdentity;
-    ticket.seed = ticket.identity ? 0 : generator_.getState();
-    ticket.permutation = generator_.nextPermutation(ticket.identity);
+    RandomPermutationGenerator generator(settings_.seed, n_);
+    const int randomBefore = ticket.index - (settings_.firstPermutationIsIdentity && ticket.index > 0 ? 1 : 0);
+    generator.skip(static_cast<std::uint64_t>(n_) * static_cast<std::uint64_t>(randomBefore));
+    ticket.seed = ticket.identity ? 0 : generator.getState();
+    ticket.permutation = generator.nextPermutation(ticket.identity);
     return ticket;
   }
 
  private:
   const PermutationSettings& settings_;
-  RandomPermutationGenerator generator_;
+  int n_;
+  int next_;
   int drawn_ = 0;
 };
 
@@ -128,14 +139,15 @@ struct Job {
 
 /// Clusters one permutation and writes its record.
 std::unique_ptr<ClusterSolution> runTicket(const ProximityMatrix& matrix, Job& job, Ticket& ticket,
-                                           PermutationRecords& records, RunThreads threads, bool tally) {
+                                           PermutationRecords& records, RunThreads threads, bool tally,
+                                           const std::atomic<bool>* abandon = nullptr) {
   const int n = matrix.getNumberOfObjects();
   const auto k = static_cast<std::size_t>(ticket.index);
   auto solution = std::make_unique<ClusterSolution>(n, matrix.getSumOfSquares(), n > 0 ? n - 1 : 0,
                                                     std::move(ticket.permutation), ticket.seed, ticket.identity);
   solution->setPermutationIndex(ticket.index);
   agglomerate(matrix, solution->getPermutation().data(), *job.method, job.workingMatrix, job.state, *solution,
-              threads);
+              threads, abandon);
   solution->computeRoundedFit();
   solution->computeSolutionId();
   records.seeds[k] = ticket.seed;
@@ -160,9 +172,16 @@ void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationS
   TicketSource source(settings, matrix.getNumberOfObjects());
   while (!source.exhausted() && !progress.isCanceled()) {
     Ticket ticket = source.next();
-    keepIfBest(results.solutions, runTicket(matrix, job, ticket, results.records, threads, settings.tallyClusters));
-    results.records.completed = ticket.index + 1;
-    reportPassed(progress, ticket.index + 1, settings.permutationCount);
+    std::unique_ptr<ClusterSolution> solution;
+    try {
+      solution = runTicket(matrix, job, ticket, results.records, threads, settings.tallyClusters, settings.abandon);
+    } catch (const RunAbandoned&) {
+      break;
+    }
+    keepIfBest(results.solutions, std::move(solution));
+    results.completedIndices.push_back(ticket.index);
+    results.records.completed = ticket.ordinal + 1;
+    reportPassed(progress, ticket.ordinal + 1, settings.permutationCount);
   }
 }
 
@@ -205,7 +224,17 @@ class ParallelRun {
     watch();
     for (std::thread& thread : threads) thread.join();
     if (error_) std::rethrow_exception(error_->second);
-    results_.records.completed = source_.drawn();
+    // Given-up permutations aside, every permutation drawn has finished; those
+    // after an abandoned one are not kept, so the run holds a prefix of its
+    // share in order.
+    int completed = 0;
+    for (const int index : finished_) {
+      if (index != std::max(settings_.shareIndex, 0) + completed * std::max(settings_.shareCount, 1)) break;
+      ++completed;
+    }
+    results_.records.completed = completed;
+    for (int ordinal = 0; ordinal < completed; ++ordinal)
+      results_.completedIndices.push_back(std::max(settings_.shareIndex, 0) + ordinal * std::max(settings_.shareCount, 1));
   }
 
  private:
@@ -221,15 +250,20 @@ class ParallelRun {
         ticket = source_.next();
       }
       try {
-        auto solution = runTicket(matrix_, job, ticket, results_.records, RunThreads::one, settings_.tallyClusters);
+        auto solution = runTicket(matrix_, job, ticket, results_.records, RunThreads::one, settings_.tallyClusters,
+                                  settings_.abandon);
         std::lock_guard lock(mutex_);
-        waiting_.emplace(ticket.index, std::move(solution));
+        waiting_.emplace(ticket.ordinal, std::move(solution));
+        finished_.insert(ticket.index);
         for (auto next = waiting_.begin(); next != waiting_.end() && next->first == kept_; next = waiting_.begin()) {
           keepIfBest(results_.solutions, std::move(next->second));
           waiting_.erase(next);
           ++kept_;
         }
         ++passed_;
+      } catch (const RunAbandoned&) {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
       } catch (...) {
         std::lock_guard lock(mutex_);
         if (!error_ || ticket.index < error_->first) error_.emplace(ticket.index, std::current_exception());
@@ -280,7 +314,9 @@ class ParallelRun {
   int passed_ = 0;
   int running_ = 0;
   bool stop_ = false;
-  std::map<int, std::unique_ptr<ClusterSolution>> waiting_;
+  std::map<int, std::unique_ptr<ClusterSolution>> waiting_;  // by ordinal
+  std::set<int> finished_;  // the indices of the permutations that finished
+
   std::optional<std::pair<int, std::exception_ptr>> error_;
 };
 
@@ -331,7 +367,7 @@ SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method
 
   const ClusterCensus* best = results.tally.at(keptFit);
   ClusterCensus recounted;
-  if (best == nullptr) {
+  if (best == nullptr && results.tallyComplete) {
     Job job(matrix, method);
     const int n = matrix.getNumberOfObjects();
     PermutationRecords scratch;
@@ -348,10 +384,12 @@ SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method
     }
     best = &recounted;
   }
+  const double unknown = std::numeric_limits<double>::quiet_NaN();
   for (const auto& solution : results.solutions) {
     std::vector<StageSupport> stages;
     for (const ClusterKey& key : clusterKeysOf(*solution))
-      stages.push_back({results.tally.all().share(key), best->share(key)});
+      stages.push_back(results.tallyComplete ? StageSupport{results.tally.all().share(key), best->share(key)}
+                                             : StageSupport{unknown, unknown});
     report.solutions.push_back(std::move(stages));
   }
   return report;

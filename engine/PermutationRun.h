@@ -8,6 +8,7 @@
 // the results go.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -37,13 +38,22 @@ struct PermutationSettings {
   /// Counts the clusters of every permutation's tree (PermutationResults::
   /// tally), for the cluster support and the distinct-solution accounting.
   bool tallyClusters = false;
+  /// This run's share of the permutations, for runs spread over processes:
+  /// the permutations k with k % shareCount == shareIndex, each with the same
+  /// seed as in a run of all of them.
+  int shareCount = 1;
+  int shareIndex = 0;
+  /// When set (and once it is set), a permutation in progress is given up at
+  /// its next stage instead of being finished: for a stop that cannot wait.
+  const std::atomic<bool>* abandon = nullptr;
 };
 
 /// One job per hardware thread.
 int preferredJobs();
 
 /// The fit, seed and solution id of every permutation, indexed by permutation
-/// (from 0); the first `completed` entries hold values.
+/// (from 0); the first `completed` entries hold values (in a run of a share,
+/// the entries of PermutationResults::completedIndices).
 struct PermutationRecords {
   std::vector<double> fitValues;     // rounded normalized SSDif
   std::vector<double> correlations;  // cophenetic correlation
@@ -61,6 +71,12 @@ struct PermutationResults {
   std::vector<std::unique_ptr<ClusterSolution>> solutions;
   /// The clusters of the completed permutations' trees, with tallyClusters.
   ClusterTally tally;
+  /// The permutations that completed, in order (0 … completed − 1 unless the
+  /// run had a share of them).
+  std::vector<int> completedIndices;
+  /// False when the tally counts permutations beyond the completed ones (a
+  /// run spread over processes and stopped early): support is then unknown.
+  bool tallyComplete = true;
 };
 
 /// The share of permutations whose tree holds the cluster a stage forms:

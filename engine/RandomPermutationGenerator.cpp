@@ -17,6 +17,21 @@ int RandomPermutationGenerator::random(int m) {
   return static_cast<int>((static_cast<std::uint64_t>(state_) * static_cast<std::uint32_t>(m)) >> 32);
 }
 
+void RandomPermutationGenerator::skip(std::uint64_t steps) {
+  // The step x -> a x + c, applied k times, is x -> A x + C; squaring the
+  // step for every bit of k composes it in O(log k) (all mod 2^32).
+  std::uint32_t a = 134775813u, c = 1u, totalA = 1u, totalC = 0u;
+  for (; steps > 0; steps >>= 1) {
+    if (steps & 1u) {
+      totalA *= a;
+      totalC = totalC * a + c;
+    }
+    c = c * (a + 1u);
+    a *= a;
+  }
+  state_ = state_ * totalA + totalC;
+}
+
 std::vector<int> RandomPermutationGenerator::nextPermutation(bool identity) {
   std::vector<int> permutation(static_cast<std::size_t>(n_));
   std::iota(permutation.begin(), permutation.end(), 0);

@@ -26,6 +26,10 @@ class RandomPermutationGenerator {
   /// the 64-bit product state × m.
   int random(int m);
 
+  /// Moves the state on by `steps` generator steps at once (in O(log steps)),
+  /// as if that many random numbers had been drawn.
+  void skip(std::uint64_t steps);
+
  private:
   int n_;
   std::uint32_t state_;
