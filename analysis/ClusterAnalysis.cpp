@@ -136,7 +136,8 @@ void ClusterAnalysis::runPermutations() {
   settings.tallyClusters = clusterSupport_ || countClusters_;
   results_ = PermutationResults{};
   support_.reset();
-  results_ = korvana::runPermutations(matrix_, method_, settings, *progress_);
+  results_ = runner_ ? runner_(matrix_, method_, settings, *progress_)
+                     : korvana::runPermutations(matrix_, method_, settings, *progress_);
   // Also for a canceled run: the results file holds what was completed.
   if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +59,11 @@ class ClusterAnalysis {
   /// Writes the "Distinct Solutions" table and each solution's "Cluster
   /// Support" table (and counts the clusters for them).
   void setClusterSupport(bool value) { clusterSupport_ = value; }
+  /// Runs the permutations in place of the engine's runPermutations (with the
+  /// same contract), for a run spread over processes.
+  using PermutationRunner = std::function<PermutationResults(const ProximityMatrix&, ClusterMethod&,
+                                                             const PermutationSettings&, ProgressMonitor&)>;
+  void setPermutationRunner(PermutationRunner runner) { runner_ = std::move(runner); }
   /// Counts the clusters of every permutation's tree, for getSupportReport,
   /// whether or not the output shows the support.
   void setCountClusters(bool value) { countClusters_ = value; }
@@ -183,6 +189,7 @@ class ClusterAnalysis {
   ProximityMatrix matrix_;
   PermutationResults results_;
   std::optional<SupportReport> support_;
+  PermutationRunner runner_;
   RunOutcome runOutcome_ = RunOutcome::notRun;
 
   SilentProgress silentProgress_;

@@ -31,6 +31,9 @@
 #include "analysis/Variable.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRequest.h"
+#ifdef KORVANA_WITH_MPI
+#include "batch/MpiRun.h"
+#endif
 #include "batch/OutputFiles.h"
 #include "batch/TerminalProgress.h"
 #include "common/EKorvanaError.h"
@@ -152,6 +155,17 @@ int listVariables(const std::string& dataFile) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef KORVANA_WITH_MPI
+  // One rank of several: the permutations are spread over the ranks.
+  std::unique_ptr<korvana::mpi::Session> session;
+  if (korvana::mpi::launched()) session = std::make_unique<korvana::mpi::Session>(&argc, &argv);
+  const bool distributed = session && session->size() > 1;
+  const bool leader = !distributed || session->rank() == 0;
+#else
+  const bool distributed = false;
+  const bool leader = true;
+#endif
+  std::string problem;  // why this rank cannot go on, for the ranks to agree
   CLI::App cli{"Runs one Korvana cluster analysis without a display and saves its output.", "korvana-batch"};
   korvana::BatchOptions options;
   options.jobs = korvana::preferredJobs();
@@ -175,25 +189,34 @@ int main(int argc, char** argv) {
   try {
     cli.parse(argc, argv);
   } catch (const CLI::CallForHelp& help) {
-    return cli.exit(help);
+    return leader ? cli.exit(help) : 0;
   } catch (const CLI::CallForAllHelp& help) {
-    return cli.exit(help);
+    return leader ? cli.exit(help) : 0;
   } catch (const CLI::CallForVersion& version) {
-    return cli.exit(version);
+    return leader ? cli.exit(version) : 0;
   } catch (const CLI::ParseError& error) {
     // A bad option is a bad request like any other: one line, status 1.
-    std::fprintf(stderr, "korvana-batch: %s\n", error.what());
-    return 1;
+    if (!distributed) {
+      std::fprintf(stderr, "korvana-batch: %s\n", error.what());
+      return 1;
+    }
+    problem = error.what();
   }
+  // What runs nothing is done by one rank alone.
+  if (distributed && (options.dryRun || !options.saveSettings.empty() || !options.listVariables.empty()) && problem.empty())
+    if (!leader) return 0;
   if (!options.listVariables.empty()) return listVariables(options.listVariables);
   if (options.settings.empty() && options.data.empty() && !options.setsRequest() && options.saveSettings.empty()) {
     options.settings = examplesFolder() + "/iris.ini";
     options.data = examplesFolder() + "/iris.sav";
   }
-  if (options.settings.empty() && !options.setsRequest()) {
-    std::fprintf(stderr, "korvana-batch: no request: give a settings file with --settings or the request's options "
-                         "(see --help)\n");
-    return 1;
+  if (problem.empty() && options.settings.empty() && !options.setsRequest()) {
+    if (!distributed) {
+      std::fprintf(stderr, "korvana-batch: no request: give a settings file with --settings or the request's "
+                           "options (see --help)\n");
+      return 1;
+    }
+    problem = "no request: give a settings file with --settings or the request's options (see --help)";
   }
 
   korvana::output::BatchMessageBoxes boxes(stderr);
@@ -207,6 +230,7 @@ int main(int argc, char** argv) {
   std::string resultsFile;
   korvana::SettingsFile settingsFile;
   try {
+    if (!problem.empty()) throw EKorvanaError(problem);
     if (!options.settings.empty()) {
       korvana::BatchRequest batch = korvana::readBatchRequest(options.settings);
       for (const std::string& warning : batch.warnings)
@@ -233,9 +257,36 @@ int main(int argc, char** argv) {
     if (!options.dryRun)
       korvana::ClusterAnalysis::checkMemory(0, request.numberOfPermutations, request.permutationFit, options.jobs);
   } catch (const EKorvanaError& error) {
-    printError(error.what());
-    return 1;
+    if (!distributed) {
+      printError(error.what());
+      return 1;
+    }
+    problem = error.what();
+    if (leader) printError(problem);
   }
+#ifdef KORVANA_WITH_MPI
+  // Every rank must have read the same request; the others then serve
+  // rank 0, which carries the analysis.
+  if (distributed) {
+    if (!session->agree(problem)) return 1;
+    korvana::SettingsFile written;
+    written.writeRequest(request);
+    if (!session->same(written.text())) {
+      if (leader)
+        printError("The ranks of the job were given different requests: was a settings file changed while the job "
+                   "started?");
+      return 1;
+    }
+    if (!leader) return session->serve(request, options.jobs, gCanceled);
+  }
+  // Whatever ends the analysis before its permutations lets the other ranks go.
+  struct Release {
+    korvana::mpi::Session* session;
+    ~Release() {
+      if (session) session->releaseWorkers();
+    }
+  } release{distributed ? session.get() : nullptr};
+#endif
 
   std::unique_ptr<PackageSession> package;
   try {
@@ -297,6 +348,10 @@ int main(int argc, char** argv) {
     analysis = korvana::makeAnalysis(request, chosen, app, std::time(nullptr));
     analysis->setJobs(options.jobs);
     analysis->setCountClusters(!resultsFile.empty() || !options.newick.empty());
+#ifdef KORVANA_WITH_MPI
+    if (distributed)
+      analysis->setPermutationRunner(session->coordinator(request.analysisType == korvana::AnalysisType::data, gCanceled));
+#endif
   } catch (const std::exception& error) {
     printError(error.what());
     return 1;
@@ -336,6 +391,9 @@ int main(int argc, char** argv) {
         break;
     }
   }
+  // The output document first: after a Ctrl-C under mpirun the job has
+  // little time before it is killed.
+  if (!saveOutput(*output, files, options) && status == 0) status = 1;
   // The results and trees of a run that completed or was canceled; a run
   // stopped by an error leaves none that could pass for complete.
   const auto outcome = analysis->getRunOutcome();
@@ -356,8 +414,5 @@ int main(int argc, char** argv) {
       if (status == 0) status = 1;
     }
   }
-  analysis.reset();
-  app.reset();
-  if (!saveOutput(*output, files, options) && status == 0) status = 1;
   return status;
 }

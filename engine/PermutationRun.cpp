@@ -177,6 +177,8 @@ void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationS
       solution = runTicket(matrix, job, ticket, results.records, threads, settings.tallyClusters, settings.abandon);
     } catch (const RunAbandoned&) {
       break;
+    } catch (const EKorvanaError& error) {
+      throw EPermutationFailed(ticket.index, error.what());
     }
     keepIfBest(results.solutions, std::move(solution));
     results.completedIndices.push_back(ticket.index);
@@ -223,7 +225,13 @@ class ParallelRun {
     }
     watch();
     for (std::thread& thread : threads) thread.join();
-    if (error_) std::rethrow_exception(error_->second);
+    if (error_) {
+      try {
+        std::rethrow_exception(error_->second);
+      } catch (const EKorvanaError& error) {
+        throw EPermutationFailed(error_->first, error.what());
+      }
+    }
     // Given-up permutations aside, every permutation drawn has finished; those
     // after an abandoned one are not kept, so the run holds a prefix of its
     // share in order.

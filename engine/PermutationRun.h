@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/EKorvanaError.h"
 #include "engine/ClusterSolution.h"
 #include "engine/ClusterTally.h"
 #include "engine/DistinctSolutions.h"
@@ -22,6 +23,17 @@ namespace korvana {
 class ClusterMethod;
 class ProgressMonitor;
 class ProximityMatrix;
+
+/// The error of a permutation that could not be clustered, with its place in
+/// the sequence (its message is the error's own).
+class EPermutationFailed : public EKorvanaError {
+ public:
+  EPermutationFailed(int index, const std::string& message) : EKorvanaError(message), index_(index) {}
+  int index() const { return index_; }
+
+ private:
+  int index_;
+};
 
 /// What the permutation run needs besides the matrix and the method.
 struct PermutationSettings {

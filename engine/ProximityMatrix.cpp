@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/ExtendedPrecision.h"
+#include "common/ByteCodec.h"
 #include "common/EKorvanaError.h"
 
 namespace korvana {
@@ -55,6 +56,34 @@ void ProximityMatrix::computeSumOfSquares() {
     sum = static_cast<double>(sum + v * v);
   }
   sumOfSquares_ = sum;
+}
+
+void ProximityMatrix::encodeDescription(ByteWriter& out) const {
+  out.put(getNumberOfObjects());
+  for (const bool flag : {isDissimilarity_, isSquaredEuclidean_, hasLabelVariable_, hasCaseNumbers_, hasObjectLabels_})
+    out.put(flag);
+  for (const auto& row : rows_) {
+    out.put(row->name_);
+    out.put(row->rowType_);
+    out.put(row->label_);
+    out.put(row->caseNumber_);
+  }
+}
+
+void ProximityMatrix::decodeDescription(ByteReader& in) {
+  if (!rows_.empty()) throw EKorvanaError("The proximity matrix is already filled");
+  const int n = in.take<int>();
+  if (n < 0) throw EKorvanaError("The number of objects cannot be negative");
+  for (bool* flag : {&isDissimilarity_, &isSquaredEuclidean_, &hasLabelVariable_, &hasCaseNumbers_, &hasObjectLabels_})
+    in.get(*flag);
+  reserve(n);
+  for (int i = 0; i < n; ++i) {
+    const std::string name = in.take<std::string>();
+    const std::string rowType = in.take<std::string>();
+    ProximityMatrixRow& row = appendRow(name, rowType);
+    in.get(row.label_);
+    in.get(row.caseNumber_);
+  }
 }
 
 const std::string& ProximityMatrix::getObjectLabel(int i) const {

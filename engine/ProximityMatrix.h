@@ -18,6 +18,9 @@
 
 namespace korvana {
 
+class ByteReader;
+class ByteWriter;
+
 class ProximityMatrix {
  public:
   ProximityMatrix() = default;
@@ -37,6 +40,15 @@ class ProximityMatrix {
 
   /// Sum of the squares of all stored proximities, each unordered pair once.
   void computeSumOfSquares();
+
+  /// Everything but the values, as bytes (the objects' names, labels, row
+  /// types and case numbers, and the flags); and an empty matrix filled from
+  /// them, its values 0 until they are written into lowerTriangle().
+  void encodeDescription(ByteWriter& out) const;
+  void decodeDescription(ByteReader& in);
+  /// The stored values, row after row: TriangularStorage::offset(n) of them.
+  double* lowerTriangle() { return values_.data(); }
+  const double* lowerTriangle() const { return values_.data(); }
 
   int getNumberOfObjects() const { return static_cast<int>(rows_.size()); }
 
