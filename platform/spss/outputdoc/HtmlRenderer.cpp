@@ -40,6 +40,7 @@ pre.rich-text, pre.raw-rtf, pre.package-text { margin: 0; font-family: "Courier 
 pre.package-text.error { color: #a00000; }
 pre.package-text { white-space: pre-wrap; overflow-wrap: anywhere; }
 .item-body { overflow: auto; padding-bottom: 3px; }
+.graphic svg { display: block; }
 )css";
 
 std::string px(std::int32_t value) { return std::to_string(value) + "px"; }
@@ -60,6 +61,7 @@ std::string kindIcon(ItemKind kind) {
     case ItemKind::table: return "\u25A6";
     case ItemKind::log: return "\u2261";
     case ItemKind::error: return "!";
+    case ItemKind::graphic: return "\u25B3";
   }
   return "";
 }
@@ -188,6 +190,8 @@ std::string itemBody(const OutputItem& item) {
       return "<h" + std::to_string(h) + " class=\"heading\">" + escapeHtml(item.label) + "</h" + std::to_string(h) + ">";
     }
     case ItemKind::table: return tableHtml(*item.table);
+    // The program draws the graphic; it is placed as it is.
+    case ItemKind::graphic: return item.svg.empty() ? "" : "<div class=\"graphic\">" + item.svg + "</div>";
     case ItemKind::title:
     case ItemKind::log:
     case ItemKind::error: {
