@@ -91,19 +91,23 @@ TEST(DendrogramSvg, LeavesFollowTheTextRowsAndEveryBracketJoinsItsRowsAtItsCoeff
     EXPECT_EQ(leaves, expected);
 
     // One bracket per stage, in stage order: a single object's end of the
-    // bracket lies on its own row; merges move right as the coefficient grows.
+    // bracket lies on its own row, a cluster's end in the middle of the
+    // bracket that formed it; merges move right as the coefficient grows.
     const std::vector<Bracket> nodes = brackets(svg);
     ASSERT_EQ(nodes.size(), 7u);
+    const auto expectEnd = [&](int t, int formedAt, int cluster, double x, double y) {
+      if (formedAt < 0) {
+        EXPECT_DOUBLE_EQ(y, leafY[static_cast<std::size_t>(cluster)]) << "stage " << t << " meets its object's row";
+        return;
+      }
+      const Bracket& former = nodes[static_cast<std::size_t>(formedAt)];
+      EXPECT_DOUBLE_EQ(x, former.x) << "stage " << t << " starts where stage " << formedAt << " joined";
+      EXPECT_NEAR(y, (former.y1 + former.y2) / 2.0, 0.051) << "stage " << t << " starts mid-bracket";
+    };
     for (int t = 0; t < 7; ++t) {
       const Bracket& b = nodes[static_cast<std::size_t>(t)];
-      if (solution.getFirstAppears1(t) < 0) {
-        EXPECT_DOUBLE_EQ(b.y1, leafY[static_cast<std::size_t>(solution.getCluster1(t))]) << t;
-      } else {
-        EXPECT_DOUBLE_EQ(b.x1, nodes[static_cast<std::size_t>(solution.getFirstAppears1(t))].x) << "joins its stage";
-      }
-      if (solution.getFirstAppears2(t) < 0) {
-        EXPECT_DOUBLE_EQ(b.y2, leafY[static_cast<std::size_t>(solution.getCluster2(t))]) << t;
-      }
+      expectEnd(t, solution.getFirstAppears1(t), solution.getCluster1(t), b.x1, b.y1);
+      expectEnd(t, solution.getFirstAppears2(t), solution.getCluster2(t), b.x2, b.y2);
       if (t > 0) {
         const double previous = nodes[static_cast<std::size_t>(t - 1)].x;
         if (solution.getCoefficient(t) > solution.getCoefficient(t - 1)) {
@@ -254,6 +258,7 @@ TEST(DistinctSolutionsCurve, LongLinesAreThinnedButKeepPeaksFallsAndTheLastPoint
   ASSERT_EQ(exact.size(), 4u);
   const double y1 = exact[0].y, y40 = exact[1].y, y3 = exact[2].y;
   EXPECT_DOUBLE_EQ(thinAll.back().y, exact[3].y);
+  EXPECT_DOUBLE_EQ(thinAll.back().x, exact[3].x) << "the last permutation is drawn";
   EXPECT_DOUBLE_EQ(thinBest.back().y, y3);
   EXPECT_DOUBLE_EQ(thinBest.back().x, thinAll.back().x);
   std::size_t peak = 0;
