@@ -148,7 +148,8 @@ std::string dendrogramSvg(const ClusterSolution& solution, const ProximityMatrix
     labels[static_cast<std::size_t>(i)] = objectLabel(matrix, i);
     longest = std::max(longest, utf8::characterCount(labels[static_cast<std::size_t>(i)]));
   }
-  const double labelRight = margin + static_cast<double>(longest) * characterWidth;
+  // Room for the longest label, and at least for the axis title beside the ticks.
+  const double labelRight = margin + std::max(static_cast<double>(longest) * characterWidth, 64.0);
   const double leafX = labelRight + 6.0;
   const double plotLeft = labelRight + 16.0;
   const double width = plotLeft + plotWidth + 40.0;
@@ -156,6 +157,7 @@ std::string dendrogramSvg(const ClusterSolution& solution, const ProximityMatrix
   const auto rowY = [](int row) { return firstRowY + (row + 0.5) * rowHeight; };
 
   std::string svg = svgOpen("dendrogram", width, height);
+  svg.reserve(static_cast<std::size_t>(n) * (supportPercent ? 150 : 100) + 2048);
 
   // The axis: from the first stage's coefficient on the left to the last
   // one's on the right, so that falling coefficients (similarities) also put
