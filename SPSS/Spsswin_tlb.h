@@ -90,6 +90,11 @@ class ISpssOutputDoc : public IAutomationObject {
   /// A pivot table of rows x columns data cells. One layer only.
   virtual HRESULT InsertTable(const std::string& label, std::int32_t rows, std::int32_t columns,
                               std::int32_t layers, std::int32_t* retval) = 0;
+  /// A graphic drawn by the caller: svg is one whole SVG element, UTF-8
+  /// text from "<svg" to its closing "</svg>" (white space around it is
+  /// allowed), well-formed as XML. Text that is not is refused with
+  /// E_INVALIDARG and inserts nothing. The graphic is shown as it is given.
+  virtual HRESULT InsertGraphic(const std::string& label, const std::string& svg, std::int32_t* retval) = 0;
   /// Shows (1) or hides (0) the document; set to 1 when it is obtained.
   virtual HRESULT put_Visible(std::int32_t visible) = 0;
   /// Moves the selected item one outline level up (its level number falls by
@@ -104,7 +109,7 @@ class ISpssItems : public IAutomationObject {
   virtual HRESULT GetItem(std::int32_t index, ISpssItem** retval) = 0;
 };
 
-/// One output item: a heading, a title or text item, or a pivot table.
+/// One output item: a heading, a title or text item, a pivot table or a graphic.
 class ISpssItem : public IAutomationObject {
  public:
   virtual HRESULT get_Level(std::int32_t* retval) = 0;

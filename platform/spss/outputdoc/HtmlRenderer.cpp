@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "platform/spss/outputdoc/CellText.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
@@ -40,6 +41,11 @@ pre.rich-text, pre.raw-rtf, pre.package-text { margin: 0; font-family: "Courier 
 pre.package-text.error { color: #a00000; }
 pre.package-text { white-space: pre-wrap; overflow-wrap: anywhere; }
 .item-body { overflow: auto; padding-bottom: 3px; }
+.graphic svg { display: block; }
+details.fold > summary { display: block; list-style: none; cursor: pointer; }
+details.fold > summary::-webkit-details-marker { display: none; }
+details.fold > summary .heading::before { content: "\25BE"; position: absolute; margin: 0.38em 0 0 -14px; font-size: 60%; font-weight: normal; color: #777; }
+details.fold:not([open]) > summary .heading::before { content: "\25B8"; }
 )css";
 
 std::string px(std::int32_t value) { return std::to_string(value) + "px"; }
@@ -60,6 +66,7 @@ std::string kindIcon(ItemKind kind) {
     case ItemKind::table: return "\u25A6";
     case ItemKind::log: return "\u2261";
     case ItemKind::error: return "!";
+    case ItemKind::graphic: return "\u25B3";
   }
   return "";
 }
@@ -188,6 +195,8 @@ std::string itemBody(const OutputItem& item) {
       return "<h" + std::to_string(h) + " class=\"heading\">" + escapeHtml(item.label) + "</h" + std::to_string(h) + ">";
     }
     case ItemKind::table: return tableHtml(*item.table);
+    // The program draws the graphic; it is placed as it is.
+    case ItemKind::graphic: return item.svg.empty() ? "" : "<div class=\"graphic\">" + item.svg + "</div>";
     case ItemKind::title:
     case ItemKind::log:
     case ItemKind::error: {
@@ -268,8 +277,16 @@ void renderHtml(const DocumentModel& document, const std::function<void(std::str
   }
   html += "</ul></nav>\n<main id=\"content\">\n";
   write(html);
+  // Each heading opens a fold that holds it and the items below it in the
+  // outline (those that follow it at deeper levels); the levels of the open
+  // folds, innermost last.
+  std::vector<std::int32_t> folds;
   for (std::size_t i = 0; i < document.count(); ++i) {
     const OutputItem& item = document.item(i);
+    while (!folds.empty() && item.level <= folds.back()) {
+      write("</details>\n");
+      folds.pop_back();
+    }
     std::string bodyStyle;
     if (item.width) bodyStyle += "width:" + px(*item.width) + ";";
     if (item.height) bodyStyle += "min-height:" + px(*item.height) + ";";
@@ -278,10 +295,18 @@ void renderHtml(const DocumentModel& document, const std::function<void(std::str
     if (!item.visible)
       body = "<details class=\"hidden-item\"><summary>" + escapeHtml(item.label) + " (hidden)</summary>" + body +
              "</details>";
-    write("<section class=\"item item-" + std::string(itemKindName(item.kind)) + "\" id=\"item-" +
-          std::to_string(i) + "\" data-level=\"" + std::to_string(item.level) + "\" style=\"margin-left:" +
-          std::to_string((item.level - 1) * 16) + "px\">" + body + "</section>\n");
+    std::string section = "<section class=\"item item-" + std::string(itemKindName(item.kind)) + "\" id=\"item-" +
+                          std::to_string(i) + "\" data-level=\"" + std::to_string(item.level) +
+                          "\" style=\"margin-left:" + std::to_string((item.level - 1) * 16) + "px\">" + body +
+                          "</section>";
+    if (item.kind == ItemKind::heading) {
+      section = "<details class=\"fold\" open data-level=\"" + std::to_string(item.level) + "\"><summary>" + section +
+                "</summary>";
+      folds.push_back(item.level);
+    }
+    write(section + "\n");
   }
+  for (std::size_t open = folds.size(); open > 0; --open) write("</details>\n");
   write("</main>\n</body>\n</html>\n");
 }
 

@@ -1,6 +1,8 @@
 // The output document as one self-contained HTML page: an outline pane with
-// every item at its level, and a content pane with headings, titles, tables
-// and rich text. Hidden items are collapsed but can be opened.
+// every item at its level, and a content pane with headings, titles, tables,
+// rich text and graphics (SVG, inline). Hidden items are collapsed but can be
+// opened. Each heading can be folded, together with the items below it in the
+// outline, by a click on it (<details open>, no script).
 #pragma once
 
 #include <functional>

@@ -142,6 +142,7 @@ json itemJson(const OutputItem& item, std::size_t index, bool withTable) {
          {"width", optionalJson(item.width)}};
   if (item.canHoldText()) j["text"] = item.text;
   if (item.richText) j["richText"] = richTextJson(item);
+  if (item.kind == ItemKind::graphic) j["svg"] = item.svg;
   if (withTable && item.table) j["table"] = tableJson(*item.table);
   return j;
 }

@@ -13,7 +13,7 @@ class DocumentModel;
 
 /// {"visible", "current", "selected", "items": [...]}: every item with its
 /// kind, label, level, visibility, size, text or rich text (raw and as
-/// lines), and for tables every label, cell (value, shown text, alignment,
+/// lines), a graphic's SVG text, and for tables every label, cell (value, shown text, alignment,
 /// decimals, number format, colour, size), footnote, width and flag.
 nlohmann::json documentJson(const DocumentModel& document);
 

@@ -6,6 +6,7 @@
 #include "platform/spss/outputdoc/DocumentFiles.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/ItemCollection.h"
+#include "platform/spss/outputdoc/SvgElement.h"
 
 namespace korvana::spss {
 
@@ -71,6 +72,17 @@ HRESULT OutputDocument::InsertTable(const std::string& label, std::int32_t rows,
   item.label = label;
   item.table = std::make_unique<PivotTableModel>(rows, columns);
   item.table->title = label;
+  *retval = static_cast<std::int32_t>(model_->insert(std::move(item)));
+  return S_OK;
+}
+
+HRESULT OutputDocument::InsertGraphic(const std::string& label, const std::string& svg, std::int32_t* retval) {
+  if (!retval) return E_POINTER;
+  if (!isSvgElement(svg)) return E_INVALIDARG;
+  OutputItem item;
+  item.kind = ItemKind::graphic;
+  item.label = label;
+  item.svg = svg;
   *retval = static_cast<std::int32_t>(model_->insert(std::move(item)));
   return S_OK;
 }

@@ -1,5 +1,6 @@
 // The package's output document: an outline of output items (headings,
-// titles, text items and pivot tables) that every procedure appends to.
+// titles, text items, pivot tables and graphics) that every procedure appends
+// to.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,8 @@ class OutputDocument final : public Spsswin_tlb::ISpssOutputDoc {
                                            std::int32_t* retval) override;
   korvana::automation::HRESULT InsertTable(const std::string& label, std::int32_t rows, std::int32_t columns,
                                            std::int32_t layers, std::int32_t* retval) override;
+  korvana::automation::HRESULT InsertGraphic(const std::string& label, const std::string& svg,
+                                             std::int32_t* retval) override;
   korvana::automation::HRESULT put_Visible(std::int32_t visible) override;
   korvana::automation::HRESULT Promote() override;
 

@@ -9,6 +9,7 @@ std::string_view itemKindName(ItemKind kind) {
     case ItemKind::table: return "table";
     case ItemKind::log: return "log";
     case ItemKind::error: return "error";
+    case ItemKind::graphic: return "graphic";
   }
   return "unknown";
 }

@@ -17,6 +17,7 @@ enum class ItemKind {
   table,    // a pivot table
   log,      // the package's echo of a command it ran
   error,    // the package's report of a command that failed
+  graphic,  // a drawing given as one SVG element
 };
 
 std::string_view itemKindName(ItemKind kind);
@@ -37,6 +38,9 @@ struct OutputItem {
   bool richTextReadable = true;
 
   std::unique_ptr<PivotTableModel> table;
+
+  /// The SVG element of a graphic, as it was inserted.
+  std::string svg;
 
   /// Editing state: handles obtained by activating the item carry the
   /// activation number they were made under; Deactivate ends the activation

@@ -161,6 +161,7 @@ void renderText(const DocumentModel& document, const std::function<void(std::str
         out += std::string(static_cast<std::size_t>(std::max(item.level, 1)), '#') + " " + item.label + "\n";
         break;
       case ItemKind::table: out += tableText(*item.table); break;
+      case ItemKind::graphic: out += "[graphic: " + item.label + "]\n"; break;
       case ItemKind::title:
       case ItemKind::log:
       case ItemKind::error: {

@@ -1,6 +1,7 @@
 // The output document as plain text for a terminal: headings marked by their
 // level, titles, tables with aligned columns, footnotes and captions, and
-// rich text as lines (the dendrogram drawn with box-drawing characters).
+// rich text as lines (the dendrogram drawn with box-drawing characters); a
+// graphic is one line naming it, "[graphic: <label>]".
 #pragma once
 
 #include <functional>

@@ -2,11 +2,8 @@
 // outline, a table's labels and cells, a footnote and the dendrogram, and a
 // screenshot is taken. Set KORVANA_SCREENSHOT_DIR to keep the screenshot.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +11,7 @@
 #include <string>
 
 #include "ExampleOutput.h"
+#include "HeadlessChromium.h"
 #include "platform/spss/outputdoc/DocumentFiles.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
 
@@ -21,33 +19,7 @@ namespace korvana::spss {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string findChromium() {
-  for (const char* name : {"chromium", "chromium-browser", "google-chrome"}) {
-    for (const char* dir : {"/usr/bin", "/usr/local/bin", "/snap/bin"}) {
-      const fs::path path = fs::path(dir) / name;
-      if (::access(path.c_str(), X_OK) == 0) return path.string();
-    }
-  }
-  return {};
-}
-
-// Runs a command and returns its standard output; the exit status goes into *status.
-std::string run(const std::string& command, int* status) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) {
-    *status = -1;
-    return out;
-  }
-  std::array<char, 4096> buffer;
-  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
-  const int raw = ::pclose(pipe);
-  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
-}
-
-std::string quote(const std::string& text) { return "'" + text + "'"; }
+using korvana::testing::findChromium;
 
 class ChromiumRenderTest : public ::testing::Test {
  protected:
@@ -66,10 +38,8 @@ class ChromiumRenderTest : public ::testing::Test {
     std::error_code ignored;
     if (!dir.empty()) fs::remove_all(dir, ignored);
   }
-  std::string chromiumCommand(const std::string& profile, const std::string& arguments) const {
-    return "timeout 90 " + quote(chromium) + " --headless --no-sandbox --disable-gpu --no-first-run " +
-           "--user-data-dir=" + quote((dir / profile).string()) + " " + arguments + " " +
-           quote("file://" + (dir / "output.html").string()) + " 2>" + quote((dir / (profile + ".log")).string());
+  std::string run(const std::string& profile, const std::string& arguments, int* status) const {
+    return korvana::testing::runChromium(chromium, dir, profile, arguments, dir / "output.html", status);
   }
 
   std::string chromium;
@@ -78,7 +48,7 @@ class ChromiumRenderTest : public ::testing::Test {
 
 TEST_F(ChromiumRenderTest, RenderedDomHoldsOutlineTablesFootnoteAndDendrogram) {
   int status = 0;
-  const std::string dom = run(chromiumCommand("profile-dom", "--dump-dom"), &status);
+  const std::string dom = run("profile-dom", "--dump-dom", &status);
   ASSERT_EQ(status, 0) << "chromium failed; see its log";
   ASSERT_FALSE(dom.empty());
   // Chromium serializes the DOM it built, not the file: these are parsed elements.
@@ -101,8 +71,7 @@ TEST_F(ChromiumRenderTest, RenderedDomHoldsOutlineTablesFootnoteAndDendrogram) {
 TEST_F(ChromiumRenderTest, ScreenshotIsTaken) {
   const fs::path shot = dir / "output.png";
   int status = 0;
-  run(chromiumCommand("profile-shot", "--hide-scrollbars --window-size=1200,900 --screenshot=" + quote(shot.string())),
-      &status);
+  run("profile-shot", "--hide-scrollbars --window-size=1200,900 --screenshot='" + shot.string() + "'", &status);
   ASSERT_EQ(status, 0) << "chromium failed; see its log";
   ASSERT_TRUE(fs::exists(shot));
   std::ifstream in(shot, std::ios::binary);

@@ -193,5 +193,41 @@ TEST(HtmlRenderer, UnreadableRichTextIsShownRaw) {
   EXPECT_NE(renderText(model).find("<not rtf>\n"), std::string::npos);
 }
 
+// Each heading's fold holds the items that follow it at deeper levels: a
+// later item at the heading's level or above closes it, whatever its kind.
+TEST(HtmlRenderer, HeadingsFoldTheItemsBelowThemInTheOutline) {
+  DocumentModel model;  // 0: the root heading, level 1
+  const auto add = [&](ItemKind kind, const std::string& label) {
+    OutputItem item;
+    item.kind = kind;
+    item.label = label;
+    if (kind == ItemKind::table) item.table = std::make_unique<PivotTableModel>(1, 1);
+    model.insert(std::move(item));
+  };
+  add(ItemKind::heading, "A");      // 1, level 2
+  add(ItemKind::title, "under A");  // 2, level 3
+  add(ItemKind::heading, "B");      // 3, level 3
+  add(ItemKind::table, "under B");  // 4, level 4
+  model.appendPackageItem(ItemKind::log, "Log", "text");  // 5, level 2
+  add(ItemKind::heading, "C");      // 6, level 2: beside the log item
+  model.appendPackageItem(ItemKind::error, "Error", "text");  // 7, level 2
+
+  const std::string html = renderHtml(model);
+  // The folds and items in page order: "[" opens a fold, "]" closes one.
+  std::string outline;
+  const std::regex token("<details class=\"fold\" open data-level=\"(\\d)\"><summary>|</details>|"
+                         "<section class=\"item [^\"]*\" id=\"item-(\\d+)\"");
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), token); it != std::sregex_iterator(); ++it) {
+    if ((*it)[1].matched) outline += "[" + (*it)[1].str();
+    else if ((*it)[2].matched) outline += " " + (*it)[2].str() + " ";
+    else outline += "]";
+  }
+  EXPECT_EQ(outline, "[1 0 [2 1  2 [3 3  4 ]] 5 [2 6 ] 7 ]");
+  EXPECT_NE(html.find("<details class=\"fold\" open data-level=\"2\"><summary><section class=\"item item-heading\" "
+                      "id=\"item-1\" data-level=\"2\" style=\"margin-left:16px\"><div class=\"item-body\"><h2 "
+                      "class=\"heading\">A</h2></div></section></summary>\n"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace korvana::spss
