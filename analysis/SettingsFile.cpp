@@ -10,6 +10,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/EKorvanaError.h"
+#include "common/Utf8.h"
 
 namespace korvana {
 
@@ -17,6 +18,10 @@ namespace {
 
 constexpr const char* kGeneral = "General";
 constexpr const char* kOptions = "Options";
+// The desktop program's own keys in [General].
+constexpr const char* kRecentDataFiles = "Recent Data Files";
+constexpr const char* kLastDataFile = "Last Data File";
+constexpr char kPathSeparator = '|';
 
 std::string joinNames(const std::vector<std::string>& names) {
   std::string text;
@@ -139,6 +144,87 @@ void SettingsFile::setValue(const std::string& section, const std::string& key, 
   store_->ini.SetValue(section.c_str(), key.c_str(), text.c_str());
 }
 
+std::string encodePathList(const std::vector<std::string>& paths) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string text;
+  const auto escape = [&](unsigned char byte) {
+    text += '%';
+    text += hex[byte >> 4];
+    text += hex[byte & 0xF];
+  };
+  bool first = true;
+  for (const std::string& path : paths) {
+    if (path.empty()) continue;
+    if (!first) text += kPathSeparator;
+    first = false;
+    for (std::size_t at = 0; at < path.size();) {
+      const auto byte = static_cast<unsigned char>(path[at]);
+      if (byte >= 0x80) {
+        // Well-formed UTF-8 stays readable; any other byte is escaped.
+        const utf8::Decoded decoded = utf8::decode(path, at);
+        if (decoded.valid) {
+          text.append(path, at, decoded.length);
+          at += decoded.length;
+        } else {
+          escape(byte);
+          ++at;
+        }
+        continue;
+      }
+      const bool atEnd = at == 0 || at + 1 == path.size();
+      if (byte < 0x20 || byte == 0x7F || byte == '%' || byte == kPathSeparator || (byte == ' ' && atEnd)) {
+        escape(byte);
+      } else {
+        text += static_cast<char>(byte);
+      }
+      ++at;
+    }
+  }
+  return text;
+}
+
+std::vector<std::string> decodePathList(const std::string& text) {
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::vector<std::string> paths;
+  std::string path;
+  for (std::size_t at = 0; at <= text.size(); ++at) {
+    if (at == text.size() || text[at] == kPathSeparator) {
+      if (!path.empty()) paths.push_back(std::move(path));
+      path.clear();
+      continue;
+    }
+    if (text[at] == '%' && at + 2 < text.size() && digit(text[at + 1]) >= 0 && digit(text[at + 2]) >= 0) {
+      path += static_cast<char>(digit(text[at + 1]) * 16 + digit(text[at + 2]));
+      at += 2;
+      continue;
+    }
+    path += text[at];
+  }
+  return paths;
+}
+
+std::vector<std::string> SettingsFile::recentDataFiles() const {
+  return decodePathList(value(kGeneral, kRecentDataFiles).value_or(""));
+}
+
+void SettingsFile::setRecentDataFiles(const std::vector<std::string>& paths) {
+  setValue(kGeneral, kRecentDataFiles, encodePathList(paths));
+}
+
+std::string SettingsFile::lastDataFile() const {
+  const std::vector<std::string> paths = decodePathList(value(kGeneral, kLastDataFile).value_or(""));
+  return paths.empty() ? std::string() : paths.front();
+}
+
+void SettingsFile::setLastDataFile(const std::string& path) {
+  setValue(kGeneral, kLastDataFile, encodePathList({path}));
+}
+
 namespace {
 
 // The text of each kind of value, as the file stores it.
@@ -258,7 +344,7 @@ constexpr SettingsKey kKeys[] = {
 
 /// The keys the desktop program keeps in the same sections that are not part
 /// of a request.
-constexpr std::array<const char*, 0> kOtherKeys{};
+constexpr std::array<const char*, 2> kOtherKeys{kRecentDataFiles, kLastDataFile};
 
 bool isKnownKey(const std::string& section, const std::string& name) {
   for (const SettingsKey& k : kKeys)

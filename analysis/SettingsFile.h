@@ -61,6 +61,15 @@ class SettingsFile {
   /// Stores every key of the request (in memory).
   void writeRequest(const AnalysisRequest& request);
 
+  /// The desktop program's record of its data files, in [General] (not part
+  /// of a request): "Recent Data Files", most recent first, and "Last Data
+  /// File", the one to reopen at the next start. Both hold paths as
+  /// encodePathList() writes them; a missing key gives none (empty).
+  std::vector<std::string> recentDataFiles() const;
+  void setRecentDataFiles(const std::vector<std::string>& paths);
+  std::string lastDataFile() const;
+  void setLastDataFile(const std::string& path);
+
   /// A value as text, or nothing when the key is missing.
   std::optional<std::string> value(const std::string& section, const std::string& key) const;
   void setValue(const std::string& section, const std::string& key, const std::string& text);
@@ -69,6 +78,17 @@ class SettingsFile {
   struct Store;
   std::unique_ptr<Store> store_;
 };
+
+/// Paths as one line of the settings file. Every path survives, whatever
+/// bytes it holds: in each, "%", "|", the control characters, bytes that are
+/// not part of well-formed UTF-8 and a blank at either end are written as
+/// "%" and two upper-case hexadecimal digits, and the paths are separated by
+/// "|". So "/data/a|b.sav" and "/tmp/x y.csv" give
+/// "/data/a%7Cb.sav|/tmp/x y.csv". Empty paths are left out.
+std::string encodePathList(const std::vector<std::string>& paths);
+/// The paths of such a line. A "%" without two hexadecimal digits after it
+/// stands for itself; empty paths are left out.
+std::vector<std::string> decodePathList(const std::string& text);
 
 /// Reads an integer the way the settings file stores it: optional blanks, an
 /// optional sign, decimal digits, or "0x" / "$" and hexadecimal digits (up to

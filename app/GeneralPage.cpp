@@ -312,6 +312,13 @@ void GeneralPage::fillChoiceLists() {
 void GeneralPage::allowOnlyMatrixFile() {
   analyzeMatrixRadioButton_->setChecked(true);
   analyzeDataRadioButton_->setEnabled(false);
+  onlyMatrixFile_ = true;
+}
+
+void GeneralPage::allowData() {
+  analyzeDataRadioButton_->setEnabled(true);
+  if (onlyMatrixFile_) analyzeDataRadioButton_->setChecked(true);
+  onlyMatrixFile_ = false;
 }
 
 bool GeneralPage::analyzesMatrixFile() const { return analyzeMatrixRadioButton_->isChecked(); }

@@ -44,6 +44,9 @@ class GeneralPage final : public QWidget {
   /// With no data open only a matrix file can be analyzed: chooses it and
   /// disables the other choice.
   void allowOnlyMatrixFile();
+  /// With data open both choices can be made again; where only the matrix
+  /// file could be chosen until now, the data are chosen.
+  void allowData();
   bool analyzesMatrixFile() const;
 
   /// The chosen cluster method and interval measure (their factories'
@@ -145,6 +148,7 @@ class GeneralPage final : public QWidget {
   QComboBox* standardizeMethodComboBox_{};
   QRadioButton* standardizeByVariableRadioButton_{};
   QRadioButton* standardizeByCaseRadioButton_{};
+  bool onlyMatrixFile_ = false;
 };
 
 }  // namespace korvana::app

@@ -6,8 +6,9 @@
 //     korvana [--output FILE] [DATAFILE]
 //
 // DATAFILE is opened as the package's data document 0 (.sav, .por, .dta,
-// .sas7bdat, .xpt or .csv); without it the package runs with no data
-// document. After a run the package's output document is saved to FILE
+// .sas7bdat, .xpt or .csv); without it the package starts with a new, empty
+// data set, which the dialog may replace (the data set opened last, File >
+// Open Data). After a run the package's output document is saved to FILE
 // (HTML; a name ending in .json or .txt gives that rendering instead) or, by
 // default, to a time-stamped HTML file in the user's documents folder.
 #pragma once

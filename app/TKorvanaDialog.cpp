@@ -4,12 +4,18 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -23,6 +29,7 @@
 #include "app/GeneralPage.h"
 #include "app/KorvanaApplication.h"
 #include "app/OptionsPage.h"
+#include "app/RecentDataFiles.h"
 #include "app/RequestBinding.h"
 #include "app/TAboutDialog.h"
 #include "app/TProgressDialog.h"
@@ -36,6 +43,7 @@
 #include "engine/PermutationRun.h"
 #include "output/AutomationCallChecks.h"
 #include "output/Version.h"
+#include "platform/spss/DataSetLoader.h"
 #include "platform/spss/StatisticsPackage.h"
 #include "platform/host/MessageBoxes.h"
 #include "proximity/IntervalMeasureFactory.h"
@@ -67,19 +75,19 @@ T* named(T* widget, const char* name) {
   return widget;
 }
 
+// File names pass between Qt and the package in the system's encoding, so
+// that any name the system allows survives the trip.
+QString fromLocalPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+std::string toLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+/// A menu item's text: "&" stands for itself.
+QString menuText(QString text) { return text.replace('&', "&&"); }
+
 }  // namespace
 
 TKorvanaDialog::TKorvanaDialog(QWidget* parent) : QDialog(parent) {
   createControls();
   KorvanaApplication::setExceptionHandler([this](const std::string& message) { showApplicationError(message); });
-  try {
-    connectToStatisticsPackage();
-  } catch (const EKorvanaError& error) {
-    // The rest of the creation still completes; the program ends before
-    // the dialog is used.
-    host::showErrorBox(error.what());
-    endProgram();
-  }
   settingsFile_ = std::make_unique<SettingsFile>();
   settingsFilePath_ = Version::getSettingsFilePath();
   try {
@@ -88,7 +96,19 @@ TKorvanaDialog::TKorvanaDialog(QWidget* parent) : QDialog(parent) {
     // A file that cannot be read counts as no file: the dialog starts from
     // the defaults, and OK reports it if it cannot be written either.
   }
+  recentDataFiles_ = settingsFile_->recentDataFiles();
+  try {
+    connectToStatisticsPackage();
+    reopenLastDataFile();
+  } catch (const EKorvanaError& error) {
+    // The rest of the creation still completes; the program ends before
+    // the dialog is used.
+    host::showErrorBox(error.what());
+    endProgram();
+  }
   readVariables();
+  updateRecentDataFilesMenu();
+  updateWindowTitle();
   sharedInstances_ = std::make_unique<SharedInstances>();
 }
 
@@ -110,6 +130,7 @@ TKorvanaDialog::~TKorvanaDialog() {
 void TKorvanaDialog::createControls() {
   setObjectName("KorvanaDialog");
   setWindowTitle("Korvana");
+  setAcceptDrops(true);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
 
@@ -142,9 +163,16 @@ void TKorvanaDialog::createControls() {
 
 void TKorvanaDialog::createMenu() {
   mainMenuBar_ = named(new QMenuBar(this), "mainMenuBar");
-  QMenu* file = mainMenuBar_->addMenu("&File");
-  file->setObjectName("fileMenu");
-  fileMenuExitItem_ = file->addAction("E&xit");
+  fileMenu_ = mainMenuBar_->addMenu("&File");
+  fileMenu_->setObjectName("fileMenu");
+  fileMenu_->setToolTipsVisible(true);
+  fileMenuOpenDataItem_ = fileMenu_->addAction("&Open Data...");
+  fileMenuOpenDataItem_->setObjectName("fileMenuOpenDataItem");
+  fileMenuOpenDataItem_->setShortcut(QKeySequence::Open);
+  // The recent data files go between these separators.
+  recentDataFilesSeparator_ = fileMenu_->addSeparator();
+  fileMenu_->addSeparator();
+  fileMenuExitItem_ = fileMenu_->addAction("E&xit");
   fileMenuExitItem_->setObjectName("fileMenuExitItem");
   QMenu* help = mainMenuBar_->addMenu("&Help");
   help->setObjectName("helpMenu");
@@ -159,6 +187,16 @@ void TKorvanaDialog::createFileDialogs() {
   openMatrixDialog_->setNameFilters({"SPSS (*.sav)", "All Files (*)"});
   openMatrixDialog_->setFileMode(QFileDialog::ExistingFile);
   openMatrixDialog_->setAcceptMode(QFileDialog::AcceptOpen);
+
+  QString extensions;
+  for (const std::string& extension : spss::DataSetLoader::extensions())
+    extensions += QString(extensions.isEmpty() ? "" : " ") + "*." + QString::fromStdString(extension);
+  openDataDialog_ = named(new QFileDialog(this, "Open Data"), "openDataDialog");
+  openDataDialog_->setNameFilters({"Data Files (" + extensions + ")", "SPSS Statistics (*.sav *.zsav)",
+                                   "SPSS Portable (*.por)", "Stata (*.dta)", "SAS (*.sas7bdat *.xpt)",
+                                   "Comma-Separated Values (*.csv)", "All Files (*)"});
+  openDataDialog_->setFileMode(QFileDialog::ExistingFile);
+  openDataDialog_->setAcceptMode(QFileDialog::AcceptOpen);
 
   saveTableDialog_ = named(new QFileDialog(this, "Save Permutation Fit Table"), "saveTableDialog");
   saveTableDialog_->setNameFilters({"SPSS (*.sav)"});
@@ -178,6 +216,8 @@ void TKorvanaDialog::connectHandlers() {
     }
   });
   connect(cancelButton_, &QPushButton::clicked, this, &TKorvanaDialog::fileMenuExitItemClick);
+  connect(fileMenuOpenDataItem_, &QAction::triggered, this, &TKorvanaDialog::fileMenuOpenDataItemClick);
+  connect(fileMenu_, &QMenu::aboutToShow, this, &TKorvanaDialog::fileMenuAboutToShow);
   connect(fileMenuExitItem_, &QAction::triggered, this, &TKorvanaDialog::fileMenuExitItemClick);
   connect(helpMenuKorvanaHelpItem_, &QAction::triggered, this, &TKorvanaDialog::helpMenuKorvanaHelpItemClick);
   connect(helpMenuAboutItem_, &QAction::triggered, this, &TKorvanaDialog::helpMenuAboutItemClick);
@@ -235,10 +275,17 @@ void TKorvanaDialog::showApplicationError(const std::string& message) {
 
 void TKorvanaDialog::connectToStatisticsPackage() {
   hasData_ = false;
+  dataFilePath_.clear();
   if (failed(spss::attachToApplication(spss::applicationProgId, spssApplication_.put()))) {
     spssApplication_.reset();
     throw EConnectionFailed();
   }
+  inspectActiveData();
+}
+
+void TKorvanaDialog::inspectActiveData() {
+  hasData_ = false;
+  dataFilePath_.clear();
   AutomationPtr<Spsswin_tlb::ISpssDocuments> documents;
   CONNECTION_CALL(spssApplication_->get_Documents(documents.put()));
   std::int32_t dataDocuments = 0;
@@ -249,6 +296,7 @@ void TKorvanaDialog::connectToStatisticsPackage() {
   std::int32_t variableCount = 0;
   CONNECTION_CALL(dataDocument->GetNumberOfVariables(&variableCount));
   hasData_ = variableCount >= 1;
+  CONNECTION_CALL(dataDocument->GetDocumentPath(&dataFilePath_));
   std::vector<std::string> splitNames;
   std::int32_t splitCount = 0;
   CONNECTION_CALL(dataDocument->GetSplitVariables(&splitNames, &splitCount));
@@ -270,6 +318,159 @@ void TKorvanaDialog::freeVariables() {
   // The lists refer to the variables: they go first.
   generalPage_->variableLists()->clearVariables();
   variables_.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Opening data sets.
+
+bool TKorvanaDialog::openDataFile(const std::string& path) {
+  const AutomationPtr<spss::StatisticsPackage> package = spss::StatisticsPackage::running();
+  if (!package) {
+    host::showErrorBox(EConnectionFailed().what());
+    return false;
+  }
+  try {
+    package->replaceActiveDataFile(path);
+  } catch (const EKorvanaError& error) {
+    // The package read nothing into its documents: the data set, the lists
+    // and the choices stay as they were.
+    host::showErrorBox(error.what());
+    updateRecentDataFilesMenu();
+    return false;
+  }
+  inspectActiveData();
+  showNewData();
+  rememberDataFile();
+  saveDataFileHistory();
+  updateRecentDataFilesMenu();
+  updateWindowTitle();
+  return true;
+}
+
+void TKorvanaDialog::reopenLastDataFile() {
+  if (hasData_ || !dataFilePath_.empty()) return;
+  const std::string last = settingsFile_->lastDataFile();
+  std::error_code error;
+  // A file that is gone is passed over without a word.
+  if (last.empty() || !std::filesystem::is_regular_file(last, error)) return;
+  const AutomationPtr<spss::StatisticsPackage> package = spss::StatisticsPackage::running();
+  if (!package) return;
+  try {
+    package->replaceActiveDataFile(last);
+  } catch (const EKorvanaError& refused) {
+    // A file that is there but cannot be read any more is told once and
+    // forgotten, so that the next start does not tell it again.
+    host::showErrorBox(refused.what());
+    settingsFile_->setLastDataFile("");
+    saveDataFileHistory();
+    return;
+  }
+  inspectActiveData();
+}
+
+void TKorvanaDialog::showNewData() {
+  VariableListsWidget* lists = generalPage_->variableLists();
+  const std::vector<std::string> clusterVariables = lists->clusterVariableNames();
+  const std::vector<std::string> labelVariables = lists->labelVariableNames();
+  freeVariables();
+  readVariables();
+  // Before the first showing the lists are still to be filled (showEvent).
+  if (!shown_) return;
+  lists->showVariables(variables_);
+  lists->restoreChosenVariables(clusterVariables, labelVariables);
+  if (hasData_) {
+    generalPage_->allowData();
+  } else {
+    generalPage_->allowOnlyMatrixFile();
+  }
+  generalPage_->updateControls();
+  optionsPage_->enableProximityMatrix(!generalPage_->analyzesMatrixFile());
+  updateOkButton();
+}
+
+std::optional<std::string> TKorvanaDialog::droppedDataFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+  const QUrl url = data->urls().front();
+  if (!url.isLocalFile()) return std::nullopt;
+  std::string path = toLocalPath(url.toLocalFile());
+  if (path.empty() || !spss::DataSetLoader::readsExtensionOf(path)) return std::nullopt;
+  return path;
+}
+
+void TKorvanaDialog::dragEnterEvent(QDragEnterEvent* event) {
+  if (droppedDataFile(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void TKorvanaDialog::dropEvent(QDropEvent* event) {
+  const std::optional<std::string> path = droppedDataFile(event->mimeData());
+  if (!path) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  // Opened once the drop is over, so that the program the file came from
+  // does not wait for a message box.
+  QMetaObject::invokeMethod(this, [this, file = *path] { openDataFile(file); }, Qt::QueuedConnection);
+}
+
+void TKorvanaDialog::rememberDataFile() {
+  if (dataFilePath_.empty()) return;
+  recentDataFiles_ = withRecentDataFile(recentDataFiles_, dataFilePath_);
+  settingsFile_->setRecentDataFiles(recentDataFiles_);
+  settingsFile_->setLastDataFile(dataFilePath_);
+}
+
+void TKorvanaDialog::saveDataFileHistory() {
+  try {
+    // Only these two keys change; what another start of the program wrote
+    // meanwhile stays.
+    SettingsFile onDisk;
+    onDisk.load(settingsFilePath_);
+    onDisk.setRecentDataFiles(recentDataFiles_);
+    onDisk.setLastDataFile(settingsFile_->lastDataFile());
+    if (settingsFilePath_ == Version::getSettingsFilePath()) Version::createSettingsFolder();
+    onDisk.save(settingsFilePath_);
+  } catch (const EKorvanaError&) {
+    // The history stays in memory; OK saves it with the request and reports
+    // a settings file that cannot be written.
+  }
+}
+
+void TKorvanaDialog::updateRecentDataFilesMenu() {
+  recentDataFiles_ = existingRecentDataFiles(recentDataFiles_);
+  for (QAction* item : recentDataFileItems_) {
+    fileMenu_->removeAction(item);
+    delete item;
+  }
+  recentDataFileItems_.clear();
+  QAction* before = nullptr;  // the separator above Exit
+  const QList<QAction*> items = fileMenu_->actions();
+  const qsizetype at = items.indexOf(recentDataFilesSeparator_);
+  if (at >= 0 && at + 1 < items.size()) before = items[at + 1];
+  const QFontMetrics metrics(fileMenu_->font());
+  for (std::size_t i = 0; i < recentDataFiles_.size(); ++i) {
+    const QString path = fromLocalPath(recentDataFiles_[i]);
+    const QString shown = metrics.elidedText(path, Qt::ElideMiddle, metrics.averageCharWidth() * 60);
+    auto* item = new QAction(QString("&%1 ").arg(i + 1) + menuText(shown), fileMenu_);
+    item->setObjectName(QString("fileMenuRecentDataFileItem%1").arg(i + 1));
+    item->setToolTip(path);
+    connect(item, &QAction::triggered, this, [this, file = recentDataFiles_[i]] { openDataFile(file); });
+    fileMenu_->insertAction(before, item);
+    recentDataFileItems_.push_back(item);
+  }
+  recentDataFilesSeparator_->setVisible(!recentDataFileItems_.empty());
+}
+
+void TKorvanaDialog::updateWindowTitle() {
+  if (dataFilePath_.empty()) {
+    setWindowTitle("Korvana");
+  } else {
+    setWindowTitle(QFileInfo(fromLocalPath(dataFilePath_)).fileName() + " - Korvana");
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -349,6 +550,9 @@ bool TKorvanaDialog::confirmMeasureForMethod(const AnalysisRequest& request) {
 
 void TKorvanaDialog::saveSettings(const AnalysisRequest& request) {
   settingsFile_->writeRequest(request);
+  // The data set analyzed is the one to reopen next time, wherever it came
+  // from (the command line as well).
+  rememberDataFile();
   if (settingsFilePath_ == Version::getSettingsFilePath()) Version::createSettingsFolder();
   settingsFile_->save(settingsFilePath_);
 }
@@ -376,6 +580,16 @@ void TKorvanaDialog::runRequest(const AnalysisRequest& request) {
 
 // ---------------------------------------------------------------------------
 // The menu and the file prompts.
+
+void TKorvanaDialog::fileMenuOpenDataItemClick() {
+  if (!dataFilePath_.empty()) openDataDialog_->setDirectory(QFileInfo(fromLocalPath(dataFilePath_)).absolutePath());
+  if (const std::optional<QString> chosen = askForFile(*openDataDialog_)) openDataFile(toLocalPath(*chosen));
+}
+
+void TKorvanaDialog::fileMenuAboutToShow() {
+  // Files removed since the menu was last made leave it.
+  updateRecentDataFilesMenu();
+}
 
 void TKorvanaDialog::fileMenuExitItemClick() {
   hide();

@@ -7,6 +7,12 @@
 // settings file and runs the analysis; the menu and the file prompts are the
 // dialog's as well.
 //
+// The dialog opens data sets itself (File > Open Data, a data file dropped
+// on it, the recent data files of the File menu): the package reads the file
+// in place of its active data set, and the variable lists show the new
+// dictionary with the chosen variables it still has. Started without a data
+// set, the dialog reopens the one last opened while that file exists.
+//
 // Every control carries its own object name (clusterMethodComboBox,
 // clusterVariableMoveButton, ...); tests find the controls by it. The
 // handlers are named after their control and event.
@@ -25,7 +31,9 @@
 
 class QAction;
 class QFileDialog;
+class QMenu;
 class QMenuBar;
+class QMimeData;
 class QPushButton;
 class QTabWidget;
 
@@ -58,6 +66,10 @@ class TKorvanaDialog final : public QDialog {
   bool hasRun() const { return runStarted_; }
   bool hasData() const { return hasData_; }
   const std::vector<Variable>& variables() const { return variables_; }
+  /// The file of the package's active data set; empty for a new data set.
+  const std::string& dataFilePath() const { return dataFilePath_; }
+  /// The recent data files the File menu lists, most recent first.
+  const std::vector<std::string>& recentDataFiles() const { return recentDataFiles_; }
 
   /// The dialog's choices as a request (see RequestBinding::collect()).
   AnalysisRequest collectRequest() const;
@@ -81,9 +93,13 @@ class TKorvanaDialog final : public QDialog {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private slots:
   void okButtonClick();
+  void fileMenuOpenDataItemClick();
+  void fileMenuAboutToShow();
   void fileMenuExitItemClick();
   void helpMenuKorvanaHelpItemClick();
   void helpMenuAboutItemClick();
@@ -101,8 +117,34 @@ class TKorvanaDialog final : public QDialog {
   void showApplicationError(const std::string& message);
 
   void connectToStatisticsPackage();
+  /// Reads what the dialog needs of the active data set: whether it has
+  /// variables and its file; refuses a split file.
+  void inspectActiveData();
   void readVariables();
   void freeVariables();
+
+  /// Has the package open the data file in place of its active data set and
+  /// shows the new data; false when the package refused the file, which the
+  /// standard error box has told, everything staying as it was.
+  bool openDataFile(const std::string& path);
+  /// Started without a data set, reopens the last one opened while its file
+  /// exists.
+  void reopenLastDataFile();
+  /// Lists the new data set's variables, keeping the chosen ones it has by
+  /// name and kind, and applies the rules that depend on the data.
+  void showNewData();
+  /// The data file named by a drop: one local file of a kind the package
+  /// reads, or nothing.
+  static std::optional<std::string> droppedDataFile(const QMimeData* data);
+  /// Puts the active data set's file in front of the recent data files and
+  /// makes it the last data file (in memory).
+  void rememberDataFile();
+  /// Writes the recent and the last data file into the settings file on
+  /// disk, leaving its other keys as they are there.
+  void saveDataFileHistory();
+  /// Lists the recent data files that still exist in the File menu.
+  void updateRecentDataFilesMenu();
+  void updateWindowTitle();
 
   /// Stores the request in the settings file and writes it to disk; throws
   /// EKorvanaError when the file cannot be written.
@@ -123,14 +165,21 @@ class TKorvanaDialog final : public QDialog {
   QPushButton* okButton_{};
   QPushButton* cancelButton_{};
   QMenuBar* mainMenuBar_{};
+  QMenu* fileMenu_{};
+  QAction* fileMenuOpenDataItem_{};
+  QAction* recentDataFilesSeparator_{};
+  std::vector<QAction*> recentDataFileItems_;
   QAction* fileMenuExitItem_{};
   QAction* helpMenuKorvanaHelpItem_{};
   QAction* helpMenuAboutItem_{};
   QFileDialog* openMatrixDialog_{};
+  QFileDialog* openDataDialog_{};
   QFileDialog* saveTableDialog_{};
 
   automation::AutomationPtr<Spsswin_tlb::ISpssApp> spssApplication_;
   bool hasData_ = false;
+  std::string dataFilePath_;
+  std::vector<std::string> recentDataFiles_;
   std::vector<Variable> variables_;
   std::unique_ptr<SharedInstances> sharedInstances_;
   std::unique_ptr<SettingsFile> settingsFile_;

@@ -127,12 +127,18 @@ void VariableListsWidget::clearVariables() {
 
 void VariableListsWidget::restoreChosenVariables(const std::vector<std::string>& clusterVariables,
                                                  const std::string& labelVariable) {
+  restoreChosenVariables(clusterVariables,
+                         labelVariable.empty() ? std::vector<std::string>{} : std::vector<std::string>{labelVariable});
+}
+
+void VariableListsWidget::restoreChosenVariables(const std::vector<std::string>& clusterVariables,
+                                                 const std::vector<std::string>& labelVariables) {
   // The restored variables are selected as they are copied, and leave the
   // variable list together at the end.
   const QSignalBlocker quiet(variableListView_);
   variableListView_->clearSelection();
   for (const std::string& name : clusterVariables) restoreVariable(name, true, clusterVariableListView_);
-  if (!labelVariable.empty()) restoreVariable(labelVariable, false, labelVariableListView_);
+  for (const std::string& name : labelVariables) restoreVariable(name, false, labelVariableListView_);
   for (QListWidgetItem* item : variableListView_->selectedItems()) delete item;
 }
 

@@ -45,6 +45,9 @@ class VariableListsWidget final : public QWidget {
   /// variable (none when the name is empty). Names that match nothing are
   /// passed over.
   void restoreChosenVariables(const std::vector<std::string>& clusterVariables, const std::string& labelVariable);
+  /// The same with every name in the label list (it may hold more than one).
+  void restoreChosenVariables(const std::vector<std::string>& clusterVariables,
+                              const std::vector<std::string>& labelVariables);
 
   /// The names in the cluster list and in the label list, in list order.
   std::vector<std::string> clusterVariableNames() const;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/spss/DataSet.h"
 
@@ -14,6 +15,13 @@ class DataSetLoader {
   /// Throws EKorvanaError for an extension no reader handles, and whatever
   /// the reader throws for a file it cannot read.
   static DataSet load(const std::string& path);
+
+  /// The extensions load() reads, lower case and without their dot: "sav",
+  /// "zsav", "por", "dta", "sas7bdat", "xpt", "csv".
+  static const std::vector<std::string>& extensions();
+  /// True when the path's extension, in any case, is one of them (the file
+  /// itself is not looked at).
+  static bool readsExtensionOf(const std::string& path);
 };
 
 }  // namespace korvana::spss

@@ -46,6 +46,12 @@ void DocumentCollection::close(std::size_t index) {
   documents_.erase(documents_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
+void DocumentCollection::replace(std::size_t index, AutomationPtr<DataDocument> document) {
+  if (!document) throw std::invalid_argument("no data document to put in");
+  if (index >= documents_.size()) throw std::out_of_range("no data document at that index");
+  documents_[index] = std::move(document);
+}
+
 DataDocument* DocumentCollection::at(std::size_t index) const {
   return index < documents_.size() ? documents_[index].get() : nullptr;
 }

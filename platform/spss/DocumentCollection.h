@@ -25,6 +25,9 @@ class DocumentCollection final : public CountedObject<Spsswin_tlb::ISpssDocument
   void activate(std::size_t index);
   /// Closes the document at index (references already handed out stay valid).
   void close(std::size_t index);
+  /// Puts document in the place of the one at index, which is closed
+  /// (references already handed out stay valid and show the old data).
+  void replace(std::size_t index, automation::AutomationPtr<DataDocument> document);
   std::size_t size() const { return documents_.size(); }
   /// The document at index, or null outside the range.
   DataDocument* at(std::size_t index) const;

@@ -96,6 +96,19 @@ std::size_t StatisticsPackage::openDataFile(const std::string& path) {
   return documents_->add(std::move(document));
 }
 
+void StatisticsPackage::replaceActiveDataFile(const std::string& path) {
+  if (session_->disconnected())
+    throw EKorvanaError("The data file " + path + " cannot be opened: the statistics package has been shut down");
+  DataSet data = DataSetLoader::load(path);
+  auto document = DataDocument::create(std::move(data), path, session_);
+  for (const std::string& note : document->data().readingNotes()) output_->appendWarningText(note);
+  if (documents_->size() == 0) {
+    documents_->add(std::move(document));
+  } else {
+    documents_->replace(0, std::move(document));
+  }
+}
+
 void StatisticsPackage::activateDataDocument(std::size_t index) { documents_->activate(index); }
 
 void StatisticsPackage::closeDataDocument(std::size_t index) { documents_->close(index); }

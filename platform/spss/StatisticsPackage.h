@@ -54,6 +54,15 @@ class StatisticsPackage final : public CountedObject<Spsswin_tlb::ISpssApp> {
   /// Opens a data file after the open ones; returns its document index.
   /// Throws EKorvanaError when the file cannot be opened.
   std::size_t openDataFile(const std::string& path);
+  /// Opens a data file in place of the active data set (document 0), as the
+  /// package's own File > Open does; with no document open it becomes
+  /// document 0. The other documents keep their places. The replaced
+  /// document's references already handed out stay valid and go on showing
+  /// its data, and its selection settings go with it. The file is read in
+  /// full first: when it cannot be opened (or the package has been shut
+  /// down) EKorvanaError is thrown, its message naming the file, and the
+  /// documents and the output stay as they were.
+  void replaceActiveDataFile(const std::string& path);
   /// Makes the data document at index the active one (index 0).
   void activateDataDocument(std::size_t index);
   void closeDataDocument(std::size_t index);

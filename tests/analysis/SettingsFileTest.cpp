@@ -1,6 +1,6 @@
 // The settings file: defaults of a first start, the number rules, every key
-// surviving a round trip, unknown keys kept, and writes that never leave a
-// cut or half-replaced file.
+// surviving a round trip, unknown keys kept, the desktop program's data file
+// paths, and writes that never leave a cut or half-replaced file.
 #include "analysis/SettingsFile.h"
 
 #include <gtest/gtest.h>
@@ -198,6 +198,31 @@ TEST_F(SettingsFileTest, AFreshFileListsTheKeysInTheirOrder) {
     ASSERT_NE(found, std::string::npos) << key << "\n" << text;
     at = found + 1;
   }
+}
+
+// Any path a system allows survives the file: separators, blanks at the ends,
+// line breaks, bytes that are not UTF-8; UTF-8 stays readable. korvana-batch
+// knows both keys.
+TEST_F(SettingsFileTest, RecentAndLastDataFilesSurviveAnyPath) {
+  const std::vector<std::string> paths = {"/data/a|b%41.csv", " /lead and trail ", "/x;#=\\\"'",
+                                          "/line\nbreak\t.sav", "/caf\xc3\xa9/\xe9\xff.por"};
+  SettingsFile settings;
+  settings.setRecentDataFiles(paths);
+  settings.setLastDataFile(paths[3]);
+  settings.save(path());
+  SettingsFile again;
+  again.load(path());
+  EXPECT_EQ(again.recentDataFiles(), paths);
+  EXPECT_EQ(again.lastDataFile(), paths[3]);
+  EXPECT_EQ(read(path()),
+            "[General]\nRecent Data Files=/data/a%7Cb%2541.csv|%20/lead and trail%20|/x;#=\\\"'|"
+            "/line%0Abreak%09.sav|/caf\xc3\xa9/%E9%FF.por\nLast Data File=/line%0Abreak%09.sav\n");
+  SettingsReport report;
+  again.readRequest(&report);
+  EXPECT_TRUE(report.unknownKeys.empty());
+  // A "%" that starts no escape stands for itself; older files lack the keys.
+  EXPECT_EQ(decodePathList("|/5%z||/x%4"), (std::vector<std::string>{"/5%z", "/x%4"}));
+  EXPECT_TRUE(SettingsFile().recentDataFiles().empty());
 }
 
 TEST_F(SettingsFileTest, AFolderThatCannotBeWrittenRaisesAndKeepsTheOldFile) {

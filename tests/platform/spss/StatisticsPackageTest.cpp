@@ -258,6 +258,46 @@ TEST_F(StatisticsPackageTest, AStartedPackageShowsOneEmptyDataSetThatTheFirstFil
   EXPECT_EQ(count, 2);  // a file's data set stays open
 }
 
+// A file opened in place of the active data set replaces it alone; what was
+// handed out of the old one still shows the old data; a refused file changes
+// nothing.
+TEST_F(StatisticsPackageTest, AFileOpenedInPlaceOfTheActiveDataSetReplacesOnlyIt) {
+  const std::string first = csv("first.csv", "a,b\n1,2\n3,4\n");
+  const std::string second = csv("second.csv", "c\nx\n");
+  const std::string third = csv("third.csv", "d,e,f\n1,2,3\n");
+  auto package = StatisticsPackage::start(first);
+  package->openDataFile(second);
+  AutomationPtr<ISpssDataDoc> old;
+  ASSERT_EQ(package->documents().GetDataDoc(0, old.put()), S_OK);
+
+  package->replaceActiveDataFile(third);
+  ASSERT_EQ(package->documents().size(), 2u);
+  EXPECT_EQ(package->documents().at(0)->path(), third);
+  EXPECT_EQ(package->documents().at(1)->path(), second);
+  std::int32_t cases = 0;
+  ASSERT_EQ(old->GetNumberOfCases(&cases), S_OK);
+  EXPECT_EQ(cases, 2);
+
+  const auto* active = package->documents().at(0);
+  const std::size_t items = package->outputDocument()->model().count();
+  for (const std::string& refused : {folder_.file("missing.sav"), csv("cut.sav", "$FL2@(#) not a whole file")}) {
+    try {
+      package->replaceActiveDataFile(refused);
+      FAIL() << refused << " was opened";
+    } catch (const korvana::EKorvanaError& error) {
+      EXPECT_NE(std::string(error.what()).find(refused), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(package->documents().size(), 2u);
+    EXPECT_EQ(package->documents().at(0), active);
+    EXPECT_EQ(package->outputDocument()->model().count(), items);
+  }
+  package->closeDataDocument(1);
+  package->closeDataDocument(0);
+  package->replaceActiveDataFile(first);  // with none open it becomes the first
+  ASSERT_EQ(package->documents().size(), 1u);
+  EXPECT_EQ(package->documents().at(0)->path(), first);
+}
+
 TEST_F(StatisticsPackageTest, APlantedFailureHitsTheNextCallOfItsOperationOnly) {
   auto package = StatisticsPackage::start(csv("d.csv", "x\n1\n"));
   AutomationPtr<ISpssDocuments> documents;
