@@ -16,6 +16,9 @@
 #include "datafile/ProximityMatrixFile.h"
 #include "engine/ClusterMethod.h"
 #include "output/AutomationCallChecks.h"
+#include "output/DendrogramSvg.h"
+#include "output/Newick.h"
+#include "output/OutputGraphics.h"
 #include "output/OutputFactory.h"
 #include "platform/host/TemporaryFiles.h"
 
@@ -297,6 +300,9 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
   if (clusterSupport_ && support_) {
     writeDistinctSolutionsTable(document, support_->all, support_->best);
     check();
+    OutputGraphics::writeGraphic(document, "Distinct Solutions",
+                                 distinctSolutionsCurveSvg(support_->all.curve, support_->best.curve));
+    check();
   }
   auto& solutions = results_.solutions;
   const std::size_t count = solutions.size();
@@ -326,6 +332,13 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
     if (showDendrogram_) {
       insertTitle(document, "Dendrogram");
       writeDendrogram(document, method_, matrix_, *solution);
+      // The same tree drawn, with each merge's support when it was counted.
+      std::vector<int> percents;
+      if (clusterSupport_ && support_) {
+        for (const StageSupport& stage : support_->solutions.at(k)) percents.push_back(wholePercent(stage.all));
+      }
+      OutputGraphics::writeGraphic(document, "Dendrogram",
+                                   dendrogramSvg(*solution, matrix_, clusterSupport_ && support_ ? &percents : nullptr));
     }
     if (clusterSupport_ && support_) {
       writeClusterSupportTable(document, *solution, support_->solutions.at(k));

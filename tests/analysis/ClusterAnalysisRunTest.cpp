@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <tuple>
 
@@ -234,6 +235,7 @@ class AnalysisRun : public PackageOutputTest {
       lines.push_back(level + " table Agglomeration Schedule");
       lines.push_back(level + " title Dendrogram");
       lines.push_back(level + " title Dendrogram");
+      lines.push_back(level + " graphic Dendrogram");
     }
     return lines;
   }
@@ -373,6 +375,37 @@ TEST_F(AnalysisRunGolden, SeveralSolutionsFromAMatrixFile) {
 
 TEST_F(AnalysisRunGolden, OneSolutionWithTheWarningFromAMatrixFile) {
   expectGoldenRun(*ClusterMethodFactory::getWard(), "analysis-single-solution", 1);
+}
+
+// With the support counted, the accounting follows the fit table with its
+// curve, and each drawn tree carries, merge by merge, the support its own
+// Cluster Support table gives (whole percent of the "All" column).
+TEST_F(AnalysisRunGolden, CountedSupportLabelsEachDrawnTreeWithItsOwnSolutionsShares) {
+  if (!test::psppAvailable()) GTEST_SKIP() << "PSPP (/usr/bin/pspp) is not installed";
+  auto analysis = onMatrix(tiedFiveObjectsFile(), *ClusterMethodFactory::getSingleLinkage(), 6);
+  analysis->setClusterSupport(true);
+  analysis->run();
+  ASSERT_EQ(analysis->getSolutions().size(), 2u);
+  std::vector<std::string> lines = outline(runStart());
+  std::vector<std::string> expected = {"3 table Permutation Fit", "3 table Distinct Solutions",
+                                       "3 graphic Distinct Solutions", "3 heading Multiple Solutions"};
+  EXPECT_NE(std::search(lines.begin(), lines.end(), expected.begin(), expected.end()), lines.end());
+  const std::vector<std::vector<std::string>> supports = {{"100", "100", "67", "100"}, {"100", "100", "33", "100"}};
+  std::size_t solution = 0;
+  for (std::size_t i = runStart(); i < model().count(); ++i) {
+    const spss::OutputItem& found = model().item(i);
+    if (found.kind != spss::ItemKind::graphic || found.label != "Dendrogram") continue;
+    ASSERT_LT(solution, supports.size());
+    std::vector<std::string> labels;
+    const std::regex label("<text class=\"support\"[^>]*>([^<]*)</text>");
+    for (std::sregex_iterator m(found.svg.begin(), found.svg.end(), label), end; m != end; ++m)
+      labels.push_back((*m)[1]);
+    EXPECT_EQ(labels, supports[solution]) << "solution " << solution + 1;
+    ASSERT_LT(i + 1, model().count());
+    EXPECT_EQ(model().item(i + 1).label, "Cluster Support");
+    ++solution;
+  }
+  EXPECT_EQ(solution, 2u);
 }
 
 TEST_F(AnalysisRun, AMatrixThatCannotBeLoadedEndsAfterTheNotesWithoutProgress) {

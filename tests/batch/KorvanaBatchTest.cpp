@@ -262,13 +262,17 @@ TEST_F(KorvanaBatch, TheIrisExampleFromDataSavesEveryFormatAndPrintsTheText) {
   const auto fits = itemsLabelled(document, "Permutation Fit");
   ASSERT_EQ(fits.size(), 1u);
   EXPECT_EQ(fits[0]["table"]["rows"], 5);
-  // Every solution has its schedule (149 stages) and its dendrogram.
+  // Every solution has its schedule (149 stages), its dendrogram and the
+  // dendrogram drawn.
   const auto schedules = itemsLabelled(document, "Agglomeration Schedule");
   ASSERT_GE(schedules.size(), 1u);
   EXPECT_EQ(schedules.size(), itemsLabelled(document, "Fit").size());
-  EXPECT_EQ(schedules.size(), itemsLabelled(document, "Dendrogram").size());
+  std::map<std::string, std::size_t> dendrogramKinds;
+  for (const json& item : itemsLabelled(document, "Dendrogram")) ++dendrogramKinds[item["kind"].get<std::string>()];
+  EXPECT_EQ(dendrogramKinds, (std::map<std::string, std::size_t>{{"graphic", schedules.size()},
+                                                                  {"title", schedules.size()}}));
   for (const json& schedule : schedules) EXPECT_EQ(schedule["table"]["rows"], 149);
-  EXPECT_EQ(document["items"].back()["label"], "Dendrogram");
+  EXPECT_EQ(document["items"].back()["kind"], "graphic");
 }
 
 TEST_F(KorvanaBatch, TheCsvFileGivesTheSameAnalysisAsTheSavFile) {

@@ -2,7 +2,9 @@
 
 #include "engine/ClusterMethod.h"
 #include "engine/ClusterMethodFactory.h"
+#include "output/DendrogramSvg.h"
 #include "output/OutputFactory.h"
+#include "output/OutputGraphics.h"
 
 namespace korvana::testing {
 
@@ -82,6 +84,7 @@ void writeAnalysisOutput(Spsswin_tlb::ISpssOutputDoc* document, ClusterAnalysis&
     if (analysis.getShowDendrogram()) {
       Of::insertTitle(document, "Dendrogram");
       Of::writeDendrogram(document, method, matrix, solution);
+      OutputGraphics::writeGraphic(document, "Dendrogram", dendrogramSvg(solution, matrix, nullptr));
     }
   }
 }

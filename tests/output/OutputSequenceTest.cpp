@@ -61,6 +61,7 @@ TEST_F(OutputSequenceTest, SeveralSolutionsStandNumberedUnderMultipleSolutions) 
       "5 table Agglomeration Schedule",
       "5 title Dendrogram",
       "5 title Dendrogram",
+      "5 graphic Dendrogram",
       "4 heading Solution 2",
       "5 title Solution 2",
       "5 table Fit",
@@ -68,6 +69,7 @@ TEST_F(OutputSequenceTest, SeveralSolutionsStandNumberedUnderMultipleSolutions) 
       "5 table Agglomeration Schedule",
       "5 title Dendrogram",
       "5 title Dendrogram",
+      "5 graphic Dendrogram",
   };
   EXPECT_EQ(outline(), expected);
   fixCreationTime();
@@ -109,6 +111,7 @@ TEST_F(OutputSequenceTest, OneSolutionStandsUnnumberedAfterTheWarning) {
       "4 table Agglomeration Schedule",
       "4 title Dendrogram",
       "4 title Dendrogram",
+      "4 graphic Dendrogram",
   };
   EXPECT_EQ(outline(), expected);
   fixCreationTime();

@@ -151,17 +151,21 @@ std::string renderText(const DocumentModel& document) {
 }
 
 void renderText(const DocumentModel& document, const std::function<void(std::string_view)>& write) {
+  bool first = true;
   for (std::size_t i = 0; i < document.count(); ++i) {
     const OutputItem& item = document.item(i);
+    // A drawing has no text form; the text rendering leaves it out.
+    if (item.kind == ItemKind::graphic) continue;
     std::string out;
-    if (i > 0) out += "\n";
+    if (!first) out += "\n";
+    first = false;
     if (!item.visible) out += "(hidden: " + item.label + ")\n";
     switch (item.kind) {
       case ItemKind::heading:
         out += std::string(static_cast<std::size_t>(std::max(item.level, 1)), '#') + " " + item.label + "\n";
         break;
       case ItemKind::table: out += tableText(*item.table); break;
-      case ItemKind::graphic: out += "[graphic: " + item.label + "]\n"; break;
+      case ItemKind::graphic: break;
       case ItemKind::title:
       case ItemKind::log:
       case ItemKind::error: {
