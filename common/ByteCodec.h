@@ -55,6 +55,7 @@ class ByteReader {
     get(count);
     if (count > static_cast<std::uint64_t>(end_ - at_) / sizeof(T)) fail();
     values.resize(static_cast<std::size_t>(count));
+    if (count == 0) return;  // an empty vector's data() may be null
     std::memcpy(values.data(), at_, values.size() * sizeof(T));
     at_ += values.size() * sizeof(T);
   }
