@@ -67,16 +67,6 @@ class JsonOut {
   std::string buffer_;
 };
 
-std::string hexText(const SolutionId& id) {
-  std::string text;
-  char digits[3];
-  for (const auto byte : id) {
-    std::snprintf(digits, sizeof digits, "%02x", byte);
-    text += digits;
-  }
-  return text;
-}
-
 std::string trimmed(const std::string& text) {
   const std::size_t end = text.find_last_not_of(' ');
   return end == std::string::npos ? std::string() : text.substr(0, end + 1);
@@ -160,7 +150,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       out.raw(", ").key("seed");
       if (identity) out.raw("null");
       else out.integer(records.seeds[uk]);
-      out.raw(", ").key("solution").string(hexText(records.solutionIds[uk]));
+      out.raw(", ").key("solution").string(solutionIdText(records.solutionIds[uk]));
       out.raw(", ").key("normalizedSSDif").number(fit);
       out.raw(", ").key("ssdif").number(ssdif);
       out.raw(", ").key("copheneticCorrelation").number(records.correlations[uk]);
@@ -173,7 +163,8 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     for (std::size_t s = 0; s < solutions.size(); ++s) {
       const ClusterSolution& solution = *solutions[s];
       const std::vector<StageSupport>& stages = support->solutions.at(s);
-      out.raw(s > 0 ? ",\n  {" : "\n  {").raw("\n    ").key("solution").string(hexText(solution.getSolutionId()));
+      out.raw(s > 0 ? ",\n  {" : "\n  {").raw("\n    ").key("solution");
+      out.string(solutionIdText(solution.getSolutionId()));
       out.raw(",\n    ").key("permutation").integer(solution.getPermutationIndex() + 1);
       out.raw(",\n    ").key("seed");
       if (solution.isIdentityPermutation()) out.raw("null");

@@ -1,6 +1,5 @@
 // Saving the fit of every permutation as a data file of the statistics
 // package, for further analysis there.
-#include <cstdio>
 #include <new>
 #include <optional>
 #include <string>
@@ -35,16 +34,6 @@ constexpr FitVariable kVariables[] = {
     {"randseed", 0, "random seed", kFormatF, 0, 8},
 };
 
-std::string hexText(const SolutionId& id) {
-  std::string text;
-  char digits[3];
-  for (const auto byte : id) {
-    std::snprintf(digits, sizeof digits, "%02x", byte);
-    text += digits;
-  }
-  return text;
-}
-
 }  // namespace
 
 void savePermutationFitTable(const std::string& fileName, const PermutationRecords& records, double sumOfSquares,
@@ -72,7 +61,7 @@ void savePermutationFitTable(const std::string& fileName, const PermutationRecor
     for (int i = 0; i < records.completed && !progress.isCanceled(); ++i) {
       const auto ui = static_cast<std::size_t>(i);
       savSetValueNumeric(handle, variable[0], i + 1);
-      savSetValueChar(handle, variable[1], hexText(records.solutionIds[ui]));
+      savSetValueChar(handle, variable[1], solutionIdText(records.solutionIds[ui]));
       const double product = static_cast<double>(static_cast<Extended>(records.fitValues[ui]) * sumOfSquares);
       savSetValueNumeric(handle, variable[2], roundToSignificantDigits(product, 13));
       savSetValueNumeric(handle, variable[3], records.fitValues[ui]);

@@ -17,6 +17,17 @@
 
 namespace korvana {
 
+std::string solutionIdText(const SolutionId& id) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(2 * id.size());
+  for (const std::uint8_t byte : id) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0x0F];
+  }
+  return text;
+}
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace korvana {
@@ -21,6 +22,9 @@ class MemberLists;
 class ProximityMatrix;
 
 using SolutionId = std::array<std::uint8_t, 16>;
+
+/// A solution id as 32 lowercase hexadecimal digits.
+std::string solutionIdText(const SolutionId& id);
 
 /// Which running sums of the fit one call adds to. The two shares touch
 /// disjoint sums, so two threads may accumulate them at once, each in stage

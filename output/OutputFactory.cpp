@@ -4,7 +4,6 @@
 #include <time.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 #include "SPSS/Spsspvt_tlb.h"
@@ -236,16 +235,6 @@ void writeFitColumnLabels(ISpssPivotTable* table) {
   if (!labels) return;
   labels->put_ValueAt(0, 0, "Fit");
   for (std::int32_t c = 0; c < 5; ++c) labels->put_ValueAt(1, c, fitColumnLabels[c]);
-}
-
-std::string solutionIdText(const SolutionId& id) {
-  std::string text;
-  char hex[3];
-  for (std::uint8_t byte : id) {
-    std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>(byte));
-    text += hex;
-  }
-  return text;
 }
 
 void writeFitRow(ISpssDataCells* cells, std::int32_t row, const SolutionId& id, double normalizedSSDif,
