@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev groff ghostscript
   nlohmann-json3-dev chromium fonts-dejavu-core
   libsimpleini-dev libcli11-dev
+  openmpi-bin libopenmpi-dev
   python3 python3-numpy python3-scipy python3-fastcluster python3-jsonschema python3-biopython
 )
 
