@@ -5,6 +5,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "common/MarkupText.h"
 #include "common/Utf8.h"
 #include "engine/ClusterSolution.h"
 #include "engine/ProximityMatrix.h"
@@ -27,20 +28,10 @@ std::string px(double value) {
 // Text for an SVG text node or attribute: well-formed UTF-8, markup
 // characters as references, control characters as blanks.
 std::string xmlEscaped(const std::string& text) {
-  const std::string wellFormed = utf8::toWellFormed(text);
-  std::string out;
-  out.reserve(wellFormed.size());
-  for (char c : wellFormed) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    }
-  }
-  return out;
+  std::string wellFormed = utf8::toWellFormed(text);
+  std::replace_if(wellFormed.begin(), wellFormed.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; },
+                  ' ');
+  return escapeMarkup(wellFormed);
 }
 
 // Ticks at round numbers (1, 2 or 5 times a power of ten) from lo to hi, about

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/MarkupText.h"
 #include "platform/spss/outputdoc/CellText.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/RtfDocument.h"
@@ -88,7 +89,7 @@ std::string labelCell(const PivotLabel& label, const std::string& cls, std::int3
   if (rowSpan > 1) html += " rowspan=\"" + std::to_string(rowSpan) + "\"";
   if (colSpan > 1) html += " colspan=\"" + std::to_string(colSpan) + "\"";
   if (!style.empty()) html += " style=\"" + style + "\"";
-  html += ">" + escapeHtml(label.text) + markers(label) + "</th>";
+  html += ">" + escapeMarkup(label.text) + markers(label) + "</th>";
   return html;
 }
 
@@ -101,7 +102,7 @@ std::string colorCss(std::int32_t bgr) {
 std::string tableHtml(const PivotTableModel& table) {
   const TableLayout layout = TableLayout::of(table);
   std::string html = "<table class=\"pivot\">";
-  html += "<caption>" + escapeHtml(table.title) + "</caption>";
+  html += "<caption>" + escapeMarkup(table.title) + "</caption>";
 
   html += "<colgroup>";
   for (std::int32_t k = 0; k < 2; ++k) {
@@ -162,7 +163,7 @@ std::string tableHtml(const PivotTableModel& table) {
       std::string style = alignCss(alignment);
       if (cell.color) style += "color:" + colorCss(*cell.color) + ";";
       if (cell.points) style += "font-size:" + std::to_string(*cell.points) + "pt;";
-      html += "<td class=\"cell\" style=\"" + style + "\">" + (text.empty() ? "&nbsp;" : escapeHtml(text)) + "</td>";
+      html += "<td class=\"cell\" style=\"" + style + "\">" + (text.empty() ? "&nbsp;" : escapeMarkup(text)) + "</td>";
     }
     html += "</tr>";
   }
@@ -172,10 +173,10 @@ std::string tableHtml(const PivotTableModel& table) {
     html += "<div class=\"footnotes\">";
     for (std::size_t f = 0; f < table.footnotes.size(); ++f)
       html += "<div class=\"footnote\"><sup class=\"footnote-marker\">" + PivotTableModel::footnoteMarker(f) +
-              "</sup> " + escapeHtml(table.footnotes[f]) + "</div>";
+              "</sup> " + escapeMarkup(table.footnotes[f]) + "</div>";
     html += "</div>";
   }
-  if (!table.caption.empty()) html += "<div class=\"table-caption\">" + escapeHtml(table.caption) + "</div>";
+  if (!table.caption.empty()) html += "<div class=\"table-caption\">" + escapeMarkup(table.caption) + "</div>";
   return html;
 }
 
@@ -185,14 +186,14 @@ std::string fontFamilyCss(const RtfFont& font) {
     generic = "monospace";
   else if (font.family == "roman")
     generic = "serif";
-  return "font-family:'" + escapeHtml(font.name) + "'," + generic + ";";
+  return "font-family:'" + escapeMarkup(font.name) + "'," + generic + ";";
 }
 
 std::string itemBody(const OutputItem& item) {
   switch (item.kind) {
     case ItemKind::heading: {
       const int h = std::clamp(item.level, 1, 6);
-      return "<h" + std::to_string(h) + " class=\"heading\">" + escapeHtml(item.label) + "</h" + std::to_string(h) + ">";
+      return "<h" + std::to_string(h) + " class=\"heading\">" + escapeMarkup(item.label) + "</h" + std::to_string(h) + ">";
     }
     case ItemKind::table: return tableHtml(*item.table);
     // The program draws the graphic; it is placed as it is.
@@ -203,33 +204,17 @@ std::string itemBody(const OutputItem& item) {
       if (item.richText) {
         if (item.richTextReadable)
           if (auto rtf = RtfDocument::parse(*item.richText)) return richTextHtml(*rtf);
-        return "<pre class=\"raw-rtf\">" + escapeHtml(*item.richText) + "</pre>";
+        return "<pre class=\"raw-rtf\">" + escapeMarkup(*item.richText) + "</pre>";
       }
-      if (item.kind == ItemKind::title) return "<div class=\"title\">" + escapeHtml(item.text) + "</div>";
+      if (item.kind == ItemKind::title) return "<div class=\"title\">" + escapeMarkup(item.text) + "</div>";
       return std::string("<pre class=\"package-text") + (item.kind == ItemKind::error ? " error" : "") + "\">" +
-             escapeHtml(item.text) + "</pre>";
+             escapeMarkup(item.text) + "</pre>";
     }
   }
   return "";
 }
 
 }  // namespace
-
-std::string escapeHtml(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 std::string richTextHtml(const RtfDocument& rtf) {
   std::string html = std::string("<pre class=\"rich-text") + (rtf.hasGlyphs() ? " has-glyphs" : "") + "\">";
@@ -248,7 +233,7 @@ std::string richTextHtml(const RtfDocument& rtf) {
         style += std::string("color:") + buffer + ";";
       }
       html += std::string("<span") + (run.glyphs ? " class=\"glyphs\"" : "") + " style=\"" + style + "\">" +
-              escapeHtml(run.text) + "</span>";
+              escapeMarkup(run.text) + "</span>";
     }
     html += "\n";
   }
@@ -273,7 +258,7 @@ void renderHtml(const DocumentModel& document, const std::function<void(std::str
     if (document.selected() == i) cls += " selected";
     html += "<li class=\"" + cls + "\" data-level=\"" + std::to_string(item.level) + "\" style=\"padding-left:" +
             std::to_string((item.level - 1) * 16 + 4) + "px\"><span class=\"kind-icon\">" + kindIcon(item.kind) +
-            "</span><a href=\"#item-" + std::to_string(i) + "\">" + escapeHtml(item.label) + "</a></li>\n";
+            "</span><a href=\"#item-" + std::to_string(i) + "\">" + escapeMarkup(item.label) + "</a></li>\n";
   }
   html += "</ul></nav>\n<main id=\"content\">\n";
   write(html);
@@ -293,7 +278,7 @@ void renderHtml(const DocumentModel& document, const std::function<void(std::str
     std::string body = "<div class=\"item-body\"" + (bodyStyle.empty() ? "" : " style=\"" + bodyStyle + "\"") + ">" +
                        itemBody(item) + "</div>";
     if (!item.visible)
-      body = "<details class=\"hidden-item\"><summary>" + escapeHtml(item.label) + " (hidden)</summary>" + body +
+      body = "<details class=\"hidden-item\"><summary>" + escapeMarkup(item.label) + " (hidden)</summary>" + body +
              "</details>";
     std::string section = "<section class=\"item item-" + std::string(itemKindName(item.kind)) + "\" id=\"item-" +
                           std::to_string(i) + "\" data-level=\"" + std::to_string(item.level) +

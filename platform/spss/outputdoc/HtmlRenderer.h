@@ -23,6 +23,4 @@ void renderHtml(const DocumentModel& document, const std::function<void(std::str
 /// document that draws with the marker font gets the class "has-glyphs".
 std::string richTextHtml(const RtfDocument& rtf);
 
-std::string escapeHtml(const std::string& text);
-
 }  // namespace korvana::spss
