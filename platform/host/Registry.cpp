@@ -83,6 +83,14 @@ LONG readKey(const OpenKey& open, RegistryTree& tree, RegistryKey*& key) {
   return key != nullptr ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
+// Resolves a handle that must grant the `required` rights (none when 0), reads
+// the registry and finds the handle's key in it.
+LONG readOpenKey(HKEY handle, REGSAM required, OpenKey& open, RegistryTree& tree, RegistryKey*& key) {
+  if (!resolve(handle, open)) return ERROR_INVALID_HANDLE;
+  if ((open.access & required) != required) return ERROR_ACCESS_DENIED;
+  return readKey(open, tree, key);
+}
+
 }  // namespace
 
 LONG RegOpenKeyEx(HKEY key, const char* subKey, DWORD options, REGSAM samDesired, HKEY* result) {
@@ -92,10 +100,9 @@ LONG RegOpenKeyEx(HKEY key, const char* subKey, DWORD options, REGSAM samDesired
   if (options != 0 || !splitSubKey(subKey, names)) return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(gMutex);
   OpenKey open;
-  if (!resolve(key, open)) return ERROR_INVALID_HANDLE;
   RegistryTree tree;
   RegistryKey* base = nullptr;
-  if (const LONG status = readKey(open, tree, base); status != ERROR_SUCCESS) return status;
+  if (const LONG status = readOpenKey(key, 0, open, tree, base); status != ERROR_SUCCESS) return status;
   if (walk(base, names, open.names) == nullptr) return ERROR_FILE_NOT_FOUND;
   open.access = samDesired;
   *result = addHandle(std::move(open));
@@ -106,11 +113,10 @@ LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameLength) {
   if (name == nullptr || nameLength == nullptr) return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(gMutex);
   OpenKey open;
-  if (!resolve(key, open)) return ERROR_INVALID_HANDLE;
-  if ((open.access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
   RegistryTree tree;
   RegistryKey* found = nullptr;
-  if (const LONG status = readKey(open, tree, found); status != ERROR_SUCCESS) return status;
+  if (const LONG status = readOpenKey(key, KEY_ENUMERATE_SUB_KEYS, open, tree, found); status != ERROR_SUCCESS)
+    return status;
   if (index >= found->subkeys.size()) return ERROR_NO_MORE_ITEMS;
   const std::string& subkeyName = found->subkeys[index]->name;
   if (subkeyName.size() + 1 > *nameLength) return ERROR_MORE_DATA;
@@ -126,12 +132,11 @@ LONG RegCreateKeyEx(HKEY key, const char* subKey, REGSAM samDesired, HKEY* resul
   if (subKey == nullptr || !splitSubKey(subKey, names)) return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(gMutex);
   OpenKey open;
-  if (!resolve(key, open)) return ERROR_INVALID_HANDLE;
 
   // An existing key is opened without taking the writers' lock.
   RegistryTree tree;
   RegistryKey* base = nullptr;
-  if (const LONG status = readKey(open, tree, base); status != ERROR_SUCCESS) return status;
+  if (const LONG status = readOpenKey(key, 0, open, tree, base); status != ERROR_SUCCESS) return status;
   if (open.names.size() + names.size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
   std::vector<std::string> path = open.names;
   bool created = false;
@@ -190,11 +195,9 @@ LONG RegQueryValueEx(HKEY key, const char* valueName, DWORD* type, BYTE* data, D
   if ((valueName != nullptr && *valueName != '\0') || size == nullptr) return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(gMutex);
   OpenKey open;
-  if (!resolve(key, open)) return ERROR_INVALID_HANDLE;
-  if ((open.access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
   RegistryTree tree;
   RegistryKey* found = nullptr;
-  if (const LONG status = readKey(open, tree, found); status != ERROR_SUCCESS) return status;
+  if (const LONG status = readOpenKey(key, KEY_QUERY_VALUE, open, tree, found); status != ERROR_SUCCESS) return status;
   if (!found->defaultValue) return ERROR_FILE_NOT_FOUND;
   const std::string& value = *found->defaultValue;
   if (type != nullptr) *type = REG_SZ;
@@ -211,13 +214,12 @@ LONG RegDeleteKey(HKEY key, const char* subKey) {
   if (subKey == nullptr || *subKey == '\0' || !splitSubKey(subKey, names)) return ERROR_INVALID_PARAMETER;
   std::lock_guard lock(gMutex);
   OpenKey open;
-  if (!resolve(key, open)) return ERROR_INVALID_HANDLE;
 
   // A key that is not there, or has subkeys, is refused without taking the
   // writers' lock; the change below checks again under it.
   RegistryTree tree;
   RegistryKey* base = nullptr;
-  if (const LONG status = readKey(open, tree, base); status != ERROR_SUCCESS) return status;
+  if (const LONG status = readOpenKey(key, 0, open, tree, base); status != ERROR_SUCCESS) return status;
   std::vector<std::string> unused;
   const RegistryKey* target = walk(base, names, unused);
   if (target == nullptr) return ERROR_FILE_NOT_FOUND;
