@@ -13,11 +13,13 @@ function(korvana_target_settings target)
   endif()
 endfunction()
 
-# Registers a GoogleTest executable built from the given sources.
+# Registers a GoogleTest executable built from the given sources; the tests'
+# shared helpers (tests/common/TestFiles.h) are found from the source root.
 function(korvana_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   korvana_target_settings(${name})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "common/EKorvanaError.h"
+#include "tests/common/TestFiles.h"
 
 namespace korvana {
 namespace {
@@ -29,13 +30,6 @@ class SettingsFileTest : public ::testing::Test {
     std::filesystem::remove_all(folder_);
   }
   std::string path(const std::string& name = "Korvana.ini") const { return (folder_ / name).string(); }
-  static std::string read(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  static void write(const std::string& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
   std::filesystem::path folder_;
 };
@@ -70,7 +64,7 @@ TEST_F(SettingsFileTest, AMissingFileGivesTheDefaultsOfAFirstStart) {
 }
 
 TEST_F(SettingsFileTest, ValuesThatDoNotReadTakeTheirDefaults) {
-  write(path(),
+  test::writeFile(path(),
         "[General]\nNumber of Permutations=many\nCluster Method=0x3\nAnalysis Type=7\nRescale=yes\n"
         "Change Sign=-1\nCluster Variables=a::b:\n[Options]\nAgglomeration Schedule=\nSeed=$FF\n");
   SettingsFile settings;
@@ -109,7 +103,7 @@ TEST_F(SettingsFileTest, TheReportNamesValuesAKeyCannotTakeAndUnknownKeys) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + "=" + c.value);
-    write(path(), std::string("[") + c.section + "]\n" + c.key + "=" + c.value + "\nClustr Method=3\n");
+    test::writeFile(path(), std::string("[") + c.section + "]\n" + c.key + "=" + c.value + "\nClustr Method=3\n");
     SettingsFile settings;
     settings.load(path());
     SettingsReport report;
@@ -128,7 +122,7 @@ TEST_F(SettingsFileTest, TheReportNamesValuesAKeyCannotTakeAndUnknownKeys) {
 }
 
 TEST_F(SettingsFileTest, EveryKeySurvivesARoundTripAndUnknownKeysAreKept) {
-  write(path(), "[General]\nCluster Method=1\nMy Own Key=keep me\n[Elsewhere]\nx=1\n");
+  test::writeFile(path(), "[General]\nCluster Method=1\nMy Own Key=keep me\n[Elsewhere]\nx=1\n");
   AnalysisRequest r;
   r.clusterMethod = 6;
   r.numberOfPermutations = 250;
@@ -165,7 +159,7 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTripAndUnknownKeysAreKept) {
   EXPECT_EQ(again.readRequest(), r);
   EXPECT_EQ(again.value("General", "My Own Key"), "keep me");
   EXPECT_EQ(again.value("Elsewhere", "x"), "1");
-  const std::string text = read(path());
+  const std::string text = test::readFile(path());
   // "key=value" without blanks, with the keys' own spellings.
   for (const char* line : {"Cluster Method=6\n", "Cluster Variables=sepal_length:Petal.Width\n",
                            "Fist Permutation Identity=0\n", "Standardise View=0\n", "Seed=-123\n",
@@ -182,7 +176,7 @@ TEST_F(SettingsFileTest, AFreshFileListsTheKeysInTheirOrder) {
   settings.load(path());
   settings.writeRequest(AnalysisRequest{});
   settings.save(path());
-  const std::string text = read(path());
+  const std::string text = test::readFile(path());
   const char* order[] = {"Cluster Method=", "Number of Permutations=", "Analysis Type=", "Matrix Filename=",
                          "Cluster View=", "Cluster Variables=", "Label Variable=", "Selected Measure=",
                          "Interval Measure=", "Interval Measure Power=", "Interval Measure Root=",
@@ -214,7 +208,7 @@ TEST_F(SettingsFileTest, RecentAndLastDataFilesSurviveAnyPath) {
   again.load(path());
   EXPECT_EQ(again.recentDataFiles(), paths);
   EXPECT_EQ(again.lastDataFile(), paths[3]);
-  EXPECT_EQ(read(path()),
+  EXPECT_EQ(test::readFile(path()),
             "[General]\nRecent Data Files=/data/a%7Cb%2541.csv|%20/lead and trail%20|/x;#=\\\"'|"
             "/line%0Abreak%09.sav|/caf\xc3\xa9/%E9%FF.por\nLast Data File=/line%0Abreak%09.sav\n");
   SettingsReport report;
@@ -227,7 +221,7 @@ TEST_F(SettingsFileTest, RecentAndLastDataFilesSurviveAnyPath) {
 
 TEST_F(SettingsFileTest, AFolderThatCannotBeWrittenRaisesAndKeepsTheOldFile) {
   if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  write(path(), "[General]\nCluster Method=2\n");
+  test::writeFile(path(), "[General]\nCluster Method=2\n");
   std::filesystem::permissions(folder_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   SettingsFile settings;
   settings.load(path());
@@ -239,7 +233,7 @@ TEST_F(SettingsFileTest, AFolderThatCannotBeWrittenRaisesAndKeepsTheOldFile) {
     EXPECT_NE(std::string(error.what()).find(path()), std::string::npos) << error.what();
   }
   std::filesystem::permissions(folder_, std::filesystem::perms::owner_all);
-  EXPECT_EQ(read(path()), "[General]\nCluster Method=2\n");
+  EXPECT_EQ(test::readFile(path()), "[General]\nCluster Method=2\n");
 }
 
 TEST_F(SettingsFileTest, AMissingFolderRaisesWithTheFileNameAndLeavesNothing) {
@@ -266,7 +260,7 @@ TEST_F(SettingsFileTest, ANewFileIsPrivateAndReplacingKeepsThePermissions) {
     ASSERT_EQ(::stat(path("new.ini").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
   }
-  write(path(), "[General]\n");
+  test::writeFile(path(), "[General]\n");
   ::chmod(path().c_str(), 0640);
   SettingsFile settings;
   settings.load(path());

@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/TestFiles.h"
+
 extern char** environ;
 
 namespace {
@@ -28,20 +30,10 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using namespace std::chrono_literals;
+using korvana::test::readFile;
+using korvana::test::writeFile;
 
 const std::string examples = KORVANA_EXAMPLES_DIR;
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> result;

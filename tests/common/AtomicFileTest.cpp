@@ -25,19 +25,15 @@
 
 #include "common/EKorvanaError.h"
 
+#include "tests/common/TestFiles.h"
+
 namespace korvana {
 namespace {
 
+using test::readFile;
+using test::writeFile;
+
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 mode_t modeOf(const fs::path& path) {
   struct stat info {};

@@ -48,16 +48,4 @@ std::string psppToCsv(const TemporaryFolder& folder, const std::string& dataFile
   return std::filesystem::exists(csv) ? readFile(csv) : std::string();
 }
 
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 }  // namespace korvana::test

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/TestFiles.h"
+
 namespace korvana::test {
 
 /// A fresh temporary folder, removed with the object.
@@ -29,8 +31,5 @@ std::string runPspp(const TemporaryFolder& folder, const std::string& syntax);
 
 /// The data file as CSV, converted by PSPP (header line, then one line per case).
 std::string psppToCsv(const TemporaryFolder& folder, const std::string& dataFile);
-
-void writeFile(const std::filesystem::path& path, const std::string& bytes);
-std::string readFile(const std::filesystem::path& path);
 
 }  // namespace korvana::test

@@ -10,34 +10,17 @@
 #include "analysis/ClusterAnalysis.h"
 #include "engine/ClusterMethodFactory.h"
 #include "common/EKorvanaError.h"
+#include "tests/engine/CountingProgress.h"
 
 namespace korvana {
 namespace {
 
-class CancelAfter : public ProgressMonitor {
- public:
-  explicit CancelAfter(int steps) : limit_(steps) {}
-  void setSteps(const std::vector<std::string>&) override {}
-  void setStep(int, int, int) override {}
-  void setStatus(const std::string&) override {}
-  void stepIt() override { ++steps_; }
-  bool isCanceled() override { return limit_ >= 0 && steps_ >= limit_; }
-  void showProgress() override {}
-  void hideProgress() override {}
-  void reset(int limit) {
-    steps_ = 0;
-    limit_ = limit;
-  }
+using test::CountingProgress;
 
- private:
-  int steps_ = 0;
-  int limit_;
-};
-
-/// A progress window whose stepIt fails after `steps` cases.
-class FailAfter : public CancelAfter {
+/// A progress window whose stepIt fails on its `failingStep`-th call.
+class FailAfter : public CountingProgress {
  public:
-  explicit FailAfter(int steps) : CancelAfter(-1), left_(steps) {}
+  explicit FailAfter(int failingStep) : left_(failingStep) {}
   void stepIt() override {
     if (--left_ == 0) throw std::runtime_error("progress window failed");
   }
@@ -130,7 +113,7 @@ TEST_F(PermutationFitTableFile, StoresTheSsdifRoundedTo13DigitsAndTheSeedWithout
 
 TEST_F(PermutationFitTableFile, CancelingLeavesNoPartialTableAndKeepsTheOldFile) {
   auto a = analysis(6, true, {1, 5, 5, 5, 5, 1}, 4);
-  CancelAfter progress(2);
+  CountingProgress progress(2);
   a->setProgressMonitor(&progress);
   const auto file = folder_.path("canceled.sav");
   test::writeFile(file, "the user's earlier file");

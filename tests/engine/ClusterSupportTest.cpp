@@ -8,15 +8,16 @@
 #include <random>
 #include <set>
 
+#include "CountingProgress.h"
 #include "EngineTestSupport.h"
 #include "engine/ClusterMethodFactory.h"
 #include "engine/PermutationRun.h"
-#include "engine/ProgressMonitor.h"
 #include "engine/RandomPermutationGenerator.h"
 
 namespace korvana {
 namespace {
 
+using test::CountingProgress;
 using Cluster = std::set<int>;
 using Tree = std::set<Cluster>;
 
@@ -33,23 +34,6 @@ std::vector<Cluster> clustersOf(const ClusterSolution& solution) {
   }
   return formed;
 }
-
-/// Cancels once `limit` permutations have passed.
-class CancelAfter : public ProgressMonitor {
- public:
-  explicit CancelAfter(int limit) : limit_(limit) {}
-  void setSteps(const std::vector<std::string>&) override {}
-  void setStep(int, int, int) override {}
-  void setStatus(const std::string&) override {}
-  void stepIt() override { ++steps_; }
-  bool isCanceled() override { return limit_ >= 0 && steps_ >= limit_; }
-  void showProgress() override {}
-  void hideProgress() override {}
-
- private:
-  int limit_;
-  int steps_ = 0;
-};
 
 struct Expected {
   std::vector<std::vector<StageSupport>> support;
@@ -148,7 +132,7 @@ TEST(ClusterSupport, MatchesBruteForceOnTieRichMatrices) {
           settings.seed = 1234;
           settings.jobs = jobs;
           settings.tallyClusters = true;
-          CancelAfter progress(cancelAfter);
+          CountingProgress progress(cancelAfter);
           const PermutationResults results = runPermutations(matrix, *method, settings, progress);
           const std::string what = method->getName() + (identity ? " identity" : "") + " jobs " +
                                    std::to_string(jobs) + (cancelAfter >= 0 ? " canceled" : "");

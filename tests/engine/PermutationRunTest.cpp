@@ -7,36 +7,20 @@
 #include <random>
 #include <set>
 
+#include "CountingProgress.h"
 #include "EngineTestSupport.h"
 #include "engine/ClusterMethodFactory.h"
 #include "common/EKorvanaError.h"
-#include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
 #include "engine/RandomPermutationGenerator.h"
 
 namespace korvana {
 namespace {
 
+using test::CountingProgress;
+
 using ClusterMethodFactory::getSingleLinkage;
-
-/// Records what the run reports and cancels after a given number of status
-/// updates.
-class RecordingProgress : public ProgressMonitor {
- public:
-  explicit RecordingProgress(int cancelAfter = -1) : cancelAfter_(cancelAfter) {}
-  void setSteps(const std::vector<std::string>&) override {}
-  void setStep(int, int, int) override {}
-  void setStatus(const std::string& text) override { statuses.push_back(text); }
-  void stepIt() override { ++steps; }
-  bool isCanceled() override { return cancelAfter_ >= 0 && steps >= cancelAfter_; }
-  void showProgress() override {}
-  void hideProgress() override {}
-  std::vector<std::string> statuses;
-  int steps = 0;
-
- private:
-  int cancelAfter_;
-};
+using test::CountingProgress;
 
 /// A matrix and the settings of one permutation run, and its results.
 struct PermutationCase {
@@ -177,7 +161,7 @@ TEST(PermutationRun, AllZeroProximitiesKeepOnlyTheLastPermutation) {
 
 TEST(PermutationRun, ReportsProgressAndStopsWhenCanceled) {
   test::MethodsFixture methods;
-  RecordingProgress progress(3);
+  CountingProgress progress(3);
   PermutationCase analysis(*getSingleLinkage(), 10);
   analysis.matrix.assignLowerTriangle(3, {1, 2, 3});
   analysis.go(progress);
@@ -323,7 +307,7 @@ TEST(PermutationRunJobs, ACancellationKeepsAPrefixOfThePermutations) {
   test::MethodsFixture methods;
   std::mt19937 random(3);
   const auto lower = randomLower(random, 40, 4);
-  RecordingProgress progress(5);
+  CountingProgress progress(5);
   PermutationCase many(*ClusterMethodFactory::getAverageLinkageBetweenGroups(), 500);
   many.matrix.assignLowerTriangle(40, lower);
   many.settings.jobs = 3;

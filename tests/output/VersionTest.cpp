@@ -11,26 +11,12 @@
 #include <optional>
 #include <string>
 
+#include "tests/common/TestFiles.h"
+
 namespace korvana {
 namespace {
 
-// Sets or clears an environment variable for one test, restoring it after.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) ::setenv(name, value, 1);
-    else ::unsetenv(name);
-  }
-  ~ScopedVariable() {
-    if (old_) ::setenv(name_, old_->c_str(), 1);
-    else ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using test::ScopedVariable;
 
 TEST(Version, NumbersAndNames) {
   EXPECT_EQ(Version::getVersionMajor(), 1);

@@ -13,26 +13,12 @@
 #include <set>
 #include <string>
 
+#include "tests/common/TestFiles.h"
+
 namespace korvana::host {
 namespace {
 
-/// Sets (or with nullopt, unsets) an environment variable for one test.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) ::setenv(name, value->c_str(), 1);
-    else ::unsetenv(name);
-  }
-  ~ScopedVariable() {
-    if (old_) ::setenv(name_, old_->c_str(), 1);
-    else ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using test::ScopedVariable;
 
 class TemporaryFiles : public ::testing::Test {
  protected:

@@ -13,19 +13,14 @@
 #include "SpssTestSupport.h"
 #include "platform/spss/StatisticsPackage.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
+#include "tests/common/TestFiles.h"
 
 namespace {
 
 using namespace korvana::automation;
 using korvana::spss::attachToApplication;
 using korvana::spss::StatisticsPackage;
-
-std::string readText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using korvana::test::readFile;
 
 TEST(PackageOutput, WrittenThroughTheInterfacesAndSavedInEveryRendering) {
   spsstest::TemporaryFolder folder;
@@ -55,9 +50,9 @@ TEST(PackageOutput, WrittenThroughTheInterfacesAndSavedInEveryRendering) {
   app.reset();
   package->shutdown();
 
-  const std::string html = readText(folder.path() / "run.html");
-  const std::string text = readText(folder.path() / "run.txt");
-  const auto model = nlohmann::json::parse(readText(folder.path() / "run.json"));
+  const std::string html = readFile(folder.path() / "run.html");
+  const std::string text = readFile(folder.path() / "run.txt");
+  const auto model = nlohmann::json::parse(readFile(folder.path() / "run.json"));
   for (const char* shown : {"Korvana", "Permutation Fit", "Identity permutation", "Dendrogram"}) {
     EXPECT_NE(html.find(shown), std::string::npos) << shown;
     EXPECT_NE(text.find(shown), std::string::npos) << shown;

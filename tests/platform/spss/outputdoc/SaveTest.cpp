@@ -18,17 +18,14 @@
 #include "platform/spss/outputdoc/OutputDocument.h"
 #include "platform/spss/outputdoc/TextRenderer.h"
 
+#include "tests/common/TestFiles.h"
+
 namespace korvana::spss {
 namespace {
 
-namespace fs = std::filesystem;
+using test::readFile;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+namespace fs = std::filesystem;
 
 class SaveTest : public ::testing::Test {
  protected:
