@@ -101,14 +101,18 @@ struct Ticket {
 class TicketSource {
  public:
   TicketSource(const PermutationSettings& settings, int n)
-      : settings_(settings), n_(n), next_(std::max(settings.shareIndex, 0)) {}
+      : settings_(settings),
+        n_(n),
+        first_(std::max(settings.shareIndex, 0)),
+        stride_(std::max(settings.shareCount, 1)) {}
   int drawn() const { return drawn_; }
-  bool exhausted() const { return next_ >= settings_.permutationCount; }
+  /// The sequence index of this run's permutation number `ordinal` (from 0).
+  int indexOf(int ordinal) const { return first_ + ordinal * stride_; }
+  bool exhausted() const { return indexOf(drawn_) >= settings_.permutationCount; }
   Ticket next() {
     Ticket ticket;
-    ticket.index = next_;
+    ticket.index = indexOf(drawn_);
     ticket.ordinal = drawn_++;
-    next_ += std::max(settings_.shareCount, 1);
     ticket.identity = ticket.index == 0 && settings_.firstPermutationIsIdentity;
     RandomPermutationGenerator generator(settings_.seed, n_);
     const int randomBefore = ticket.index - (settings_.firstPermutationIsIdentity && ticket.index > 0 ? 1 : 0);
@@ -121,7 +125,8 @@ class TicketSource {
  private:
   const PermutationSettings& settings_;
   int n_;
-  int next_;
+  int first_;
+  int stride_;
   int drawn_ = 0;
 };
 
@@ -237,12 +242,11 @@ class ParallelRun {
     // share in order.
     int completed = 0;
     for (const int index : finished_) {
-      if (index != std::max(settings_.shareIndex, 0) + completed * std::max(settings_.shareCount, 1)) break;
+      if (index != source_.indexOf(completed)) break;
       ++completed;
     }
     results_.records.completed = completed;
-    for (int ordinal = 0; ordinal < completed; ++ordinal)
-      results_.completedIndices.push_back(std::max(settings_.shareIndex, 0) + ordinal * std::max(settings_.shareCount, 1));
+    for (int ordinal = 0; ordinal < completed; ++ordinal) results_.completedIndices.push_back(source_.indexOf(ordinal));
   }
 
  private:
