@@ -1,12 +1,16 @@
 #include "batch/MpiRun.h"
 
 #include <mpi.h>
+#include <openssl/evp.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <initializer_list>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -39,18 +43,24 @@ struct Header {
   std::int32_t tally = 0;
 };
 
-std::uint64_t digest(const char* data, std::size_t size, std::uint64_t hash = 1469598103934665603ull) {
-  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ static_cast<unsigned char>(data[i])) * 1099511628211ull;
-  return hash;
+/// The MD5 digest (16 bytes) of the parts, in order.
+std::string md5Digest(std::initializer_list<std::string_view> parts) {
+  const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+  bool ok = context && EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) == 1;
+  for (const std::string_view part : parts) ok = ok && EVP_DigestUpdate(context.get(), part.data(), part.size()) == 1;
+  unsigned char bytes[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (!ok || EVP_DigestFinal_ex(context.get(), bytes, &length) != 1 || length != 16)
+    throw EKorvanaError("The MD5 digest that compares the ranks' inputs could not be computed");
+  return std::string(reinterpret_cast<const char*>(bytes), length);
 }
 
 std::string matrixDigest(const ProximityMatrix& matrix) {
   ByteWriter description;
   matrix.encodeDescription(description);
-  std::uint64_t hash = digest(description.bytes().data(), description.bytes().size());
-  hash = digest(reinterpret_cast<const char*>(matrix.lowerTriangle()),
-                TriangularStorage::offset(matrix.getNumberOfObjects()) * sizeof(double), hash);
-  return std::to_string(hash);
+  return md5Digest({{description.bytes().data(), description.bytes().size()},
+                    {reinterpret_cast<const char*>(matrix.lowerTriangle()),
+                     TriangularStorage::offset(matrix.getNumberOfObjects()) * sizeof(double)}});
 }
 
 void broadcast(char* data, std::size_t size) {
@@ -264,12 +274,15 @@ bool Session::agree(const std::string& problem) {
   return everyone != 0;
 }
 
-bool Session::same(const std::string& text) {
-  const std::uint64_t mine = digest(text.data(), text.size());
-  std::vector<std::uint64_t> all(static_cast<std::size_t>(size_));
-  MPI_Gather(&mine, 1, MPI_UINT64_T, all.data(), 1, MPI_UINT64_T, 0, MPI_COMM_WORLD);
+bool Session::same(const std::string& text) { return sameDigest(md5Digest({text})); }
+
+bool Session::sameDigest(const std::string& digest) {
+  std::vector<char> all(static_cast<std::size_t>(size_) * digest.size());
+  MPI_Gather(digest.data(), static_cast<int>(digest.size()), MPI_BYTE, all.data(), static_cast<int>(digest.size()),
+             MPI_BYTE, 0, MPI_COMM_WORLD);
   int everyone = 1;
-  for (int r = 1; rank_ == 0 && r < size_; ++r) everyone = everyone && all[static_cast<std::size_t>(r)] == all[0];
+  for (int r = 1; rank_ == 0 && r < size_; ++r)
+    everyone = everyone && std::string_view(all.data() + r * digest.size(), digest.size()) == digest;
   MPI_Bcast(&everyone, 1, MPI_INT, 0, MPI_COMM_WORLD);
   return everyone != 0;
 }
@@ -296,7 +309,7 @@ ClusterAnalysis::PermutationRunner Session::coordinator(bool fromData, std::atom
                 TriangularStorage::offset(matrix.getNumberOfObjects()) * sizeof(double));
     }
     if (!agree("")) throw EKorvanaError("Not every rank of the job has the proximity matrix (see above)");
-    if (!same(matrixDigest(matrix)))
+    if (!sameDigest(matrixDigest(matrix)))
       throw EKorvanaError("The ranks of the job read different proximity matrices: was the file changed while the "
                           "job started?");
 
@@ -372,7 +385,7 @@ int Session::serve(const AnalysisRequest& request, int jobs, std::atomic<bool>& 
     problem = "the proximity matrix '" + request.matrixFilename + "' could not be loaded";
   }
   if (!agree(problem)) return 1;
-  if (!same(matrixDigest(matrix))) return 1;
+  if (!sameDigest(matrixDigest(matrix))) return 1;
 
   const auto methods = ClusterMethodFactory::getClusterMethods();
   ClusterMethod& method = *methods.at(static_cast<std::size_t>(request.clusterMethod));

@@ -34,7 +34,7 @@ class Session {
   /// Every rank tells whether it can go on (an empty problem) or why not; all
   /// learn whether every rank can. Rank 0 prints the others' problems.
   bool agree(const std::string& problem);
-  /// Whether every rank holds the same text (compared by digest at rank 0).
+  /// Whether every rank holds the same text (compared by MD5 digest at rank 0).
   bool same(const std::string& text);
 
   /// Rank 0: the permutation runner that spreads the permutations over the
@@ -51,6 +51,9 @@ class Session {
   int serve(const AnalysisRequest& request, int jobs, std::atomic<bool>& canceled);
 
  private:
+  /// Whether every rank's 16-byte digest is rank 0's.
+  bool sameDigest(const std::string& digest);
+
   int rank_ = 0;
   int size_ = 1;
   bool started_ = false;
