@@ -410,6 +410,7 @@ int Session::serve(const AnalysisRequest& request, int jobs, std::atomic<bool>& 
       // they are not sent (rank 0 has little time before the job ends).
       if (canceled.load()) {
         results.tally = ClusterTally{};
+        results.hierarchyTally = ClusterTally{};
         results.tallyComplete = false;
       }
       body = encodeShare(results);

@@ -47,8 +47,9 @@ class ClusterSolution {
   /// over every pair of objects that meets here, at cophenetic height h.
   void recordStage(int t, int b, int d, const ProximityMatrix& matrix, const AgglomerationState& state,
                    double coefficient, double height);
-  /// The schedule part of recordStage. Stages are recorded in order.
-  void recordMerge(int t, int b, int d, const MemberLists& members, double coefficient);
+  /// The schedule part of recordStage, with the stage's fitting height.
+  /// Stages are recorded in order.
+  void recordMerge(int t, int b, int d, const MemberLists& members, double coefficient, double height);
   /// The fit part of recordStage, with the member lists as they are before
   /// the merge; with FitShare::all it also sets the correlation after the last
   /// stage. Stages are accumulated in order, and may be accumulated on another
@@ -92,6 +93,10 @@ class ClusterSolution {
   int getCluster1(int t) const { return cluster1_[static_cast<std::size_t>(t)]; }
   int getCluster2(int t) const { return cluster2_[static_cast<std::size_t>(t)]; }
   double getCoefficient(int t) const { return coefficient_[static_cast<std::size_t>(t)]; }
+  /// The height the fit uses for the cluster stage t forms: the coefficient,
+  /// or for a method that accumulates its coefficients the stage's own merge
+  /// value.
+  double getHeight(int t) const { return height_[static_cast<std::size_t>(t)]; }
   int getFirstAppears1(int t) const { return firstAppears1_[static_cast<std::size_t>(t)]; }
   int getFirstAppears2(int t) const { return firstAppears2_[static_cast<std::size_t>(t)]; }
   int getNextStage(int t) const { return nextStage_[static_cast<std::size_t>(t)]; }
@@ -111,6 +116,7 @@ class ClusterSolution {
   std::vector<int> cluster1_;
   std::vector<int> cluster2_;
   std::vector<double> coefficient_;
+  std::vector<double> height_;
   std::vector<int> firstAppears1_;
   std::vector<int> firstAppears2_;
   std::vector<int> nextStage_;

@@ -1,5 +1,6 @@
 #include "engine/PermutationRun.h"
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 
 #include "common/EKorvanaError.h"
@@ -20,6 +22,7 @@
 #include "engine/AgglomerationState.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ExtendedPrecision.h"
+#include "engine/MemberLists.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
 #include "engine/RandomPermutationGenerator.h"
@@ -33,6 +36,7 @@ void PermutationRecords::allocate(int count) {
   correlations.assign(size, 0.0);
   seeds.assign(size, 0);
   solutionIds.assign(size, SolutionId{});
+  hierarchyIds.assign(size, HierarchyId{});
   completed = 0;
 }
 
@@ -139,7 +143,8 @@ struct Job {
   SimilarityMatrix workingMatrix;
   AgglomerationState state;
   std::unique_ptr<ClusterMethod> method;
-  ClusterTally tally;  // of the permutations this job ran
+  ClusterTally tally;           // of the permutations this job ran
+  ClusterTally hierarchyTally;  // of their hierarchies
 };
 
 /// Clusters one permutation and writes its record.
@@ -159,7 +164,13 @@ std::unique_ptr<ClusterSolution> runTicket(const ProximityMatrix& matrix, Job& j
   records.fitValues[k] = solution->getNormalizedSSDif();
   records.correlations[k] = solution->getCopheneticCorrelation();
   records.solutionIds[k] = solution->getSolutionId();
-  if (tally) job.tally.add(clusterKeysOf(*solution), solution->getNormalizedSSDif());
+  const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
+  const Hierarchy hierarchy = hierarchyOf(*solution, keys);
+  records.hierarchyIds[k] = hierarchy.id;
+  if (tally) {
+    job.tally.add(keys, solution->getNormalizedSSDif());
+    job.hierarchyTally.add(hierarchy.clusters, solution->getNormalizedSSDif(), ticket.index);
+  }
   return solution;
 }
 
@@ -360,9 +371,77 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
   } else {
     ParallelRun(matrix, settings, progress, results).run(jobs);
   }
-  for (const auto& job : jobs) results.tally.merge(job->tally);
+  for (const auto& job : jobs) {
+    results.tally.merge(job->tally);
+    results.hierarchyTally.merge(job->hierarchyTally);
+  }
   return results;
 }
+
+namespace {
+
+/// Clusters permutation k again from its record.
+std::unique_ptr<ClusterSolution> rerun(const ProximityMatrix& matrix, Job& job, const PermutationSettings& settings,
+                                       const PermutationRecords& records, int k) {
+  const bool identity = k == 0 && settings.firstPermutationIsIdentity;
+  Ticket ticket;
+  ticket.index = k;
+  ticket.identity = identity;
+  ticket.seed = records.seeds[static_cast<std::size_t>(k)];
+  ticket.permutation = RandomPermutationGenerator(ticket.seed, matrix.getNumberOfObjects()).nextPermutation(identity);
+  PermutationRecords scratch;
+  scratch.allocate(k + 1);
+  return runTicket(matrix, job, ticket, scratch, RunThreads::one, false);
+}
+
+/// The majority-rule consensus of a census of hierarchies. The objects of
+/// each cluster are read off the first permutation whose hierarchy holds it:
+/// a kept solution where one is that permutation, else the permutation
+/// clustered again.
+Consensus consensusOf(const ClusterCensus& census, const ProximityMatrix& matrix, ClusterMethod& method,
+                      const PermutationSettings& settings, const PermutationResults& results) {
+  Consensus consensus;
+  if (census.permutations == 0) return consensus;
+  std::map<int, std::vector<ClusterKey>> wanted;  // by first permutation
+  for (const auto& [key, count] : census.counts) {
+    if (2 * static_cast<std::uint64_t>(count.count) <= static_cast<std::uint64_t>(census.permutations)) continue;
+    if (count.first < 0 || count.first >= results.records.completed) return consensus;  // not to be found again
+    wanted[count.first].push_back(key);
+  }
+  std::unique_ptr<Job> job;
+  for (const auto& [k, keys] : wanted) {
+    const ClusterSolution* solution = nullptr;
+    for (const auto& kept : results.solutions)
+      if (kept->getPermutationIndex() == k) solution = kept.get();
+    std::unique_ptr<ClusterSolution> again;
+    if (solution == nullptr) {
+      if (!job) job = std::make_unique<Job>(matrix, method);
+      again = rerun(matrix, *job, settings, results.records, k);
+      solution = again.get();
+    }
+    const std::unordered_set<ClusterKey, ClusterKeyHash> sought(keys.begin(), keys.end());
+    const std::vector<ClusterKey> stageKeys = clusterKeysOf(*solution);
+    const int n = solution->getObjectCount();
+    MemberLists members(n);
+    for (int t = 0; t < solution->getStageCount(); ++t) {
+      members.join(solution->getCluster1(t), solution->getCluster2(t));
+      const ClusterKey& key = stageKeys[static_cast<std::size_t>(t)];
+      if (sought.count(key) == 0) continue;
+      ConsensusCluster cluster;
+      members.forEach(solution->getCluster1(t), [&](int object) { cluster.objects.push_back(object); });
+      std::sort(cluster.objects.begin(), cluster.objects.end());
+      cluster.support = census.share(key);
+      consensus.clusters.push_back(std::move(cluster));
+    }
+  }
+  std::sort(consensus.clusters.begin(), consensus.clusters.end(), [](const auto& a, const auto& b) {
+    return a.objects.size() != b.objects.size() ? a.objects.size() < b.objects.size() : a.objects < b.objects;
+  });
+  consensus.known = true;
+  return consensus;
+}
+
+}  // namespace
 
 SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method, const PermutationSettings& settings,
                             const PermutationResults& results) {
@@ -376,33 +455,47 @@ SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method
   };
   report.all = countDistinctSolutions(records, [](int) { return true; });
   report.best = countDistinctSolutions(records, bestFitting);
+  report.hierarchiesAll = countDistinct(records.hierarchyIds, records.completed, [](int) { return true; });
+  report.hierarchiesBest = countDistinct(records.hierarchyIds, records.completed, bestFitting);
 
   const ClusterCensus* best = results.tally.at(keptFit);
+  const ClusterCensus* bestHierarchies = results.hierarchyTally.at(keptFit);
   ClusterCensus recounted;
-  if (best == nullptr && results.tallyComplete) {
+  ClusterCensus recountedHierarchies;
+  if ((best == nullptr || bestHierarchies == nullptr) && results.tallyComplete) {
     Job job(matrix, method);
-    const int n = matrix.getNumberOfObjects();
-    PermutationRecords scratch;
-    scratch.allocate(records.completed);
     for (int k = 0; k < records.completed; ++k) {
       if (!bestFitting(k)) continue;
-      const bool identity = k == 0 && settings.firstPermutationIsIdentity;
-      Ticket ticket;
-      ticket.index = k;
-      ticket.identity = identity;
-      ticket.seed = records.seeds[static_cast<std::size_t>(k)];
-      ticket.permutation = RandomPermutationGenerator(ticket.seed, n).nextPermutation(identity);
-      recounted.add(clusterKeysOf(*runTicket(matrix, job, ticket, scratch, RunThreads::one, false)));
+      const std::unique_ptr<ClusterSolution> solution = rerun(matrix, job, settings, records, k);
+      const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
+      recounted.add(keys);
+      recountedHierarchies.add(hierarchyOf(*solution, keys).clusters, k);
     }
     best = &recounted;
+    bestHierarchies = &recountedHierarchies;
   }
   const double unknown = std::numeric_limits<double>::quiet_NaN();
   for (const auto& solution : results.solutions) {
+    const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
+    const Hierarchy hierarchy = hierarchyOf(*solution, keys);
     std::vector<StageSupport> stages;
-    for (const ClusterKey& key : clusterKeysOf(*solution))
+    std::vector<StageSupport> hierarchyStages;
+    for (std::size_t t = 0; t < keys.size(); ++t) {
+      const ClusterKey& key = keys[t];
       stages.push_back(results.tallyComplete ? StageSupport{results.tally.all().share(key), best->share(key)}
                                              : StageSupport{unknown, unknown});
+      hierarchyStages.push_back(results.tallyComplete && !hierarchy.folded[t]
+                                    ? StageSupport{results.hierarchyTally.all().share(key), bestHierarchies->share(key)}
+                                    : StageSupport{unknown, unknown});
+    }
     report.solutions.push_back(std::move(stages));
+    report.solutionHierarchies.push_back(hierarchy.id);
+    report.folded.push_back(hierarchy.folded);
+    report.hierarchySupport.push_back(std::move(hierarchyStages));
+  }
+  if (results.tallyComplete) {
+    report.consensusAll = consensusOf(results.hierarchyTally.all(), matrix, method, settings, results);
+    report.consensusBest = consensusOf(*bestHierarchies, matrix, method, settings, results);
   }
   return report;
 }

@@ -17,6 +17,7 @@
 #include "engine/ClusterSolution.h"
 #include "engine/ClusterTally.h"
 #include "engine/DistinctSolutions.h"
+#include "engine/Hierarchy.h"
 
 namespace korvana {
 
@@ -71,6 +72,7 @@ struct PermutationRecords {
   std::vector<double> correlations;  // cophenetic correlation
   std::vector<std::int32_t> seeds;   // 0 for the identity permutation
   std::vector<SolutionId> solutionIds;
+  std::vector<HierarchyId> hierarchyIds;  // the hierarchy of each permutation's tree
   int completed = 0;
 
   /// Room for `count` permutations, every value 0.
@@ -83,6 +85,9 @@ struct PermutationResults {
   std::vector<std::unique_ptr<ClusterSolution>> solutions;
   /// The clusters of the completed permutations' trees, with tallyClusters.
   ClusterTally tally;
+  /// The clusters of their hierarchies (the trees with the folded clusters
+  /// left out), with the first permutation of each, with tallyClusters.
+  ClusterTally hierarchyTally;
   /// The permutations that completed, in order (0 … completed − 1 unless the
   /// run had a share of them).
   std::vector<int> completedIndices;
@@ -102,11 +107,40 @@ struct StageSupport {
 /// What the tally says about a finished (or canceled) run. The best-fitting
 /// permutations are those whose rounded normalized SSDif equals the kept
 /// solutions' (both not a number counts as equal).
+/// A cluster of a consensus tree: its objects (matrix numbering, ascending)
+/// and the share of the hierarchies that hold it.
+struct ConsensusCluster {
+  std::vector<int> objects;
+  double support = 0.0;
+};
+
+/// The majority-rule consensus of a set of hierarchies: the clusters held by
+/// more than half of them, smallest first (ties by their first object); the
+/// root is among them. Not known when the tally could not tell.
+struct Consensus {
+  bool known = false;
+  std::vector<ConsensusCluster> clusters;
+};
+
 struct SupportReport {
   DistinctSolutions all;
   DistinctSolutions best;
   /// Per kept solution, per stage.
   std::vector<std::vector<StageSupport>> solutions;
+
+  /// The same accounting of the permutations' hierarchies.
+  DistinctSolutions hierarchiesAll;
+  DistinctSolutions hierarchiesBest;
+  /// Per kept solution: its hierarchy, which of its stages are folded, and
+  /// per stage the share of the hierarchies (all; best-fitting) that hold the
+  /// cluster the stage forms, not a number where the stage is folded.
+  std::vector<HierarchyId> solutionHierarchies;
+  std::vector<std::vector<char>> folded;
+  std::vector<std::vector<StageSupport>> hierarchySupport;
+  /// The majority-rule consensus of all hierarchies and of the best-fitting
+  /// ones.
+  Consensus consensusAll;
+  Consensus consensusBest;
 };
 
 /// The support of every stage of the kept solutions and the distinct-solution
@@ -125,7 +159,7 @@ void keepIfBest(std::vector<std::unique_ptr<ClusterSolution>>& solutions, std::u
 
 /// The bytes the records take per permutation.
 inline constexpr std::uint64_t kRecordBytesPerPermutation =
-    2 * sizeof(double) + sizeof(std::int32_t) + sizeof(SolutionId);
+    2 * sizeof(double) + sizeof(std::int32_t) + sizeof(SolutionId) + sizeof(HierarchyId);
 
 /// The memory a permutation run takes before it keeps any solution: the
 /// records of every permutation and, per job, a working matrix, a run state

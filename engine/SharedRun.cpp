@@ -16,21 +16,25 @@ std::vector<char> encodeShare(const PermutationResults& results) {
   std::vector<double> fits, correlations;
   std::vector<std::int32_t> seeds;
   std::vector<SolutionId> ids;
+  std::vector<HierarchyId> hierarchies;
   for (const int k : results.completedIndices) {
     const auto uk = static_cast<std::size_t>(k);
     fits.push_back(records.fitValues.at(uk));
     correlations.push_back(records.correlations.at(uk));
     seeds.push_back(records.seeds.at(uk));
     ids.push_back(records.solutionIds.at(uk));
+    hierarchies.push_back(records.hierarchyIds.at(uk));
   }
   out.put(results.completedIndices);
   out.put(fits);
   out.put(correlations);
   out.put(seeds);
   out.put(ids);
+  out.put(hierarchies);
   out.put(static_cast<std::uint64_t>(results.solutions.size()));
   for (const auto& solution : results.solutions) solution->encode(out);
   results.tally.encode(out);
+  results.hierarchyTally.encode(out);
   out.put(results.tallyComplete);
   return std::move(out.bytes());
 }
@@ -44,8 +48,10 @@ PermutationResults decodeShare(const std::vector<char>& bytes, int permutationCo
   const auto correlations = in.take<std::vector<double>>();
   const auto seeds = in.take<std::vector<std::int32_t>>();
   const auto ids = in.take<std::vector<SolutionId>>();
+  const auto hierarchies = in.take<std::vector<HierarchyId>>();
   const std::size_t count = results.completedIndices.size();
-  if (fits.size() != count || correlations.size() != count || seeds.size() != count || ids.size() != count)
+  if (fits.size() != count || correlations.size() != count || seeds.size() != count || ids.size() != count ||
+      hierarchies.size() != count)
     throw EKorvanaError("The records of a share of the permutations are damaged");
   for (std::size_t i = 0; i < count; ++i) {
     const int k = results.completedIndices[i];
@@ -55,11 +61,13 @@ PermutationResults decodeShare(const std::vector<char>& bytes, int permutationCo
     results.records.correlations[uk] = correlations[i];
     results.records.seeds[uk] = seeds[i];
     results.records.solutionIds[uk] = ids[i];
+    results.records.hierarchyIds[uk] = hierarchies[i];
   }
   results.records.completed = static_cast<int>(count);
   const auto solutions = in.take<std::uint64_t>();
   for (std::uint64_t s = 0; s < solutions; ++s) results.solutions.push_back(ClusterSolution::decode(in));
   results.tally.decode(in);
+  results.hierarchyTally.decode(in);
   in.get(results.tallyComplete);
   if (!in.atEnd()) throw EKorvanaError("A share of the permutations sent more than its results");
   return results;
@@ -82,12 +90,14 @@ PermutationResults mergeShares(std::vector<PermutationResults> shares, const Pro
       records.correlations[uk] = share.records.correlations[uk];
       records.seeds[uk] = share.records.seeds[uk];
       records.solutionIds[uk] = share.records.solutionIds[uk];
+      records.hierarchyIds[uk] = share.records.hierarchyIds[uk];
     }
     for (auto& solution : share.solutions) {
       const int k = solution->getPermutationIndex();
       candidates[k] = std::move(solution);
     }
     merged.tally.merge(share.tally);
+    merged.hierarchyTally.merge(share.hierarchyTally);
     merged.tallyComplete = merged.tallyComplete && share.tallyComplete;
   }
   int prefix = 0;
