@@ -1,6 +1,7 @@
 #include "analysis/ClusterAnalysis.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 #include "output/Newick.h"
 #include "output/OutputGraphics.h"
 #include "output/OutputFactory.h"
+#include "output/Verdict.h"
 #include "platform/host/TemporaryFiles.h"
 
 namespace korvana {
@@ -136,7 +138,7 @@ void ClusterAnalysis::runPermutations() {
   settings.firstPermutationIsIdentity = firstPermutationIsIdentity_;
   settings.seed = seed_;
   settings.jobs = jobs_;
-  settings.tallyClusters = clusterSupport_ || countClusters_;
+  settings.tallyClusters = clusterSupport_ || countClusters_ || solutionsShown_ == SolutionsShown::hierarchies;
   results_ = PermutationResults{};
   support_.reset();
   results_ = runner_ ? runner_(matrix_, method_, settings, *progress_)
@@ -256,8 +258,7 @@ void ClusterAnalysis::run() {
     }
 
     const int lastStep = saveFitTable_ ? 2 : 1;
-    const int solutionCount = static_cast<int>(results_.solutions.size());
-    progress.setStep(lastStep, 0, 6 * solutionCount + 4 + (clusterSupport_ ? solutionCount + 1 : 0));
+    progress.setStep(lastStep, 0, outputSteps());
     progress.showProgress();
     produceOutput(document);
     progress.hideProgress();
@@ -268,6 +269,37 @@ void ClusterAnalysis::run() {
     progress.requestClose();
     runOutcome_ = RunOutcome::canceled;
   }
+}
+
+std::vector<std::vector<std::size_t>> ClusterAnalysis::shownSolutions() const {
+  std::vector<std::vector<std::size_t>> groups;
+  const auto& solutions = results_.solutions;
+  for (std::size_t k = 0; k < solutions.size(); ++k) {
+    bool joined = false;
+    if (solutionsShown_ == SolutionsShown::hierarchies) {
+      const HierarchyId& id = results_.records.hierarchyIds.at(static_cast<std::size_t>(solutions[k]->getPermutationIndex()));
+      for (auto& group : groups) {
+        if (results_.records.hierarchyIds.at(static_cast<std::size_t>(solutions[group.front()]->getPermutationIndex())) == id) {
+          group.push_back(k);
+          joined = true;
+          break;
+        }
+      }
+    }
+    if (!joined) groups.push_back({k});
+  }
+  return groups;
+}
+
+int ClusterAnalysis::outputSteps() const {
+  const bool support = clusterSupport_ && support_;
+  const bool hierarchies = solutionsShown_ == SolutionsShown::hierarchies;
+  const auto shown = static_cast<int>(shownSolutions().size());
+  return 4 + (verdictShown() ? 1 : 0) + (support ? 6 : 0) + shown * (6 + (support ? 1 : 0) + (hierarchies ? 1 : 0));
+}
+
+bool ClusterAnalysis::verdictShown() const {
+  return support_.has_value() && (clusterSupport_ || solutionsShown_ == SolutionsShown::hierarchies);
 }
 
 void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
@@ -289,6 +321,12 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
                  "method is requested.");
   }
   check();
+  const bool support = clusterSupport_ && support_;
+  const bool byHierarchy = solutionsShown_ == SolutionsShown::hierarchies;
+  if (verdictShown()) {
+    writeVerdict(document, verdictText(*support_));
+    check();
+  }
   if (showPermutationFit_) {
     const PermutationRecords& records = results_.records;
     writePermutationFitTable(document, permutationCount_, records.fitValues, records.correlations,
@@ -297,27 +335,45 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
                              [&progress] { progress.processMessages(); });
   }
   check();
-  if (clusterSupport_ && support_) {
-    writeDistinctSolutionsTable(document, support_->all, support_->best);
+  if (support) {
+    writeDistinctSolutionsTable(document, *support_);
     check();
     OutputGraphics::writeGraphic(document, "Distinct Solutions",
-                                 distinctSolutionsCurveSvg(support_->all.curve, support_->best.curve));
+                                 distinctSolutionsCurveSvg(support_->all.curve, support_->best.curve,
+                                                           &support_->hierarchiesAll.curve,
+                                                           &support_->hierarchiesBest.curve));
     check();
+    for (const bool best : {false, true}) {
+      const Consensus& consensus = best ? support_->consensusBest : support_->consensusAll;
+      if (consensus.known) {
+        writeConsensusTable(document, consensus,
+                            best ? support_->hierarchiesBest.permutations : support_->hierarchiesAll.permutations, best);
+        check();
+        OutputGraphics::writeGraphic(document, "Consensus Tree", consensusTreeSvg(consensus, matrix_));
+      } else {
+        check();
+      }
+      check();
+    }
   }
   auto& solutions = results_.solutions;
-  const std::size_t count = solutions.size();
+  const std::vector<std::vector<std::size_t>> groups = shownSolutions();
+  const std::size_t count = groups.size();
+  const std::string single = byHierarchy ? "Hierarchy" : "Solution";
   if (count > 1) {
-    insertHeading(document, "Multiple Solutions");
-    insertTitle(document, "Multiple Solutions");
+    const std::string multiple = byHierarchy ? "Multiple Hierarchies" : "Multiple Solutions";
+    insertHeading(document, multiple);
+    insertTitle(document, multiple);
   }
-  for (std::size_t k = 0; k < count && !progress.isCanceled(); ++k) {
+  for (std::size_t g = 0; g < count && !progress.isCanceled(); ++g) {
+    const std::size_t k = groups[g].front();
     std::unique_ptr<ClusterSolution>& solution = solutions[k];
     if (count == 1) {
-      insertHeading(document, "Solution");
+      insertHeading(document, single);
       check();
-      insertTitle(document, "Solution");
+      insertTitle(document, single);
     } else {
-      const std::string heading = "Solution " + std::to_string(k + 1);
+      const std::string heading = single + " " + std::to_string(g + 1);
       promoteToLevel(document, insertHeading(document, heading), 4);
       check();
       insertTitle(document, heading);
@@ -329,19 +385,29 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
     check();
     if (showAgglomerationSchedule_) writeAgglomerationSchedule(document, *solution);
     check();
+    const std::vector<char> folded = foldedStages(*solution);
     if (showDendrogram_) {
       insertTitle(document, "Dendrogram");
       writeDendrogram(document, method_, matrix_, *solution);
-      // The same tree drawn, with each merge's support when it was counted.
+      // The same tree drawn (its hierarchy, when one is shown per
+      // hierarchy), with the support of its clusters when it was counted.
       std::vector<int> percents;
-      if (clusterSupport_ && support_) {
-        for (const StageSupport& stage : support_->solutions.at(k)) percents.push_back(wholePercent(stage.all));
+      if (support) {
+        for (const StageSupport& stage : support_->hierarchySupport.at(k))
+          percents.push_back(std::isnan(stage.all) ? -1 : wholePercent(stage.all));
       }
-      OutputGraphics::writeGraphic(document, "Dendrogram",
-                                   dendrogramSvg(*solution, matrix_, clusterSupport_ && support_ ? &percents : nullptr));
+      OutputGraphics::writeGraphic(
+          document, "Dendrogram",
+          dendrogramSvg(*solution, matrix_, support ? &percents : nullptr, byHierarchy ? &folded : nullptr));
     }
-    if (clusterSupport_ && support_) {
-      writeClusterSupportTable(document, *solution, support_->solutions.at(k));
+    if (support) {
+      writeClusterSupportTable(document, *solution, support_->hierarchySupport.at(k), support_->folded.at(k));
+      check();
+    }
+    if (byHierarchy) {
+      std::vector<const ClusterSolution*> others;
+      for (std::size_t o = 1; o < groups[g].size(); ++o) others.push_back(solutions[groups[g][o]].get());
+      if (!others.empty()) writeOtherMergeOrdersTable(document, others);
       check();
     }
     // The solution stays: the results file is written from it after the run.

@@ -59,6 +59,10 @@ class ClusterAnalysis {
   /// Writes the "Distinct Solutions" table and each solution's "Cluster
   /// Support" table (and counts the clusters for them).
   void setClusterSupport(bool value) { clusterSupport_ = value; }
+  /// Every distinct merge order (the default), or one solution per
+  /// hierarchy: the first kept merge order that has it, with the others that
+  /// share it listed.
+  void setSolutionsShown(SolutionsShown value) { solutionsShown_ = value; }
   /// Runs the permutations in place of the engine's runPermutations (with the
   /// same contract), for a run spread over processes.
   using PermutationRunner = std::function<PermutationResults(const ProximityMatrix&, ClusterMethod&,
@@ -122,6 +126,7 @@ class ClusterAnalysis {
   int getPermutationCount() const { return permutationCount_; }
   int getJobs() const { return jobs_; }
   bool getClusterSupport() const { return clusterSupport_; }
+  SolutionsShown getSolutionsShown() const { return solutionsShown_; }
   /// The support of the kept solutions' stages and the distinct-solution
   /// accounting, once the permutations ran with the clusters counted.
   const std::optional<SupportReport>& getSupportReport() const { return support_; }
@@ -161,6 +166,14 @@ class ClusterAnalysis {
   /// the solutions (each destroyed once written); raises
   /// EAnalysisCanceledException when the user cancels between steps.
   void produceOutput(Spsswin_tlb::ISpssOutputDoc* document);
+  /// The kept solutions the output shows, each with the others that share
+  /// its hierarchy when one is shown per hierarchy (indices into the kept
+  /// solutions, in the order they were found).
+  std::vector<std::vector<std::size_t>> shownSolutions() const;
+  /// The steps of the output's progress.
+  int outputSteps() const;
+  /// The verdict opens the output when the clusters were counted for it.
+  bool verdictShown() const;
 
   ClusterMethod& method_;
   automation::AutomationPtr<Spsswin_tlb::ISpssApp> application_;
@@ -179,6 +192,7 @@ class ClusterAnalysis {
   bool saveFitTable_ = false;
   int jobs_ = 1;
   bool clusterSupport_ = false;
+  SolutionsShown solutionsShown_ = SolutionsShown::orders;
   bool countClusters_ = false;
   std::string fitTableFileName_;
   std::vector<const Variable*> clusterVariables_;

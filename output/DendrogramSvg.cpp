@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <stdexcept>
 
 #include "common/MarkupText.h"
 #include "common/Utf8.h"
 #include "engine/ClusterSolution.h"
+#include "engine/PermutationRun.h"
 #include "engine/ProximityMatrix.h"
 #include "output/Dendrogram.h"
+#include "output/Newick.h"
 
 namespace korvana {
 
@@ -78,10 +81,24 @@ std::string tickText(double value, double step) {
   return text == "-0" ? "0" : text;
 }
 
-std::string objectLabel(const ProximityMatrix& matrix, int object) {
-  std::string label = object < matrix.getNumberOfObjects() ? matrix.getObjectLabel(object) : std::string();
-  while (!label.empty() && label.back() == ' ') label.pop_back();
-  return label.empty() ? std::to_string(object + 1) : label;
+// The labels of the leaves: trailing blanks trimmed, the object number from 1
+// for an empty label, and the number beside every label that more than one
+// object has ("versicolor 53").
+std::vector<std::string> leafLabels(const ProximityMatrix& matrix, int n) {
+  std::vector<std::string> labels(static_cast<std::size_t>(n));
+  std::map<std::string, int> uses;
+  for (int i = 0; i < n; ++i) {
+    std::string label = i < matrix.getNumberOfObjects() ? matrix.getObjectLabel(i) : std::string();
+    while (!label.empty() && label.back() == ' ') label.pop_back();
+    labels[static_cast<std::size_t>(i)] = label;
+    if (!label.empty()) ++uses[label];
+  }
+  for (int i = 0; i < n; ++i) {
+    std::string& label = labels[static_cast<std::size_t>(i)];
+    if (label.empty()) label = std::to_string(i + 1);
+    else if (uses[label] > 1) label += " " + std::to_string(i + 1);
+  }
+  return labels;
 }
 
 // The object on every display row: the text dendrogram's order, with any row
@@ -123,32 +140,60 @@ std::string svgOpen(const std::string& cls, double width, double height) {
 }  // namespace
 
 std::string dendrogramSvg(const ClusterSolution& solution, const ProximityMatrix& matrix,
-                          const std::vector<int>* supportPercent) {
-  const int n = std::max(solution.getObjectCount(), 0);
-  const int stages = solution.getStageCount();
-  if (supportPercent && supportPercent->size() < static_cast<std::size_t>(std::max(stages, 0)))
+                          const std::vector<int>* supportPercent, const std::vector<char>* folded) {
+  const int stages = std::max(solution.getStageCount(), 0);
+  if (supportPercent && supportPercent->size() < static_cast<std::size_t>(stages))
     throw std::invalid_argument("A support value is needed for every stage of the tree");
+  if (folded && folded->size() < static_cast<std::size_t>(stages))
+    throw std::invalid_argument("A folding flag is needed for every stage of the tree");
+  TreeDrawing drawing;
+  drawing.objectCount = std::max(solution.getObjectCount(), 0);
+  drawing.stages = Dendrogram::scheduleOf(solution);
+  if (supportPercent) drawing.supportPercent.assign(supportPercent->begin(), supportPercent->begin() + stages);
+  if (folded) drawing.folded.assign(folded->begin(), folded->begin() + stages);
+  return treeSvg(drawing, leafLabels(matrix, drawing.objectCount));
+}
+
+std::string treeSvg(const TreeDrawing& drawing, const std::vector<std::string>& labels) {
+  const int n = drawing.objectCount;
+  const auto& schedule = drawing.stages;
+  const int stages = static_cast<int>(schedule.size());
+  const bool withSupport = !drawing.supportPercent.empty();
+  const auto isFolded = [&](int t) {
+    return static_cast<std::size_t>(t) < drawing.folded.size() && drawing.folded[static_cast<std::size_t>(t)] != 0;
+  };
+  // A folded merge is drawn at the place of the merge that absorbs it, so
+  // that the parts of a multifurcation share one bracket.
+  std::vector<double> place(static_cast<std::size_t>(stages));
+  for (int t = stages - 1; t >= 0; --t) {
+    const int parent = schedule[static_cast<std::size_t>(t)].nextStage;
+    place[static_cast<std::size_t>(t)] = isFolded(t) && parent > t && parent < stages
+                                             ? place[static_cast<std::size_t>(parent)]
+                                             : schedule[static_cast<std::size_t>(t)].coefficient;
+  }
 
   std::vector<int> objects(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) objects[static_cast<std::size_t>(i)] = i;
-  if (stages >= 1 && stages == n - 1) objects = rowObjects(Dendrogram(Dendrogram::scheduleOf(solution)));
+  if (stages >= 1 && stages == n - 1) objects = rowObjects(Dendrogram(schedule));
 
-  std::vector<std::string> labels(static_cast<std::size_t>(n));
   std::size_t longest = 1;
-  for (int i = 0; i < n; ++i) {
-    labels[static_cast<std::size_t>(i)] = objectLabel(matrix, i);
-    longest = std::max(longest, utf8::characterCount(labels[static_cast<std::size_t>(i)]));
-  }
+  for (int i = 0; i < n; ++i) longest = std::max(longest, utf8::characterCount(labels[static_cast<std::size_t>(i)]));
   // Room for the longest label, and at least for the axis title beside the ticks.
   const double labelRight = margin + std::max(static_cast<double>(longest) * characterWidth, 64.0);
   const double leafX = labelRight + 6.0;
   const double plotLeft = labelRight + 16.0;
   const double width = plotLeft + plotWidth + 40.0;
-  const double height = firstRowY + n * rowHeight + margin;
+  bool anyLabel = false;
+  for (int t = 0; t < stages && withSupport; ++t) {
+    const int percent = drawing.supportPercent[static_cast<std::size_t>(t)];
+    anyLabel = anyLabel || (!isFolded(t) && percent >= 0 && percent < 100);
+  }
+  const double noteHeight = withSupport ? rowHeight : 0.0;
+  const double height = firstRowY + n * rowHeight + noteHeight + margin;
   const auto rowY = [](int row) { return firstRowY + (row + 0.5) * rowHeight; };
 
   std::string svg = svgOpen("dendrogram", width, height);
-  svg.reserve(static_cast<std::size_t>(n) * (supportPercent ? 150 : 100) + 2048);
+  svg.reserve(static_cast<std::size_t>(n) * (withSupport ? 150 : 100) + 2048);
 
   // The axis: from the first stage's coefficient on the left to the last
   // one's on the right, so that falling coefficients (similarities) also put
@@ -157,13 +202,13 @@ std::string dendrogramSvg(const ClusterSolution& solution, const ProximityMatrix
   double hi = 0.0;
   bool anyFinite = false;
   for (int t = 0; t < stages; ++t) {
-    const double c = solution.getCoefficient(t);
+    const double c = schedule[static_cast<std::size_t>(t)].coefficient;
     if (!std::isfinite(c)) continue;
     lo = anyFinite ? std::min(lo, c) : c;
     hi = anyFinite ? std::max(hi, c) : c;
     anyFinite = true;
   }
-  const bool falling = stages >= 1 && solution.getCoefficient(stages - 1) < solution.getCoefficient(0);
+  const bool falling = stages >= 1 && schedule.back().coefficient < schedule.front().coefficient;
   const auto xOf = [&](double c) {
     if (!(hi > lo)) return plotLeft + plotWidth / 2.0;
     const double share = falling ? (hi - c) / (hi - lo) : (c - lo) / (hi - lo);
@@ -172,7 +217,7 @@ std::string dendrogramSvg(const ClusterSolution& solution, const ProximityMatrix
   if (anyFinite) {
     svg += "<g class=\"axis\" stroke=\"#000\"><line x1=\"" + px(xOf(falling ? hi : lo)) + "\" y1=\"" + px(axisY) +
            "\" x2=\"" + px(xOf(falling ? lo : hi)) + "\" y2=\"" + px(axisY) + "\"/>";
-    const Ticks ticks = roundTicks(lo, hi, 5);
+    const Ticks ticks = roundTicks(lo, hi, 5, drawing.wholeTicks ? 1.0 : 0.0);
     std::string tickLabels;
     for (double value : ticks.values) {
       const std::string x = px(xOf(value));
@@ -182,7 +227,7 @@ std::string dendrogramSvg(const ClusterSolution& solution, const ProximityMatrix
     }
     svg += "</g><g class=\"axis-labels\" font-size=\"11\" text-anchor=\"middle\">" + tickLabels +
            "</g><text class=\"axis-title\" x=\"" + px(labelRight) + "\" y=\"" + px(axisY - 7.0) +
-           "\" font-size=\"11\" text-anchor=\"end\">Coefficient</text>";
+           "\" font-size=\"11\" text-anchor=\"end\">" + xmlEscaped(drawing.axisTitle) + "</text>";
   }
 
   svg += "<g class=\"leaves\" text-anchor=\"end\">";
@@ -201,24 +246,86 @@ std::string dendrogramSvg(const ClusterSolution& solution, const ProximityMatrix
   // earlier stage, or is a single object.
   std::string supports;
   for (int t = 0; t < stages; ++t) {
-    const int c1 = solution.getCluster1(t);
-    const int c2 = solution.getCluster2(t);
+    const int c1 = schedule[static_cast<std::size_t>(t)].cluster1;
+    const int c2 = schedule[static_cast<std::size_t>(t)].cluster2;
     if (c1 < 0 || c1 >= n || c2 < 0 || c2 >= n || c1 == c2) continue;
     const auto a = static_cast<std::size_t>(c1);
     const auto b = static_cast<std::size_t>(c2);
-    const double c = solution.getCoefficient(t);
+    const double c = place[static_cast<std::size_t>(t)];
     const double x = std::isfinite(c) ? xOf(c) : std::max(lineX[a], lineX[b]);
     svg += "<path class=\"node\" d=\"M" + px(lineX[a]) + " " + px(lineY[a]) + "H" + px(x) + "V" + px(lineY[b]) + "H" +
            px(lineX[b]) + "\"/>";
     lineX[a] = x;
     lineY[a] = (lineY[a] + lineY[b]) / 2.0;
-    if (supportPercent)
+    const int percent = withSupport ? drawing.supportPercent[static_cast<std::size_t>(t)] : -1;
+    if (!isFolded(t) && percent >= 0 && percent < 100)
       supports += "<text class=\"support\" x=\"" + px(x + 3.0) + "\" y=\"" + px(lineY[a] - 3.0) + "\">" +
-                  std::to_string((*supportPercent)[static_cast<std::size_t>(t)]) + "</text>";
+                  std::to_string(percent) + "</text>";
   }
   svg += "</g>";
-  if (supportPercent) svg += "<g class=\"supports\" font-size=\"9\" fill=\"#b03020\">" + supports + "</g>";
+  if (withSupport) {
+    svg += "<g class=\"supports\" font-size=\"9\" fill=\"#b03020\">" + supports + "</g>";
+    svg += "<text class=\"support-note\" x=\"" + px(margin) + "\" y=\"" + px(firstRowY + n * rowHeight + 12.0) +
+           "\" font-size=\"11\">" +
+           (anyLabel ? "Support (%) is shown where it is below 100; every other cluster is in every hierarchy."
+                     : "Every cluster is in every hierarchy (support 100 %).") +
+           "</text>";
+  }
   return svg + "</svg>";
+}
+
+std::string consensusTreeSvg(const Consensus& consensus, const ProximityMatrix& matrix) {
+  const int n = matrix.getNumberOfObjects();
+  TreeDrawing drawing;
+  drawing.objectCount = n;
+  drawing.axisTitle = "Level";
+  drawing.wholeTicks = true;
+  // Each object's cluster so far, by its name (the lowest object), through
+  // links to the cluster that took it in; the level and last stage of each.
+  std::vector<int> link(static_cast<std::size_t>(n));
+  for (int o = 0; o < n; ++o) link[static_cast<std::size_t>(o)] = o;
+  const auto top = [&](int o) {
+    while (link[static_cast<std::size_t>(o)] != o) o = link[static_cast<std::size_t>(o)];
+    return o;
+  };
+  std::vector<int> level(static_cast<std::size_t>(n), 0);
+  std::vector<int> lastStage(static_cast<std::size_t>(n), -1);
+  const auto join = [&](const std::vector<int>& parts, int support) {
+    int height = 0;
+    for (const int part : parts) height = std::max(height, level[static_cast<std::size_t>(part)] + 1);
+    const int first = parts.front();
+    for (std::size_t j = 1; j < parts.size(); ++j) {
+      const int t = static_cast<int>(drawing.stages.size());
+      DendrogramStage stage;
+      stage.cluster1 = first;
+      stage.cluster2 = parts[j];
+      stage.coefficient = height;
+      stage.firstAppears1 = lastStage[static_cast<std::size_t>(first)];
+      stage.firstAppears2 = lastStage[static_cast<std::size_t>(parts[j])];
+      for (const int formedBy : {stage.firstAppears1, stage.firstAppears2})
+        if (formedBy >= 0) drawing.stages[static_cast<std::size_t>(formedBy)].nextStage = t;
+      drawing.stages.push_back(stage);
+      drawing.folded.push_back(j + 1 < parts.size() ? 1 : 0);
+      drawing.supportPercent.push_back(j + 1 < parts.size() ? -1 : support);
+      lastStage[static_cast<std::size_t>(first)] = t;
+      link[static_cast<std::size_t>(parts[j])] = first;
+    }
+    level[static_cast<std::size_t>(first)] = height;
+  };
+  for (const ConsensusCluster& cluster : consensus.clusters) {
+    std::vector<int> parts;
+    for (const int object : cluster.objects)
+      if (object >= 0 && object < n) parts.push_back(top(object));
+    std::sort(parts.begin(), parts.end());
+    parts.erase(std::unique(parts.begin(), parts.end()), parts.end());
+    if (parts.size() >= 2) join(parts, wholePercent(cluster.support));
+  }
+  std::vector<int> rest;
+  for (int o = 0; o < n; ++o)
+    if (top(o) == o) rest.push_back(o);
+  if (rest.size() >= 2) join(rest, -1);
+  if (drawing.stages.empty()) return {};
+  return treeSvg(drawing, leafLabels(matrix, n));
 }
 
 namespace {
@@ -254,18 +361,25 @@ std::vector<std::size_t> curveVertices(const std::vector<int>& values) {
 
 }  // namespace
 
-std::string distinctSolutionsCurveSvg(const std::vector<int>& all, const std::vector<int>& best) {
+std::string distinctSolutionsCurveSvg(const std::vector<int>& all, const std::vector<int>& best,
+                                      const std::vector<int>* hierarchiesAll, const std::vector<int>* hierarchiesBest) {
+  static const std::vector<int> none;
+  const bool withHierarchies = hierarchiesAll != nullptr || hierarchiesBest != nullptr;
+  const std::vector<int>& hAll = hierarchiesAll ? *hierarchiesAll : none;
+  const std::vector<int>& hBest = hierarchiesBest ? *hierarchiesBest : none;
   constexpr double width = 520.0;
   constexpr double height = 290.0;
   constexpr double left = 56.0;
   constexpr double right = width - 16.0;
-  constexpr double top = 44.0;
+  const double top = withHierarchies ? 52.0 : 44.0;
   constexpr double bottom = height - 48.0;
 
-  const std::size_t permutations = std::max(all.size(), best.size());
+  const std::size_t permutations = std::max({all.size(), best.size(), hAll.size(), hBest.size()});
   int highest = 1;
   for (int v : all) highest = std::max(highest, v);
   for (int v : best) highest = std::max(highest, v);
+  for (int v : hAll) highest = std::max(highest, v);
+  for (int v : hBest) highest = std::max(highest, v);
   const double lastPermutation = static_cast<double>(std::max<std::size_t>(permutations, 1));
   const auto xOf = [&](double permutation) {
     if (lastPermutation <= 1.0) return (left + right) / 2.0;
@@ -304,10 +418,18 @@ std::string distinctSolutionsCurveSvg(const std::vector<int>& all, const std::ve
     const char* color;
     const char* name;
   };
-  const Line lines[] = {{&all, "curve all", "#1f5fa8", "All permutations"},
-                        {&best, "curve best", "#c0392b", "Best-fitting permutations"}};
+  const Line orderLines[] = {{&all, "curve all", "#1f5fa8", "All permutations"},
+                             {&best, "curve best", "#c0392b", "Best-fitting permutations"}};
+  const Line withHierarchyLines[] = {{&all, "curve all", "#1f5fa8", "Merge orders, all"},
+                                     {&best, "curve best", "#c0392b", "Merge orders, best-fitting"},
+                                     {&hAll, "curve hierarchies-all", "#1f5fa8", "Hierarchies, all"},
+                                     {&hBest, "curve hierarchies-best", "#c0392b", "Hierarchies, best-fitting"}};
+  const std::vector<Line> lines = withHierarchies ? std::vector<Line>(std::begin(withHierarchyLines), std::end(withHierarchyLines))
+                                                  : std::vector<Line>(std::begin(orderLines), std::end(orderLines));
   double legendX = left;
+  double legendY = 16.0;
   for (const Line& line : lines) {
+    const bool dashed = std::string(line.cls).find("hierarchies") != std::string::npos;
     if (!line.values->empty()) {
       std::string points;
       for (std::size_t k : curveVertices(*line.values)) {
@@ -315,12 +437,17 @@ std::string distinctSolutionsCurveSvg(const std::vector<int>& all, const std::ve
         points += px(xOf(static_cast<double>(k + 1))) + "," + px(yOf((*line.values)[k]));
       }
       svg += "<polyline class=\"" + std::string(line.cls) + "\" fill=\"none\" stroke=\"" + line.color +
-             "\" stroke-width=\"1.5\" points=\"" + points + "\"/>";
+             "\" stroke-width=\"1.5\"" + (dashed ? " stroke-dasharray=\"5 3\"" : "") + " points=\"" + points + "\"/>";
     }
-    svg += "<g class=\"legend\"><line x1=\"" + px(legendX) + "\" y1=\"16\" x2=\"" + px(legendX + 20.0) +
-           "\" y2=\"16\" stroke=\"" + line.color + "\" stroke-width=\"1.5\"/><text x=\"" + px(legendX + 26.0) +
-           "\" y=\"20\">" + line.name + "</text></g>";
+    svg += "<g class=\"legend\"><line x1=\"" + px(legendX) + "\" y1=\"" + px(legendY) + "\" x2=\"" +
+           px(legendX + 20.0) + "\" y2=\"" + px(legendY) + "\" stroke=\"" + line.color + "\" stroke-width=\"1.5\"" +
+           (dashed ? " stroke-dasharray=\"5 3\"" : "") + "/><text x=\"" + px(legendX + 26.0) + "\" y=\"" +
+           px(legendY + 4.0) + "\">" + line.name + "</text></g>";
     legendX += 190.0;
+    if (legendX + 190.0 > width) {
+      legendX = left;
+      legendY += 16.0;
+    }
   }
   return svg + "</svg>";
 }

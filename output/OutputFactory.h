@@ -127,17 +127,34 @@ void writeAgglomerationSchedule(ISpssOutputDoc* document, const ClusterSolution&
 
 /// The text dendrogram of a solution in a text item labelled "Dendrogram".
 /// Needs at least one stage; a solution of one object writes nothing.
-/// The "Distinct Solutions" table: over all permutations and over the
-/// best-fitting ones, the permutations, distinct solutions, those seen once
-/// and twice, and the estimated total.
-void writeDistinctSolutionsTable(ISpssOutputDoc* document, const DistinctSolutions& all,
-                                 const DistinctSolutions& best);
+/// The "Distinct Solutions" table: for the merge orders and for the
+/// hierarchies, over all permutations and over the best-fitting ones, the
+/// permutations, distinct ones, those seen once and twice, and the estimated
+/// total.
+void writeDistinctSolutionsTable(ISpssOutputDoc* document, const SupportReport& report);
 
 /// The "Cluster Support" table of a solution: per stage the two clusters, the
-/// coefficient, the number of objects of the merged cluster and its support
-/// over all and over the best-fitting permutations, in percent.
+/// coefficient, the number of objects of the merged cluster, whether it is
+/// folded, and (when it is not) its support over the hierarchies of all and
+/// of the best-fitting permutations, in percent.
 void writeClusterSupportTable(ISpssOutputDoc* document, const ClusterSolution& solution,
-                              const std::vector<StageSupport>& support);
+                              const std::vector<StageSupport>& hierarchySupport, const std::vector<char>& folded);
+
+/// Objects (from 0) as numbers from 1, runs of three or more as ranges:
+/// "1-50, 52, 53".
+std::string objectRangesText(const std::vector<int>& objects);
+
+/// A "Consensus Tree" table: its clusters, smallest first, with their number
+/// of objects, support and objects; of the hierarchies of all or of the
+/// best-fitting permutations (`hierarchies` of them).
+void writeConsensusTable(ISpssOutputDoc* document, const Consensus& consensus, int hierarchies, bool bestFitting);
+
+/// The kept solutions that share the shown solution's hierarchy: their ids,
+/// permutations and seeds.
+void writeOtherMergeOrdersTable(ISpssOutputDoc* document, const std::vector<const ClusterSolution*>& others);
+
+/// The run's verdict in words, a one-cell table labelled "Verdict".
+std::int32_t writeVerdict(ISpssOutputDoc* document, const std::string& verdict);
 
 void writeDendrogram(ISpssOutputDoc* document, const ClusterMethod& method, const ProximityMatrix& matrix,
                      const ClusterSolution& solution);
