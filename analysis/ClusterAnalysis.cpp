@@ -12,6 +12,7 @@
 #include "analysis/Variable.h"
 #include "common/EAnalysisCanceledException.h"
 #include "common/EKorvanaError.h"
+#include "common/AtomicFile.h"
 #include "common/SystemMemory.h"
 #include "datafile/PermutationFitTableFile.h"
 #include "datafile/ProximityMatrixFile.h"
@@ -141,8 +142,36 @@ void ClusterAnalysis::runPermutations() {
   settings.tallyClusters = clusterSupport_ || countClusters_ || solutionsShown_ == SolutionsShown::hierarchies;
   results_ = PermutationResults{};
   support_.reset();
-  results_ = runner_ ? runner_(matrix_, method_, settings, *progress_)
-                     : korvana::runPermutations(matrix_, method_, settings, *progress_);
+  const auto run = [&] {
+    results_ = runner_ ? runner_(matrix_, method_, settings, *progress_)
+                       : korvana::runPermutations(matrix_, method_, settings, *progress_);
+  };
+  if (treesFileName_.empty()) {
+    run();
+  } else {
+    settings.describe = [this](const ClusterSolution& solution) {
+      return hierarchyNewickOf(solution, matrix_, foldedStages(solution)) + "\n";
+    };
+    replaceFileAtomically(treesFileName_, [&](const ContentWriter& write) {
+      if (runner_) {
+        run();
+        for (const std::string& line : results_.texts) write(line);
+        results_.texts.clear();
+        return;
+      }
+      // The lines stream out as the permutations complete, in order.
+      std::string buffered;
+      settings.sink = [&](int, const std::string& line) {
+        buffered += line;
+        if (buffered.size() >= (1u << 16)) {
+          write(buffered);
+          buffered.clear();
+        }
+      };
+      run();
+      write(buffered);
+    }, documentFileMode);
+  }
   // Also for a canceled run: the results file holds what was completed.
   if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
 }

@@ -71,6 +71,12 @@ class ClusterAnalysis {
   /// Counts the clusters of every permutation's tree, for getSupportReport,
   /// whether or not the output shows the support.
   void setCountClusters(bool value) { countClusters_ = value; }
+  /// Writes every completed permutation's hierarchy as a line of Newick into
+  /// this file, in permutation order, while the permutations run (replaced
+  /// atomically once they are done or canceled; not at all when the run
+  /// fails). Empty (the default): no such file.
+  void setTreesFileName(std::string fileName) { treesFileName_ = std::move(fileName); }
+  const std::string& getTreesFileName() const { return treesFileName_; }
   // The proximities command's choices. Variables, measure and
   // standardization are borrowed: they outlive the analysis.
   void addClusterVariable(const Variable& variable) { clusterVariables_.push_back(&variable); }
@@ -195,6 +201,7 @@ class ClusterAnalysis {
   SolutionsShown solutionsShown_ = SolutionsShown::orders;
   bool countClusters_ = false;
   std::string fitTableFileName_;
+  std::string treesFileName_;
   std::vector<const Variable*> clusterVariables_;
   const Variable* labelVariable_ = nullptr;
   Measure* measure_ = nullptr;

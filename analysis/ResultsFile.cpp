@@ -83,7 +83,24 @@ void writeAccounting(JsonOut& out, const DistinctSolutions& d) {
   out.raw("]}");
 }
 
-void writeMerges(JsonOut& out, const ClusterSolution& solution, const std::vector<StageSupport>& support) {
+void writeConsensus(JsonOut& out, const Consensus& consensus, const ProximityMatrix& matrix) {
+  if (!consensus.known) {
+    out.raw("null");
+    return;
+  }
+  out.raw("{").key("clusters").raw("[");
+  for (std::size_t c = 0; c < consensus.clusters.size(); ++c) {
+    const ConsensusCluster& cluster = consensus.clusters[c];
+    out.raw(c > 0 ? ",\n      " : "\n      ").raw("{").key("objects").raw("[");
+    for (std::size_t m = 0; m < cluster.objects.size(); ++m) out.raw(m > 0 ? ", " : "").integer(cluster.objects[m] + 1);
+    out.raw("], ").key("support").number(cluster.support).raw("}");
+  }
+  out.raw(consensus.clusters.empty() ? "]" : "\n    ]");
+  out.raw(", ").key("newick").string(consensusNewickOf(consensus, matrix)).raw("}");
+}
+
+void writeMerges(JsonOut& out, const ClusterSolution& solution, const std::vector<StageSupport>& support,
+                 const std::vector<char>& folded, const std::vector<StageSupport>& hierarchySupport) {
   const int n = solution.getObjectCount();
   // The members of the cluster each object number names, kept sorted.
   std::vector<std::vector<int>> members(static_cast<std::size_t>(n));
@@ -105,6 +122,15 @@ void writeMerges(JsonOut& out, const ClusterSolution& solution, const std::vecto
     for (std::size_t m = 0; m < first.size(); ++m) out.raw(m > 0 ? ", " : "").integer(first[m] + 1);
     out.raw("], ").key("supportAll").number(support.at(static_cast<std::size_t>(t)).all);
     out.raw(", ").key("supportBest").number(support.at(static_cast<std::size_t>(t)).best);
+    const bool isFolded = folded.at(static_cast<std::size_t>(t)) != 0;
+    out.raw(", ").key("folded").boolean(isFolded);
+    out.raw(", ").key("hierarchySupport");
+    if (isFolded) {
+      out.raw("null");
+    } else {
+      const StageSupport& share = hierarchySupport.at(static_cast<std::size_t>(t));
+      out.raw("{").key("all").number(share.all).raw(", ").key("best").number(share.best).raw("}");
+    }
     out.raw("}");
   }
   out.raw(solution.getStageCount() > 0 ? "\n    ]" : "]");
@@ -151,6 +177,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       if (identity) out.raw("null");
       else out.integer(records.seeds[uk]);
       out.raw(", ").key("solution").string(solutionIdText(records.solutionIds[uk]));
+      out.raw(", ").key("hierarchy").string(solutionIdText(records.hierarchyIds[uk]));
       out.raw(", ").key("normalizedSSDif").number(fit);
       out.raw(", ").key("ssdif").number(ssdif);
       out.raw(", ").key("copheneticCorrelation").number(records.correlations[uk]);
@@ -171,9 +198,12 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       else out.integer(solution.getSeed());
       out.raw(",\n    ").key("normalizedSSDif").number(solution.getNormalizedSSDif());
       out.raw(",\n    ").key("copheneticCorrelation").number(solution.getCopheneticCorrelation());
+      out.raw(",\n    ").key("hierarchy").string(solutionIdText(support->solutionHierarchies.at(s)));
       out.raw(",\n    ").key("merges");
-      writeMerges(out, solution, stages);
+      writeMerges(out, solution, stages, support->folded.at(s), support->hierarchySupport.at(s));
       out.raw(",\n    ").key("newick").string(newickOf(solution, matrix, stages));
+      out.raw(",\n    ").key("hierarchyNewick")
+          .string(hierarchyNewickOf(solution, matrix, support->folded.at(s), &support->hierarchySupport.at(s)));
       out.raw("\n  }");
     }
     out.raw(solutions.empty() ? "]" : "\n  ]");
@@ -182,6 +212,16 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     writeAccounting(out, support->all);
     out.raw(",\n    ").key("best");
     writeAccounting(out, support->best);
+    out.raw("\n  }");
+    out.raw(",\n  ").key("distinctHierarchies").raw("{\n    ").key("all");
+    writeAccounting(out, support->hierarchiesAll);
+    out.raw(",\n    ").key("best");
+    writeAccounting(out, support->hierarchiesBest);
+    out.raw("\n  }");
+    out.raw(",\n  ").key("consensus").raw("{\n    ").key("all");
+    writeConsensus(out, support->consensusAll, matrix);
+    out.raw(",\n    ").key("best");
+    writeConsensus(out, support->consensusBest, matrix);
     out.raw("\n  }");
     out.raw(",\n  ").key("completed").integer(records.completed);
     out.raw(",\n  ").key("canceled").boolean(records.completed < analysis.getPermutationCount());

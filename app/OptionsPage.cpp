@@ -1,6 +1,7 @@
 #include "app/OptionsPage.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -84,12 +85,23 @@ QGroupBox* OptionsPage::createStatisticsGroupBox() {
       named(new QCheckBox("Agglomeration schedule", statisticsGroupBox_), "agglomerationScheduleCheckBox");
   agglomerationScheduleCheckBox_->setChecked(true);
   clusterSupportCheckBox_ = named(new QCheckBox("Cluster support", statisticsGroupBox_), "clusterSupportCheckBox");
+  solutionsShownComboBox_ = named(new QComboBox(statisticsGroupBox_), "solutionsShownComboBox");
+  solutionsShownComboBox_->addItems({"Every merge order", "One per hierarchy"});
+  solutionsShownComboBox_->setToolTip(
+      "Merge orders that differ only in how ties at one height were broken have the same hierarchy: show each "
+      "distinct merge order, or one solution per hierarchy");
+  auto* solutionsShownLabel = new QLabel("Solutions shown:", statisticsGroupBox_);
+  solutionsShownLabel->setBuddy(solutionsShownComboBox_);
   auto* statistics = new QVBoxLayout(statisticsGroupBox_);
   statistics->setContentsMargins(10, 6, 10, 8);
   statistics->setSpacing(4);
   for (QCheckBox* box : {proximityMatrixCheckBox_, permutationFitCheckBox_, objectOrderCheckBox_,
                          agglomerationScheduleCheckBox_, clusterSupportCheckBox_})
     statistics->addWidget(box);
+  auto* solutionsShown = new QHBoxLayout;
+  solutionsShown->addWidget(solutionsShownLabel);
+  solutionsShown->addWidget(solutionsShownComboBox_, 1);
+  statistics->addLayout(solutionsShown);
   return statisticsGroupBox_;
 }
 

@@ -109,7 +109,8 @@ constexpr const char* kTransforms[] = {"absolute", "reverse", "rescale"};
 
 bool BatchOptions::setsRequest() const {
   return method || permutations || seed || identity || matrix || variables || label || cluster || measure || power ||
-         root || present || absent || standardize || standardizeBy || transform || print || fitTable || support;
+         root || present || absent || standardize || standardizeBy || transform || print || fitTable || support ||
+         solutions;
 }
 
 std::vector<std::string> splitVariableList(const std::string& text) { return splitCommas(text); }
@@ -130,13 +131,15 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
                  "the data set the statistics package opens (.sav, .por, .dta, .sas7bdat, .xpt, .csv)")
       ->check(CLI::ExistingFile)
       ->group(files);
-  cli.add_option("-o,--output", options.output, "where the output goes: OUTPUT.html, .json, .txt, .results.json")
+  cli.add_option("-o,--output", options.output,
+                 "where the output goes: OUTPUT.html, .json, .txt, .results.json, .trees.nwk")
       ->capture_default_str()
       ->group(files);
   cli.add_option("-f,--format", options.formats,
                  "what to save: html, json, text (the output document), results (OUTPUT.results.json, for "
-                 "programs); default: html,json,results")
-      ->check(CLI::IsMember({"html", "json", "text", "results"}))
+                 "programs), trees (OUTPUT.trees.nwk: every permutation's hierarchy, a Newick line each); "
+                 "default: html,json,results")
+      ->check(CLI::IsMember({"html", "json", "text", "results", "trees"}))
       ->delimiter(',')
       ->group(files);
   cli.add_option("--newick", options.newick, "also write each kept tree as DIR/solution-K.nwk (Newick)")
@@ -161,8 +164,12 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
       ->group(analysis)
       ->excludes(identity);
   cli.add_flag("--support", options.support,
-               "cluster support: the Distinct Solutions table and each solution's Cluster Support table")
+               "cluster support: the verdict, the Distinct Solutions table, the consensus trees and each "
+               "solution's Cluster Support table")
       ->group(analysis);
+  text("--solutions", options.solutions,
+       "orders|hierarchies: show every distinct merge order, or one solution per hierarchy (with the verdict)",
+       analysis);
 
   const char* proximities = "Proximities";
   auto* matrix = text("--matrix", options.matrix, "analyze a proximity-matrix file", proximities);
@@ -245,6 +252,12 @@ void applyRequestOptions(const BatchOptions& options, AnalysisRequest& request) 
   }
   if (options.identity) request.firstPermutationIdentity = *options.identity;
   if (options.support) request.clusterSupport = true;
+  if (options.solutions) {
+    const std::string value = lower(*options.solutions);
+    if (value == "orders") request.solutionsShown = SolutionsShown::orders;
+    else if (value == "hierarchies") request.solutionsShown = SolutionsShown::hierarchies;
+    else refuse("--solutions", *options.solutions, "orders, hierarchies");
+  }
 
   if (options.matrix) {
     request.analysisType = AnalysisType::matrixFile;
@@ -437,6 +450,7 @@ std::string describeRequest(const AnalysisRequest& request) {
   if (request.agglomerationSchedule) shown.push_back("agglomeration schedule");
   if (request.dendrogram) shown.push_back("dendrogram");
   if (request.clusterSupport) shown.push_back("cluster support");
+  if (request.solutionsShown == SolutionsShown::hierarchies) shown.push_back("one solution per hierarchy");
   line("output", shown.empty() ? "each solution's fit" : "each solution's fit, " + joined(shown));
   line("fit table",
        request.savePermutationFitTable ? "saved to " + fitTableFileNameOf(request.permutationFitTableFilename) : "not saved");

@@ -228,6 +228,7 @@ int main(int argc, char** argv) {
   korvana::AnalysisRequest request;
   korvana::spss::DocumentFiles files;
   std::string resultsFile;
+  std::string treesFile;
   korvana::SettingsFile settingsFile;
   try {
     if (!problem.empty()) throw EKorvanaError(problem);
@@ -246,6 +247,8 @@ int main(int argc, char** argv) {
       for (const korvana::RunFile& file : korvana::documentRunFiles(files)) outputs.push_back(file);
       resultsFile = korvana::resultsFileOf(options.output, options.formats);
       if (!resultsFile.empty()) outputs.push_back({resultsFile, "the results file"});
+      treesFile = korvana::treesFileOf(options.output, options.formats);
+      if (!treesFile.empty()) outputs.push_back({treesFile, "the trees file"});
       if (!options.newick.empty()) outputs.push_back({options.newick, "the Newick folder"});
       if (request.savePermutationFitTable)
         outputs.push_back({korvana::fitTableFileNameOf(request.permutationFitTableFilename), "the fit table"});
@@ -348,6 +351,7 @@ int main(int argc, char** argv) {
     analysis = korvana::makeAnalysis(request, chosen, app, std::time(nullptr));
     analysis->setJobs(options.jobs);
     analysis->setCountClusters(!resultsFile.empty() || !options.newick.empty());
+    analysis->setTreesFileName(treesFile);
 #ifdef KORVANA_WITH_MPI
     if (distributed)
       analysis->setPermutationRunner(session->coordinator(request.analysisType == korvana::AnalysisType::data, gCanceled));

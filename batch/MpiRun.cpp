@@ -23,6 +23,7 @@
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
 #include "engine/SharedRun.h"
+#include "output/Newick.h"
 
 namespace korvana::mpi {
 
@@ -41,6 +42,7 @@ struct Header {
   std::int32_t identity = 0;
   std::int32_t seed = 0;
   std::int32_t tally = 0;
+  std::int32_t trees = 0;  // each permutation's hierarchy as a line of Newick
 };
 
 /// The MD5 digest (16 bytes) of the parts, in order.
@@ -299,7 +301,7 @@ ClusterAnalysis::PermutationRunner Session::coordinator(bool fromData, std::atom
                                      const PermutationSettings& settings, ProgressMonitor& progress) {
     started_ = true;
     Header header{1, fromData ? 1 : 0, settings.permutationCount, settings.firstPermutationIsIdentity ? 1 : 0,
-                  settings.seed, settings.tallyClusters ? 1 : 0};
+                  settings.seed, settings.tallyClusters ? 1 : 0, settings.describe ? 1 : 0};
     MPI_Bcast(&header, sizeof header, MPI_BYTE, 0, MPI_COMM_WORLD);
     if (fromData) {
       ByteWriter description;
@@ -395,6 +397,10 @@ int Session::serve(const AnalysisRequest& request, int jobs, std::atomic<bool>& 
   share.seed = header.seed;
   share.jobs = jobs;
   share.tallyClusters = header.tally != 0;
+  if (header.trees != 0)
+    share.describe = [&matrix](const ClusterSolution& solution) {
+      return hierarchyNewickOf(solution, matrix, foldedStages(solution)) + "\n";
+    };
   share.shareCount = size_;
   share.shareIndex = rank_;
   share.abandon = &canceled;

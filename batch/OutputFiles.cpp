@@ -55,6 +55,11 @@ std::string resultsFileOf(const std::string& stem, const std::vector<std::string
   return stemOf(stem).string() + ".results.json";
 }
 
+std::string treesFileOf(const std::string& stem, const std::vector<std::string>& formats) {
+  if (std::find(formats.begin(), formats.end(), "trees") == formats.end()) return {};
+  return stemOf(stem).string() + ".trees.nwk";
+}
+
 std::vector<std::string> writeNewickFiles(const std::string& folder, const ClusterAnalysis& analysis) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);

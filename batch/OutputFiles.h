@@ -25,6 +25,9 @@ spss::DocumentFiles documentFilesOf(const std::string& stem, const std::vector<s
 /// STEM.results.json when "results" is among the formats, else empty.
 std::string resultsFileOf(const std::string& stem, const std::vector<std::string>& formats);
 
+/// STEM.trees.nwk when "trees" is among the formats, else empty.
+std::string treesFileOf(const std::string& stem, const std::vector<std::string>& formats);
+
 /// Writes each kept solution's tree as folder/solution-K.nwk (K from 1),
 /// making the folder when it is missing; returns the files written.
 std::vector<std::string> writeNewickFiles(const std::string& folder, const ClusterAnalysis& analysis);

@@ -196,6 +196,11 @@ void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationS
     } catch (const EKorvanaError& error) {
       throw EPermutationFailed(ticket.index, error.what());
     }
+    if (settings.describe) {
+      const std::string text = settings.describe(*solution);
+      if (settings.sink) settings.sink(ticket.index, text);
+      else results.texts.push_back(text);
+    }
     keepIfBest(results.solutions, std::move(solution));
     results.completedIndices.push_back(ticket.index);
     results.records.completed = ticket.ordinal + 1;
@@ -275,11 +280,16 @@ class ParallelRun {
       try {
         auto solution = runTicket(matrix_, job, ticket, results_.records, RunThreads::one, settings_.tallyClusters,
                                   settings_.abandon);
+        std::string text = settings_.describe ? settings_.describe(*solution) : std::string();
         std::lock_guard lock(mutex_);
-        waiting_.emplace(ticket.ordinal, std::move(solution));
+        waiting_.emplace(ticket.ordinal, Finished{std::move(solution), std::move(text)});
         finished_.insert(ticket.index);
         for (auto next = waiting_.begin(); next != waiting_.end() && next->first == kept_; next = waiting_.begin()) {
-          keepIfBest(results_.solutions, std::move(next->second));
+          if (settings_.describe) {
+            if (settings_.sink) settings_.sink(source_.indexOf(kept_), next->second.text);
+            else results_.texts.push_back(std::move(next->second.text));
+          }
+          keepIfBest(results_.solutions, std::move(next->second.solution));
           waiting_.erase(next);
           ++kept_;
         }
@@ -337,7 +347,11 @@ class ParallelRun {
   int passed_ = 0;
   int running_ = 0;
   bool stop_ = false;
-  std::map<int, std::unique_ptr<ClusterSolution>> waiting_;  // by ordinal
+  struct Finished {
+    std::unique_ptr<ClusterSolution> solution;
+    std::string text;  // its description, when asked for
+  };
+  std::map<int, Finished> waiting_;  // by ordinal
   std::set<int> finished_;  // the indices of the permutations that finished
 
   std::optional<std::pair<int, std::exception_ptr>> error_;

@@ -9,6 +9,8 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <string>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -59,6 +61,12 @@ struct PermutationSettings {
   /// When set (and once it is set), a permutation in progress is given up at
   /// its next stage instead of being finished: for a stop that cannot wait.
   const std::atomic<bool>* abandon = nullptr;
+  /// When set, each completed permutation's tree is described as text (on
+  /// the thread of the job that ran it), and the texts go, in permutation
+  /// order, to `sink` (from whichever thread keeps the order), or without a
+  /// sink into PermutationResults::texts.
+  std::function<std::string(const ClusterSolution&)> describe;
+  std::function<void(int index, const std::string& text)> sink;
 };
 
 /// One job per hardware thread.
@@ -94,6 +102,9 @@ struct PermutationResults {
   /// False when the tally counts permutations beyond the completed ones (a
   /// run spread over processes and stopped early): support is then unknown.
   bool tallyComplete = true;
+  /// With PermutationSettings::describe and no sink: the texts of the
+  /// completed permutations, in the order of completedIndices.
+  std::vector<std::string> texts;
 };
 
 /// The share of permutations whose tree holds the cluster a stage forms:

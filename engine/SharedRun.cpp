@@ -36,6 +36,8 @@ std::vector<char> encodeShare(const PermutationResults& results) {
   results.tally.encode(out);
   results.hierarchyTally.encode(out);
   out.put(results.tallyComplete);
+  out.put(static_cast<std::uint64_t>(results.texts.size()));
+  for (const std::string& text : results.texts) out.put(text);
   return std::move(out.bytes());
 }
 
@@ -69,6 +71,10 @@ PermutationResults decodeShare(const std::vector<char>& bytes, int permutationCo
   results.tally.decode(in);
   results.hierarchyTally.decode(in);
   in.get(results.tallyComplete);
+  const auto texts = in.take<std::uint64_t>();
+  if (texts != 0 && texts != count) throw EKorvanaError("The tree texts of a share of the permutations are damaged");
+  results.texts.resize(static_cast<std::size_t>(texts));
+  for (std::string& text : results.texts) in.get(text);
   if (!in.atEnd()) throw EKorvanaError("A share of the permutations sent more than its results");
   return results;
 }
@@ -80,6 +86,7 @@ PermutationResults mergeShares(std::vector<PermutationResults> shares, const Pro
   records.allocate(settings.permutationCount);
   std::vector<bool> done(static_cast<std::size_t>(std::max(settings.permutationCount, 0)), false);
   std::map<int, std::unique_ptr<ClusterSolution>> candidates;  // by permutation
+  std::map<int, std::string> texts;                             // by permutation
   int completedInAll = 0;
   for (PermutationResults& share : shares) {
     for (const int k : share.completedIndices) {
@@ -92,6 +99,8 @@ PermutationResults mergeShares(std::vector<PermutationResults> shares, const Pro
       records.solutionIds[uk] = share.records.solutionIds[uk];
       records.hierarchyIds[uk] = share.records.hierarchyIds[uk];
     }
+    for (std::size_t i = 0; i < share.texts.size() && i < share.completedIndices.size(); ++i)
+      texts[share.completedIndices[i]] = std::move(share.texts[i]);
     for (auto& solution : share.solutions) {
       const int k = solution->getPermutationIndex();
       candidates[k] = std::move(solution);
@@ -104,6 +113,8 @@ PermutationResults mergeShares(std::vector<PermutationResults> shares, const Pro
   while (prefix < settings.permutationCount && done[static_cast<std::size_t>(prefix)]) ++prefix;
   records.completed = prefix;
   for (int k = 0; k < prefix; ++k) merged.completedIndices.push_back(k);
+  if (settings.describe)
+    for (int k = 0; k < prefix; ++k) merged.texts.push_back(std::move(texts[k]));
   if (completedInAll != prefix) merged.tallyComplete = false;
 
   // The keeping rule over the permutations in order, on their fits and ids.
@@ -138,6 +149,8 @@ PermutationResults mergeShares(std::vector<PermutationResults> shares, const Pro
     one.jobs = 1;
     one.tallyClusters = false;
     one.abandon = nullptr;
+    one.describe = nullptr;
+    one.sink = nullptr;
     SilentProgress silent;
     PermutationResults rerun = runPermutations(matrix, method, one, silent);
     if (rerun.solutions.size() != 1 || rerun.records.solutionIds[static_cast<std::size_t>(k)] != records.solutionIds[static_cast<std::size_t>(k)])

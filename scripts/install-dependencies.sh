@@ -14,6 +14,7 @@ packages=(
   libsimpleini-dev libcli11-dev
   openmpi-bin libopenmpi-dev
   python3 python3-numpy python3-scipy python3-fastcluster python3-jsonschema python3-biopython
+  r-base-core r-cran-ape
 )
 
 missing=()

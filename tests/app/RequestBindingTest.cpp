@@ -55,6 +55,7 @@ AnalysisRequest everyChoiceChanged() {
   request.proximityMatrix = request.permutationFit = request.objectOrder = true;
   request.agglomerationSchedule = false;
   request.dendrogram = request.savePermutationFitTable = request.clusterSupport = true;
+  request.solutionsShown = korvana::SolutionsShown::hierarchies;
   request.permutationFitTableFilename = "fits.sav";
   return request;
 }

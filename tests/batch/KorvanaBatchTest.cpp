@@ -432,8 +432,9 @@ TEST_F(KorvanaBatch, TheSavedFitTableIsReadByPsppAndMatchesThePermutationFitTabl
 }
 
 // The jobs change nothing but the time: the text output (apart from the
-// creation time and the temporary file's name) and the fit table are the
-// same for any number of them, on the tie-rich iris distances.
+// creation time and the temporary file's name), the fit table, the results
+// file and the trees file are the same for any number of them, on the
+// tie-rich iris distances, with the hierarchies counted and shown.
 TEST_F(KorvanaBatch, AnyNumberOfJobsGivesTheSameOutputAndFitTable) {
   const auto normalized = [](std::string text) {
     const std::size_t created = text.find("Output Created");
@@ -442,7 +443,7 @@ TEST_F(KorvanaBatch, AnyNumberOfJobsGivesTheSameOutputAndFitTable) {
       text.replace(at + 6, 6, "XXXXXX");
     return text;
   };
-  std::string first, firstTable;
+  std::string first, firstTable, firstFiles;
   for (const std::string jobs : {"1", "2", "7"}) {
     SCOPED_TRACE("jobs " + jobs);
     const std::string request = settings({{"Number of Permutations", "40"},
@@ -450,12 +451,14 @@ TEST_F(KorvanaBatch, AnyNumberOfJobsGivesTheSameOutputAndFitTable) {
                                           {"Object Order", "1"},
                                           {"Save Permutation Fit Table", "1"},
                                           {"Permutation Fit Table Filename", path("fit.sav")}});
-    const Finished done =
-        run({"-s", request, "-d", examples + "/iris.sav", "-o", path("out" + jobs), "-f", "text", "--jobs", jobs});
+    const Finished done = run({"-s", request, "-d", examples + "/iris.sav", "-o", path("out" + jobs), "-f",
+                               "text,results,trees", "--support", "--solutions", "hierarchies", "--jobs", jobs});
     fs::remove(folder_ / "fit.csv");
     ASSERT_EQ(done.status, 0) << done.err;
     const std::string text = normalized(readFile(folder_ / ("out" + jobs + ".txt")));
     EXPECT_EQ(text, normalized(done.out));
+    const std::string files = readFile(folder_ / ("out" + jobs + ".results.json")) + readFile(folder_ / ("out" + jobs + ".trees.nwk"));
+    ASSERT_EQ(lines(readFile(folder_ / ("out" + jobs + ".trees.nwk"))).size(), 40u) << "a line per permutation";
     std::string table;
     if (psppAvailable()) {
       ASSERT_EQ(std::system(("/usr/bin/pspp-convert " + path("fit.sav") + " " + path("fit.csv") +
@@ -468,9 +471,11 @@ TEST_F(KorvanaBatch, AnyNumberOfJobsGivesTheSameOutputAndFitTable) {
     if (first.empty()) {
       first = text;
       firstTable = table;
+      firstFiles = files;
     } else {
       EXPECT_TRUE(text == first) << "the output differs";
       EXPECT_EQ(table, firstTable);
+      EXPECT_TRUE(files == firstFiles) << "the results or trees file differs";
     }
   }
 }
@@ -658,7 +663,7 @@ TEST_F(KorvanaBatch, BadRequestsAndUnreadableFilesEndWithAMessageAndStatusOne) {
        {"-s", settings({}), "-d", path("broken.sav")},
        "korvana-batch: The data file " + path("broken.sav") + " could not be read"},
       {"unknown format", {"-s", settings({}), "-d", examples + "/iris.sav", "--format", "pdf"},
-       "--format: pdf not in {html,json,text,results}\n"},
+       "--format: pdf not in {html,json,text,results,trees}\n"},
       {"unknown option", {"--permutation-count", "5"}, "korvana-batch: The following arguments were not expected: 5 --permutation-count"},
   };
   for (const Case& c : cases) {

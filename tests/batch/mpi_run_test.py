@@ -27,7 +27,7 @@ import unittest
 
 BATCH = MPIEXEC = EXAMPLES = None
 RANKS = ["--oversubscribe"] + (["--allow-run-as-root"] if os.geteuid() == 0 else [])
-FORMATS = ["html", "json", "text", "results"]
+FORMATS = ["html", "json", "text", "results", "trees"]
 
 
 def mpirun(ranks, arguments):
@@ -137,7 +137,8 @@ class MpiRun(unittest.TestCase):
     def test_from_data_the_output_is_the_single_process_output(self):
         self.assert_same_output(["-d", os.path.join(EXAMPLES, "iris.sav"), "--variables",
                                  "sepal_length TO petal_width", "--label", "species", "--method", "ward",
-                                 "--permutations", "40", "--seed", "7", "--support", "--fit-table", "fit"])
+                                 "--permutations", "40", "--seed", "7", "--support", "--solutions", "hierarchies",
+                                 "--fit-table", "fit"])
 
     def test_from_a_matrix_file_the_output_is_the_single_process_output(self):
         matrix = write_tied_matrix(self.folder)
