@@ -23,6 +23,7 @@
 #include "output/OutputGraphics.h"
 #include "output/OutputFactory.h"
 #include "output/Verdict.h"
+#include "engine/BestFitHistory.h"
 #include "platform/host/TemporaryFiles.h"
 
 namespace korvana {
@@ -324,7 +325,7 @@ int ClusterAnalysis::outputSteps() const {
   const bool support = clusterSupport_ && support_;
   const bool hierarchies = solutionsShown_ == SolutionsShown::hierarchies;
   const auto shown = static_cast<int>(shownSolutions().size());
-  return 4 + (verdictShown() ? 1 : 0) + (support ? 6 : 0) + shown * (6 + (support ? 1 : 0) + (hierarchies ? 1 : 0));
+  return 4 + (verdictShown() ? 1 : 0) + (support ? 8 : 0) + shown * (6 + (support ? 1 : 0) + (hierarchies ? 1 : 0));
 }
 
 bool ClusterAnalysis::verdictShown() const {
@@ -353,7 +354,8 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
   const bool support = clusterSupport_ && support_;
   const bool byHierarchy = solutionsShown_ == SolutionsShown::hierarchies;
   if (verdictShown()) {
-    writeVerdict(document, verdictText(*support_));
+    const BestFitHistory history = bestFitHistoryOf(results_.records);
+    writeVerdict(document, verdictText(*support_, &history));
     check();
   }
   if (showPermutationFit_) {
@@ -371,6 +373,11 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
                                  distinctSolutionsCurveSvg(support_->all.curve, support_->best.curve,
                                                            &support_->hierarchiesAll.curve,
                                                            &support_->hierarchiesBest.curve));
+    check();
+    const BestFitHistory history = bestFitHistoryOf(results_.records);
+    writeBestFitTable(document, history);
+    check();
+    OutputGraphics::writeGraphic(document, "Best Fit", bestFitCurveSvg(history.curve));
     check();
     for (const bool best : {false, true}) {
       const Consensus& consensus = best ? support_->consensusBest : support_->consensusAll;

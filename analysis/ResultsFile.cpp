@@ -11,6 +11,7 @@
 #include "common/AtomicFile.h"
 #include "common/EKorvanaError.h"
 #include "common/ScientificFormat.h"
+#include "engine/BestFitHistory.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ExtendedPrecision.h"
 #include "output/Newick.h"
@@ -223,6 +224,17 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     out.raw(",\n    ").key("best");
     writeConsensus(out, support->consensusBest, matrix);
     out.raw("\n  }");
+    const BestFitHistory history = bestFitHistoryOf(records);
+    out.raw(",\n  ").key("bestFit").raw("{").key("value").number(history.value);
+    out.raw(", ").key("firstReachedAt");
+    if (history.firstReachedAt < 0) out.raw("null");
+    else out.integer(history.firstReachedAt + 1);
+    out.raw(", ").key("reachedBy").integer(history.reachedBy);
+    out.raw(", ").key("records").raw("[");
+    for (std::size_t r = 0; r < history.records.size(); ++r)
+      out.raw(r > 0 ? ", " : "").raw("{").key("permutation").integer(history.records[r].permutation + 1)
+          .raw(", ").key("normalizedSSDif").number(history.records[r].normalizedSSDif).raw("}");
+    out.raw("]}");
     out.raw(",\n  ").key("completed").integer(records.completed);
     out.raw(",\n  ").key("canceled").boolean(records.completed < analysis.getPermutationCount());
     out.raw("\n}\n");

@@ -63,6 +63,17 @@ void ClusterCensus::merge(const ClusterCensus& other) {
   }
 }
 
+void ClusterCensus::remove(const std::vector<ClusterKey>& tree) {
+  --permutations;
+  for (const ClusterKey& key : tree) {
+    const auto found = counts.find(key);
+    if (found == counts.end()) continue;
+    // A cluster no permutation before the one taken out holds has no count
+    // left: its first permutation cannot have been an earlier one.
+    if (--found->second.count == 0) counts.erase(found);
+  }
+}
+
 double ClusterCensus::share(const ClusterKey& key) const {
   if (permutations == 0) return std::numeric_limits<double>::quiet_NaN();
   const auto found = counts.find(key);
@@ -89,6 +100,7 @@ void ClusterTally::add(const std::vector<ClusterKey>& tree, double fit, std::int
 }
 
 void ClusterTally::merge(const ClusterTally& other) {
+  lostLowest_ = lostLowest_ || other.lostLowest_;
   all_.merge(other.all_);
   notANumber_.merge(other.notANumber_);
   if (!other.hasLowest_) return;
@@ -101,9 +113,25 @@ void ClusterTally::merge(const ClusterTally& other) {
   }
 }
 
+void ClusterTally::remove(const std::vector<ClusterKey>& tree, double fit) {
+  all_.remove(tree);
+  if (std::isnan(fit)) {
+    notANumber_.remove(tree);
+    return;
+  }
+  if (hasLowest_ && fit == lowest_) {
+    atLowest_.remove(tree);
+    if (atLowest_.permutations == 0) {
+      hasLowest_ = false;
+      atLowest_ = ClusterCensus{};
+      lostLowest_ = true;
+    }
+  }
+}
+
 const ClusterCensus* ClusterTally::at(double fit) const {
   if (std::isnan(fit)) return &notANumber_;
-  if (hasLowest_ && fit == lowest_) return &atLowest_;
+  if (hasLowest_ && fit == lowest_ && !lostLowest_) return &atLowest_;
   return nullptr;
 }
 
@@ -139,6 +167,7 @@ void ClusterCensus::decode(ByteReader& in) {
 void ClusterTally::encode(ByteWriter& out) const {
   all_.encode(out);
   out.put(hasLowest_);
+  out.put(lostLowest_);
   out.put(lowest_);
   atLowest_.encode(out);
   notANumber_.encode(out);
@@ -147,6 +176,7 @@ void ClusterTally::encode(ByteWriter& out) const {
 void ClusterTally::decode(ByteReader& in) {
   all_.decode(in);
   in.get(hasLowest_);
+  in.get(lostLowest_);
   in.get(lowest_);
   atLowest_.decode(in);
   notANumber_.decode(in);

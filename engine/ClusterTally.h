@@ -66,6 +66,8 @@ struct ClusterCensus {
   ClusterCounts counts;
   void add(const std::vector<ClusterKey>& tree, std::int32_t permutation = ClusterCount::kNoPermutation);
   void merge(const ClusterCensus& other);
+  /// Takes one permutation's tree out again (one that was added).
+  void remove(const std::vector<ClusterKey>& tree);
   void encode(ByteWriter& out) const;
   void decode(ByteReader& in);
   /// The share (0 to 1) of the permutations whose tree holds the cluster;
@@ -85,6 +87,11 @@ class ClusterTally {
            std::int32_t permutation = ClusterCount::kNoPermutation);
   /// Adds another tally of other permutations.
   void merge(const ClusterTally& other);
+  /// Takes out a permutation that was added, with the same fit. The census
+  /// at the lowest fit cannot go back to an earlier lowest fit: when the
+  /// permutation taken out had the lowest fit alone, `at` no longer knows
+  /// the lowest fit's census (and a report recounts it).
+  void remove(const std::vector<ClusterKey>& tree, double fit);
 
   const ClusterCensus& all() const { return all_; }
   /// The census of the permutations whose fit equals `fit` (both not a
@@ -99,6 +106,9 @@ class ClusterTally {
  private:
   ClusterCensus all_;
   bool hasLowest_ = false;
+  /// A permutation at the lowest fit was taken out: the census of whichever
+  /// fit is lowest now is not known.
+  bool lostLowest_ = false;
   double lowest_ = 0.0;
   ClusterCensus atLowest_;
   ClusterCensus notANumber_;

@@ -27,6 +27,7 @@
 #include "engine/ProximityMatrix.h"
 #include "engine/RandomPermutationGenerator.h"
 #include "engine/SimilarityMatrix.h"
+#include "engine/StabilityWatch.h"
 
 namespace korvana {
 
@@ -183,9 +184,16 @@ void reportPassed(ProgressMonitor& progress, int passed, int total) {
 
 /// One job on the calling thread: the permutations one after another, with
 /// the cancellation polled before each.
+/// The stop rule of a run that is not a share, or none.
+std::optional<StabilityWatch> watchFor(const PermutationSettings& settings) {
+  if (settings.stopWhenStable <= 0 || settings.shareCount > 1) return std::nullopt;
+  return StabilityWatch(settings.stopWhenStable);
+}
+
 void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationSettings& settings,
                      ProgressMonitor& progress, PermutationResults& results, RunThreads threads) {
   TicketSource source(settings, matrix.getNumberOfObjects());
+  std::optional<StabilityWatch> watch = watchFor(settings);
   while (!source.exhausted() && !progress.isCanceled()) {
     Ticket ticket = source.next();
     std::unique_ptr<ClusterSolution> solution;
@@ -205,6 +213,11 @@ void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationS
     results.completedIndices.push_back(ticket.index);
     results.records.completed = ticket.ordinal + 1;
     reportPassed(progress, ticket.ordinal + 1, settings.permutationCount);
+    const auto k = static_cast<std::size_t>(ticket.index);
+    if (watch && watch->take(ticket.index, results.records.fitValues[k], results.records.hierarchyIds[k])) {
+      results.stoppedAfter = ticket.index;
+      break;
+    }
   }
 }
 
@@ -220,7 +233,16 @@ class ParallelRun {
   ParallelRun(const ProximityMatrix& matrix, const PermutationSettings& settings, ProgressMonitor& progress,
               PermutationResults& results)
       : matrix_(matrix), settings_(settings), progress_(progress), results_(results),
-        source_(settings, matrix.getNumberOfObjects()) {}
+        source_(settings, matrix.getNumberOfObjects()), watch_(watchFor(settings)) {}
+
+  /// The permutations that finished after the stable run's stop: their
+  /// clusters are in the jobs' tallies and must be taken out again.
+  std::vector<std::unique_ptr<ClusterSolution>> takeDiscarded() {
+    std::vector<std::unique_ptr<ClusterSolution>> discarded;
+    for (auto& [ordinal, finished] : waiting_) discarded.push_back(std::move(finished.solution));
+    waiting_.clear();
+    return discarded;
+  }
 
   /// Runs the permutations with the jobs given; rethrows the error of the
   /// earliest permutation that failed.
@@ -261,6 +283,7 @@ class ParallelRun {
       if (index != source_.indexOf(completed)) break;
       ++completed;
     }
+    if (results_.stoppedAfter >= 0) completed = kept_;
     results_.records.completed = completed;
     for (int ordinal = 0; ordinal < completed; ++ordinal) results_.completedIndices.push_back(source_.indexOf(ordinal));
   }
@@ -284,14 +307,21 @@ class ParallelRun {
         std::lock_guard lock(mutex_);
         waiting_.emplace(ticket.ordinal, Finished{std::move(solution), std::move(text)});
         finished_.insert(ticket.index);
-        for (auto next = waiting_.begin(); next != waiting_.end() && next->first == kept_; next = waiting_.begin()) {
+        for (auto next = waiting_.begin();
+             results_.stoppedAfter < 0 && next != waiting_.end() && next->first == kept_; next = waiting_.begin()) {
           if (settings_.describe) {
             if (settings_.sink) settings_.sink(source_.indexOf(kept_), next->second.text);
             else results_.texts.push_back(std::move(next->second.text));
           }
+          const int index = source_.indexOf(kept_);
           keepIfBest(results_.solutions, std::move(next->second.solution));
           waiting_.erase(next);
           ++kept_;
+          const auto k = static_cast<std::size_t>(index);
+          if (watch_ && watch_->take(index, results_.records.fitValues[k], results_.records.hierarchyIds[k])) {
+            results_.stoppedAfter = index;
+            stop_ = true;
+          }
         }
         ++passed_;
       } catch (const RunAbandoned&) {
@@ -355,6 +385,7 @@ class ParallelRun {
   std::set<int> finished_;  // the indices of the permutations that finished
 
   std::optional<std::pair<int, std::exception_ptr>> error_;
+  std::optional<StabilityWatch> watch_;
 };
 
 }  // namespace
@@ -382,13 +413,23 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
                                    ? preferredRunThreads(matrix.getNumberOfObjects())
                                    : RunThreads::one;
     runSequentially(matrix, *jobs.front(), settings, progress, results, threads);
-  } else {
-    ParallelRun(matrix, settings, progress, results).run(jobs);
+  }
+  std::vector<std::unique_ptr<ClusterSolution>> discarded;
+  if (jobs.size() > 1) {
+    ParallelRun parallel(matrix, settings, progress, results);
+    parallel.run(jobs);
+    discarded = parallel.takeDiscarded();
   }
   for (const auto& job : jobs) {
     results.tally.merge(job->tally);
     results.hierarchyTally.merge(job->hierarchyTally);
   }
+  if (settings.tallyClusters)
+    for (const auto& solution : discarded) {
+      const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
+      results.tally.remove(keys, solution->getNormalizedSSDif());
+      results.hierarchyTally.remove(hierarchyOf(*solution, keys).clusters, solution->getNormalizedSSDif());
+    }
   return results;
 }
 

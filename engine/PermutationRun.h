@@ -67,6 +67,13 @@ struct PermutationSettings {
   /// sink into PermutationResults::texts.
   std::function<std::string(const ClusterSolution&)> describe;
   std::function<void(int index, const std::string& text)> sink;
+  /// Stops after the first permutation k such that neither the best fit nor
+  /// the set of best-fitting hierarchies changed in the last stopWhenStable
+  /// permutations (StabilityWatch); 0: off. Decided in permutation order, so
+  /// a run of several jobs stops at the same permutation as one job (the
+  /// work done past it is discarded). A run of a share ignores it: whoever
+  /// spreads the shares decides.
+  int stopWhenStable = 0;
 };
 
 /// One job per hardware thread.
@@ -105,6 +112,9 @@ struct PermutationResults {
   /// With PermutationSettings::describe and no sink: the texts of the
   /// completed permutations, in the order of completedIndices.
   std::vector<std::string> texts;
+  /// The permutation after which the run stopped because it was stable; −1
+  /// when it did not.
+  int stoppedAfter = -1;
 };
 
 /// The share of permutations whose tree holds the cluster a stage forms:

@@ -452,4 +452,76 @@ std::string distinctSolutionsCurveSvg(const std::vector<int>& all, const std::ve
   return svg + "</svg>";
 }
 
+std::string bestFitCurveSvg(const std::vector<double>& bestSoFar) {
+  constexpr double width = 520.0;
+  constexpr double height = 290.0;
+  constexpr double left = 72.0;
+  constexpr double right = width - 16.0;
+  constexpr double top = 36.0;
+  constexpr double bottom = height - 48.0;
+  double lo = 0.0;
+  double hi = 0.0;
+  bool any = false;
+  for (const double v : bestSoFar) {
+    if (!std::isfinite(v)) continue;
+    lo = any ? std::min(lo, v) : v;
+    hi = any ? std::max(hi, v) : v;
+    any = true;
+  }
+  if (!(hi > lo)) {
+    const double pad = lo == 0.0 ? 1.0 : std::fabs(lo) * 0.05;
+    lo -= pad;
+    hi += pad;
+  }
+  const double lastPermutation = static_cast<double>(std::max<std::size_t>(bestSoFar.size(), 1));
+  const auto xOf = [&](double permutation) {
+    if (lastPermutation <= 1.0) return (left + right) / 2.0;
+    return left + (permutation - 1.0) / (lastPermutation - 1.0) * (right - left);
+  };
+  const auto yOf = [&](double value) { return bottom - (value - lo) / (hi - lo) * (bottom - top); };
+
+  std::string svg = svgOpen("best-fit", width, height);
+  svg += "<g class=\"axes\" stroke=\"#000\"><line x1=\"" + px(left) + "\" y1=\"" + px(bottom) + "\" x2=\"" + px(right) +
+         "\" y2=\"" + px(bottom) + "\"/><line x1=\"" + px(left) + "\" y1=\"" + px(top) + "\" x2=\"" + px(left) +
+         "\" y2=\"" + px(bottom) + "\"/>";
+  const Ticks xTicks = roundTicks(1.0, lastPermutation, 6, 1.0);
+  const Ticks yTicks = roundTicks(lo, hi, 5);
+  std::string text;
+  for (double p : xTicks.values) {
+    const std::string x = px(xOf(p));
+    svg += "<line x1=\"" + x + "\" y1=\"" + px(bottom) + "\" x2=\"" + x + "\" y2=\"" + px(bottom + 4.0) + "\"/>";
+    text += "<text x=\"" + x + "\" y=\"" + px(bottom + 16.0) + "\" text-anchor=\"middle\">" + tickText(p, 1.0) +
+            "</text>";
+  }
+  for (double v : yTicks.values) {
+    const std::string y = px(yOf(v));
+    svg += "<line x1=\"" + px(left - 4.0) + "\" y1=\"" + y + "\" x2=\"" + px(left) + "\" y2=\"" + y + "\"/>";
+    text += "<text x=\"" + px(left - 7.0) + "\" y=\"" + px(yOf(v) + 4.0) + "\" text-anchor=\"end\">" +
+            tickText(v, yTicks.step) + "</text>";
+  }
+  svg += "</g><g class=\"tick-labels\" font-size=\"11\">" + text + "</g>";
+  svg += "<text class=\"axis-title\" x=\"" + px((left + right) / 2.0) + "\" y=\"" + px(height - 10.0) +
+         "\" text-anchor=\"middle\">Permutations</text>";
+  svg += "<text class=\"axis-title\" transform=\"translate(14 " + px((top + bottom) / 2.0) +
+         ") rotate(-90)\" text-anchor=\"middle\">Best normalized SSDif so far</text>";
+  // A step line: a vertex where the best changes and at the last
+  // permutation, so its size grows with the improvements, not the run.
+  std::string points;
+  double previous = std::nan("");
+  for (std::size_t k = 0; k < bestSoFar.size(); ++k) {
+    const double v = bestSoFar[k];
+    if (!std::isfinite(v)) continue;
+    const bool changes = !(v == previous);
+    if (changes && std::isfinite(previous))
+      points += " " + px(xOf(static_cast<double>(k + 1))) + "," + px(yOf(previous));
+    if (changes || k + 1 == bestSoFar.size())
+      points += (points.empty() ? "" : " ") + px(xOf(static_cast<double>(k + 1))) + "," + px(yOf(v));
+    previous = v;
+  }
+  if (!points.empty())
+    svg += "<polyline class=\"curve best-fit\" fill=\"none\" stroke=\"#1f5fa8\" stroke-width=\"1.5\" points=\"" + points +
+           "\"/>";
+  return svg + "</svg>";
+}
+
 }  // namespace korvana

@@ -70,6 +70,11 @@ std::string distinctSolutionsCurveSvg(const std::vector<int>& all, const std::ve
                                       const std::vector<int>* hierarchiesAll = nullptr,
                                       const std::vector<int>* hierarchiesBest = nullptr);
 
+/// The best normalized SSDif so far against the permutations 1 … P, a step
+/// line with a vertex where it changes (values that are not numbers are left
+/// out).
+std::string bestFitCurveSvg(const std::vector<double>& bestSoFar);
+
 /// The most vertices a line of the curve has.
 inline constexpr std::size_t maxCurveVertices = 1000;
 

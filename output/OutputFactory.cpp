@@ -649,6 +649,21 @@ void writeClusterSupportTable(ISpssOutputDoc* document, const ClusterSolution& s
   finishTable(open);
 }
 
+int storedDecimals(double value, int digits) {
+  if (!std::isfinite(value) || value == 0.0) return 0;
+  // The value's own digits: its text with `digits` significant digits,
+  // without the zeros at its end.
+  const std::string text = detail::formatScientificWith(value, digits, ".");
+  const std::size_t e = text.find('E');
+  const std::size_t point = text.find('.');
+  if (e == std::string::npos) return 0;
+  std::size_t last = e;
+  while (last > 0 && text[last - 1] == '0') --last;
+  const int fraction = point == std::string::npos || last <= point + 1 ? 0 : static_cast<int>(last - point - 1);
+  const int exponent = std::stoi(text.substr(e + 1));
+  return std::max(0, fraction - exponent);
+}
+
 std::string objectRangesText(const std::vector<int>& objects) {
   std::string text;
   for (std::size_t i = 0; i < objects.size();) {
@@ -730,6 +745,39 @@ void writeOtherMergeOrdersTable(ISpssOutputDoc* document, const std::vector<cons
     cells->put_ValueAt(r, 2, solution.isIdentityPermutation() ? std::string(" ") : integerText(solution.getSeed()));
     cells->put_HAlignAt(r, 2, alignRight);
     cells->put_HDecimalDigitsAt(r, 2, 0);
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
+void writeBestFitTable(ISpssOutputDoc* document, const BestFitHistory& history) {
+  const auto count = static_cast<std::int32_t>(history.records.size());
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Best Fit", count, 2, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Best Fit");
+  open.table->put_Caption("The permutations at which the best normalized SSDif improved. The final best was first "
+                          "reached at permutation " + integerText(history.firstReachedAt + 1) + " and reached by " +
+                          integerText(history.reachedBy) + (history.reachedBy == 1 ? " permutation" : " permutations"));
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  rows->put_ValueAt(0, 0, "Improvement");
+  columns->put_ValueAt(0, 0, "Statistics");
+  columns->put_ValueAt(1, 0, "Permutation");
+  columns->put_ValueAt(1, 1, "Normalized SSDif");
+  for (std::int32_t r = 0; r < count; ++r) {
+    const BestFitRecord& record = history.records[static_cast<std::size_t>(r)];
+    rows->put_ValueAt(r, 1, " " + integerText(r + 1));
+    rows->put_TextAlignmentAt(r, 1, alignRight);
+    cells->put_ValueAt(r, 0, integerText(record.permutation + 1));
+    cells->put_HAlignAt(r, 0, alignRight);
+    cells->put_HDecimalDigitsAt(r, 0, 0);
+    cells->put_ValueAt(r, 1, formatScientific(record.normalizedSSDif, 13));
+    cells->put_HAlignAt(r, 1, alignRight);
+    cells->put_HDecimalDigitsAt(r, 1, storedDecimals(record.normalizedSSDif, 13));
   }
   HRCHECK(open.table->Autofit());
   finishTable(open);

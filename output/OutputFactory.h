@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "SPSS/Spsswin_tlb.h"
+#include "engine/BestFitHistory.h"
 #include "engine/ClusterSolution.h"
 #include "engine/PermutationRun.h"
 #include "output/Dendrogram.h"
@@ -152,6 +153,16 @@ void writeConsensusTable(ISpssOutputDoc* document, const Consensus& consensus, i
 /// The kept solutions that share the shown solution's hierarchy: their ids,
 /// permutations and seeds.
 void writeOtherMergeOrdersTable(ISpssOutputDoc* document, const std::vector<const ClusterSolution*>& others);
+
+/// The "Best Fit" table: the permutations at which the best fit improved,
+/// with the fit each reached; its caption says where the final best was
+/// first reached and by how many permutations.
+void writeBestFitTable(ISpssOutputDoc* document, const BestFitHistory& history);
+
+/// How many decimals show a value's own digits when it is written with
+/// `digits` significant digits: none of the zeros at the end are padding
+/// (2730.324710836 → 9; 0.5 → 1; 1200 → 0).
+int storedDecimals(double value, int digits);
 
 /// The run's verdict in words, a one-cell table labelled "Verdict".
 std::int32_t writeVerdict(ISpssOutputDoc* document, const std::string& verdict);

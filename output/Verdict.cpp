@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/BestFitHistory.h"
 #include "engine/PermutationRun.h"
 
 namespace korvana {
@@ -28,7 +29,31 @@ bool levelledOff(const std::vector<int>& curve) {
   return run >= kLevelledOffPermutations && 2 * lastGrowth(curve) <= run;
 }
 
-std::string verdictText(const SupportReport& report) {
+bool foundLate(const BestFitHistory& history) {
+  return !history.records.empty() && 2 * (history.records.back().permutation + 1) > static_cast<int>(history.curve.size());
+}
+
+namespace {
+
+/// What the best fit's history adds: a best reached once, or late, may not
+/// be the best there is.
+std::string bestFitSentence(const BestFitHistory& history) {
+  const int run = static_cast<int>(history.curve.size());
+  if (run < 2 || history.records.empty()) return {};
+  const int last = history.records.back().permutation + 1;
+  const bool once = history.reachedBy == 1;
+  const bool late = foundLate(history);
+  if (!once && !late) return {};
+  std::string text = " The best fit was ";
+  text += once ? "reached by one permutation only (permutation " + std::to_string(last) + ")"
+               : "last improved at permutation " + std::to_string(last) + " of " + std::to_string(run);
+  if (once && late) text += ", late in the run";
+  return text + ": more permutations may find a better fit.";
+}
+
+}  // namespace
+
+std::string verdictText(const SupportReport& report, const BestFitHistory* history) {
   const DistinctSolutions& orders = report.all;
   const DistinctSolutions& hierarchies = report.hierarchiesAll;
   const int run = orders.permutations;
@@ -44,7 +69,7 @@ std::string verdictText(const SupportReport& report) {
               " permutations this is a first look: run more to be sure.";
     else
       text += " Report this hierarchy; the Consensus Tree is the same tree.";
-    return text;
+    return text + (history ? bestFitSentence(*history) : std::string());
   }
   const int bestHierarchies = report.hierarchiesBest.distinct;
   text += "; the best fit is reached by " + counted(bestHierarchies, "hierarchy", "hierarchies") + " (in " +
@@ -80,7 +105,7 @@ std::string verdictText(const SupportReport& report) {
                 "say that the tree depends on the order of the objects."
               : " No one tree fits best: report the Consensus Tree of the best-fitting permutations, or each "
                 "best-fitting hierarchy, and say that the tree depends on the order of the objects.";
-  return text;
+  return text + (history ? bestFitSentence(*history) : std::string());
 }
 
 }  // namespace korvana

@@ -10,6 +10,7 @@
 
 namespace korvana {
 
+struct BestFitHistory;
 struct SupportReport;
 
 /// The share of the permutations below which a cluster of the best-fitting
@@ -25,8 +26,13 @@ inline constexpr int kLevelledOffPermutations = 20;
 /// off by that rule.
 bool levelledOff(const std::vector<int>& curve);
 
+/// The best fit counts as found late when its last improvement came in the
+/// second half of the permutations run.
+bool foundLate(const BestFitHistory& history);
+
 /// The verdict of a run whose clusters were counted; the first kept solution
-/// is the best-fitting hierarchy.
-std::string verdictText(const SupportReport& report);
+/// is the best-fitting hierarchy. With the best fit's history it also says
+/// when more permutations may find a better fit.
+std::string verdictText(const SupportReport& report, const BestFitHistory* history = nullptr);
 
 }  // namespace korvana

@@ -16,6 +16,7 @@
 #include "engine/ClusterMethodFactory.h"
 #include "engine/PermutationRun.h"
 #include "common/ScientificFormat.h"
+#include "engine/BestFitHistory.h"
 #include "engine/RandomPermutationGenerator.h"
 
 namespace korvana {
@@ -64,6 +65,7 @@ Tree hierarchyByHand(const ClusterSolution& solution) {
 }
 
 struct Expected {
+  int stoppedAfter = -1;  // the stable run's stop, by hand
   std::vector<std::vector<StageSupport>> support;
   DistinctSolutions all, best;
   std::vector<std::vector<StageSupport>> hierarchySupport;  // NaN where folded
@@ -135,6 +137,28 @@ Expected bruteForce(const ProximityMatrix& matrix, ClusterMethod& method, const 
     }
     expected.support.push_back(stages);
   }
+  // The stop rule by hand: the first permutation k after which neither the
+  // best fit nor the set of best-fitting hierarchies changed for N
+  // permutations (over every permutation the run completed).
+  if (settings.stopWhenStable > 0) {
+    int lastChange = 0;
+    double bestFit = 0;
+    std::set<Tree> bestSet;
+    for (int k = 0; k < records.completed; ++k) {
+      const double fit = records.fitValues[static_cast<std::size_t>(k)];
+      if (k == 0 || fit < bestFit || std::isnan(fit) || std::isnan(bestFit)) {
+        bestFit = fit;
+        bestSet = {hierarchies[static_cast<std::size_t>(k)]};
+        lastChange = k;
+      } else if (fit == bestFit && bestSet.insert(hierarchies[static_cast<std::size_t>(k)]).second) {
+        lastChange = k;
+      }
+      if (k - lastChange >= settings.stopWhenStable) {
+        expected.stoppedAfter = k;
+        break;
+      }
+    }
+  }
   const std::vector<bool> everyone(trees.size(), true);
   expected.all = account(std::vector<SolutionId>(records.solutionIds.begin(), records.solutionIds.begin() + records.completed), everyone);
   expected.best = account(std::vector<SolutionId>(records.solutionIds.begin(), records.solutionIds.begin() + records.completed), best);
@@ -194,7 +218,19 @@ void expectConsensus(const Consensus& mine, const std::map<Cluster, double>& the
     EXPECT_LE(mine.clusters[c - 1].objects.size(), mine.clusters[c].objects.size()) << what << ": smallest first";
 }
 
-void expectReport(const Expected& expected, const SupportReport& report, const std::string& what) {
+void expectReport(const Expected& expected, const SupportReport& report, const PermutationResults& results,
+                  const std::string& what) {
+  EXPECT_EQ(results.stoppedAfter, expected.stoppedAfter) << what;
+  if (expected.stoppedAfter >= 0) {
+    EXPECT_EQ(results.records.completed, expected.stoppedAfter + 1) << what;
+  }
+  // The best fit's history against the kept solutions and the accounting.
+  const BestFitHistory history = bestFitHistoryOf(results.records);
+  if (!results.solutions.empty()) {
+    EXPECT_EQ(history.records.back().permutation, results.solutions.front()->getPermutationIndex()) << what;
+    EXPECT_EQ(history.firstReachedAt, results.solutions.front()->getPermutationIndex()) << what;
+    EXPECT_EQ(history.reachedBy, report.best.permutations) << what;
+  }
   ASSERT_EQ(report.solutions.size(), expected.support.size()) << what;
   ASSERT_EQ(report.hierarchySupport.size(), expected.hierarchySupport.size()) << what;
   for (std::size_t s = 0; s < expected.hierarchySupport.size(); ++s)
@@ -223,17 +259,21 @@ void expectReport(const Expected& expected, const SupportReport& report, const s
 }
 
 // Every method, with and without the identity first, with one, two and seven
-// jobs, and a canceled run: the report the tallies give is the brute-force
-// one, for merge orders and for hierarchies.
+// jobs, a canceled run and a run stopped when stable: the report the tallies
+// give is the brute-force one, for merge orders and for hierarchies (the
+// permutations past a stable run's stop taken out again), the stop is where
+// the rule by hand puts it, and the best fit's history agrees with the kept
+// solutions.
 TEST(ClusterSupport, MatchesBruteForceOnTieRichMatrices) {
   test::MethodsFixture methods;
   std::mt19937 random(31);
   std::vector<double> lower(12 * 11 / 2);
   for (double& v : lower) v = static_cast<double>(random() % 3);
+  int stops = 0;
   for (ClusterMethod* method : methods.all()) {
     for (const bool identity : {true, false}) {
       for (const int jobs : {1, 2, 7}) {
-        for (const int cancelAfter : {-1, 9}) {
+        for (const auto& [cancelAfter, stable] : {std::pair{-1, 0}, {9, 0}, {-1, 3}}) {
           ProximityMatrix matrix;
           matrix.assignLowerTriangle(12, lower);
           PermutationSettings settings;
@@ -242,19 +282,23 @@ TEST(ClusterSupport, MatchesBruteForceOnTieRichMatrices) {
           settings.seed = 1234;
           settings.jobs = jobs;
           settings.tallyClusters = true;
+          settings.stopWhenStable = stable;
           CountingProgress progress(cancelAfter);
           const PermutationResults results = runPermutations(matrix, *method, settings, progress);
           const std::string what = method->getName() + (identity ? " identity" : "") + " jobs " +
-                                   std::to_string(jobs) + (cancelAfter >= 0 ? " canceled" : "");
+                                   std::to_string(jobs) + (cancelAfter >= 0 ? " canceled" : "") +
+                                   (stable > 0 ? " stable" : "");
           if (cancelAfter >= 0 && jobs == 1) {
             ASSERT_EQ(results.records.completed, 9) << what;
           }
           expectReport(bruteForce(matrix, *method, settings, results),
-                       reportSupport(matrix, *method, settings, results), what);
+                       reportSupport(matrix, *method, settings, results), results, what);
+          stops += results.stoppedAfter >= 0 ? 1 : 0;
         }
       }
     }
   }
+  EXPECT_GT(stops, 10) << "the stable runs should stop early";
 }
 
 // A fit that is not a number between better ones makes the kept fit one the
@@ -285,7 +329,8 @@ TEST(ClusterSupport, AKeptFitTheTallyDoesNotFollowIsRecounted) {
   results.hierarchyTally = hierarchyTally;
   ASSERT_EQ(results.tally.at(results.solutions.front()->getNormalizedSSDif()), nullptr);
   expectReport(bruteForce(matrix, *ClusterMethodFactory::getSingleLinkage(), settings, results),
-               reportSupport(matrix, *ClusterMethodFactory::getSingleLinkage(), settings, results), "recounted");
+               reportSupport(matrix, *ClusterMethodFactory::getSingleLinkage(), settings, results), results,
+               "recounted");
 }
 
 }  // namespace
