@@ -380,7 +380,8 @@ TEST_F(AnalysisRunGolden, OneSolutionWithTheWarningFromAMatrixFile) {
 }
 
 // With the support counted, the verdict opens the method's output, the
-// accounting follows the fit table with its curve and the consensus trees,
+// accounting follows the fit table with its curve, the best fit's history
+// and the consensus trees,
 // and each drawn tree carries, merge by merge, the support its own Cluster
 // Support table gives where it is below 100 % (whole percent of the "All"
 // column; none on a folded merge). Complete linkage on the tied five objects
@@ -395,7 +396,8 @@ TEST_F(AnalysisRunGolden, CountedSupportLabelsEachDrawnTreeWithItsOwnSolutionsSh
   ASSERT_GE(report.hierarchiesAll.distinct, 2);
   std::vector<std::string> lines = outline(runStart());
   std::vector<std::string> expected = {"3 table Verdict", "3 table Permutation Fit", "3 table Distinct Solutions",
-                                       "3 graphic Distinct Solutions", "3 table Consensus Tree",
+                                       "3 graphic Distinct Solutions", "3 table Best Fit", "3 graphic Best Fit",
+                                       "3 table Consensus Tree",
                                        "3 graphic Consensus Tree", "3 table Consensus Tree",
                                        "3 graphic Consensus Tree"};
   EXPECT_NE(std::search(lines.begin(), lines.end(), expected.begin(), expected.end()), lines.end());
