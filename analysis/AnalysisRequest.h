@@ -66,6 +66,9 @@ struct AnalysisRequest {
   bool savePermutationFitTable = false;
   bool clusterSupport = false;
   SolutionsShown solutionsShown = SolutionsShown::orders;
+  /// Stop once neither the best fit nor the best-fitting hierarchies changed
+  /// in this many permutations; 0: run them all.
+  std::int32_t stopWhenStable = 0;
   // "General", written last
   std::string permutationFitTableFilename;
 

@@ -141,6 +141,7 @@ void ClusterAnalysis::runPermutations() {
   settings.seed = seed_;
   settings.jobs = jobs_;
   settings.tallyClusters = clusterSupport_ || countClusters_ || solutionsShown_ == SolutionsShown::hierarchies;
+  settings.stopWhenStable = stopWhenStable_;
   results_ = PermutationResults{};
   support_.reset();
   const auto run = [&] {
@@ -358,9 +359,17 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
     writeVerdict(document, verdictText(*support_, &history));
     check();
   }
+  if (results_.stoppedAfter >= 0) {
+    writeMessage(document, "Stopped When Stable",
+                      "The run stopped after permutation " + std::to_string(results_.stoppedAfter + 1) +
+                          " of at most " + std::to_string(permutationCount_) +
+                          ": neither the best fit nor the set of best-fitting hierarchies changed in the last " +
+                          std::to_string(stopWhenStable_) + " permutations.");
+  }
   if (showPermutationFit_) {
     const PermutationRecords& records = results_.records;
-    writePermutationFitTable(document, permutationCount_, records.fitValues, records.correlations,
+    writePermutationFitTable(document, results_.stoppedAfter >= 0 ? records.completed : permutationCount_,
+                             records.fitValues, records.correlations,
                              matrix_.getSumOfSquares(), firstPermutationIsIdentity_, records.seeds,
                              records.solutionIds, progress,
                              [&progress] { progress.processMessages(); });

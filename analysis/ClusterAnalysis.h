@@ -63,6 +63,13 @@ class ClusterAnalysis {
   /// hierarchy: the first kept merge order that has it, with the others that
   /// share it listed.
   void setSolutionsShown(SolutionsShown value) { solutionsShown_ = value; }
+  /// Stops the permutations once neither the best fit nor the best-fitting
+  /// hierarchies changed in this many of them (0: never; the permutation
+  /// count is then the most that run).
+  void setStopWhenStable(int window) { stopWhenStable_ = window > 0 ? window : 0; }
+  int getStopWhenStable() const { return stopWhenStable_; }
+  /// The permutation after which a stable run stopped, −1 when it did not.
+  int getStoppedAfter() const { return results_.stoppedAfter; }
   /// Runs the permutations in place of the engine's runPermutations (with the
   /// same contract), for a run spread over processes.
   using PermutationRunner = std::function<PermutationResults(const ProximityMatrix&, ClusterMethod&,
@@ -199,6 +206,7 @@ class ClusterAnalysis {
   int jobs_ = 1;
   bool clusterSupport_ = false;
   SolutionsShown solutionsShown_ = SolutionsShown::orders;
+  int stopWhenStable_ = 0;
   bool countClusters_ = false;
   std::string fitTableFileName_;
   std::string treesFileName_;

@@ -146,6 +146,7 @@ std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, co
   analysis->setShowDendrogram(request.dendrogram);
   analysis->setClusterSupport(request.clusterSupport);
   analysis->setSolutionsShown(request.solutionsShown);
+  analysis->setStopWhenStable(request.stopWhenStable);
   analysis->setSaveFitTable(request.savePermutationFitTable);
   if (request.savePermutationFitTable)
     analysis->setFitTableFileName(fitTableFileNameOf(request.permutationFitTableFilename));

@@ -236,7 +236,14 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
           .raw(", ").key("normalizedSSDif").number(history.records[r].normalizedSSDif).raw("}");
     out.raw("]}");
     out.raw(",\n  ").key("completed").integer(records.completed);
-    out.raw(",\n  ").key("canceled").boolean(records.completed < analysis.getPermutationCount());
+    out.raw(",\n  ").key("stoppedWhenStable");
+    if (analysis.getStoppedAfter() < 0)
+      out.raw("null");
+    else
+      out.raw("{").key("after").integer(analysis.getStoppedAfter() + 1).raw(", ").key("window")
+          .integer(analysis.getStopWhenStable()).raw("}");
+    out.raw(",\n  ").key("canceled")
+        .boolean(records.completed < analysis.getPermutationCount() && analysis.getStoppedAfter() < 0);
     out.raw("\n}\n");
     out.flush();
   }, documentFileMode);

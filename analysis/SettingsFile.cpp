@@ -291,6 +291,8 @@ constexpr Domain kSelectedMeasure{[](std::int32_t n) { return n >= 0 && n <= 2; 
                                   "0 (interval), 1 (counts) or 2 (binary)"};
 constexpr Domain kSolutionsShown{[](std::int32_t n) { return n == 0 || n == 1; },
                                  "0 (every distinct merge order) or 1 (one per hierarchy)"};
+constexpr Domain kStopWhenStable{[](std::int32_t n) { return n >= 0; },
+                                 "0 (run every permutation) or a number of permutations from 1"};
 constexpr Domain kSeedType{[](std::int32_t n) { return n == 0 || n == 1; },
                            "0 (a random seed from the clock) or 1 (the Seed value)"};
 
@@ -347,6 +349,7 @@ constexpr SettingsKey kKeys[] = {
     key<&R::savePermutationFitTable>(kOptions, "Save Permutation Fit Table", kFlag),
     key<&R::clusterSupport>(kOptions, "Cluster Support", kFlag),
     key<&R::solutionsShown>(kOptions, "Solutions Shown", kSolutionsShown),
+    key<&R::stopWhenStable>(kOptions, "Stop When Stable", kStopWhenStable),
     key<&R::permutationFitTableFilename>(kGeneral, "Permutation Fit Table Filename", kText),
 };
 

@@ -72,6 +72,17 @@ QGroupBox* OptionsPage::createPermutationRandomizationGroupBox() {
   randomization->addWidget(customSeedRadioButton_, 2, 0);
   randomization->addWidget(customSeedEdit_, 2, 1);
   randomization->addWidget(customSeedHelpLabel_, 3, 1, 1, 2);
+  stopWhenStableEdit_ = named(new QLineEdit("0", permutationRandomizationGroupBox_), "stopWhenStableEdit");
+  stopWhenStableEdit_->setFixedWidth(stopWhenStableEdit_->fontMetrics().horizontalAdvance("2147483647") + 14);
+  stopWhenStableEdit_->setToolTip("Stop once neither the best fit nor the set of best-fitting hierarchies changed in "
+                                  "this many permutations; the number of permutations is then the most that run. "
+                                  "0: run them all.");
+  NumberEditKeyFilter::install(stopWhenStableEdit_, NumberEditKeyFilter::Sign::none);
+  auto* stopLabel = new QLabel("Stop when stable for", permutationRandomizationGroupBox_);
+  stopLabel->setBuddy(stopWhenStableEdit_);
+  randomization->addWidget(stopLabel, 4, 0);
+  randomization->addWidget(stopWhenStableEdit_, 4, 1);
+  randomization->addWidget(new QLabel("permutations (0: off)", permutationRandomizationGroupBox_), 4, 2);
   randomization->setColumnStretch(2, 1);
   return permutationRandomizationGroupBox_;
 }

@@ -45,6 +45,8 @@ class OptionsPage final : public QWidget {
   QCheckBox* clusterSupportCheckBox() const { return clusterSupportCheckBox_; }
   /// 0: every distinct merge order; 1: one solution per hierarchy.
   QComboBox* solutionsShownComboBox() const { return solutionsShownComboBox_; }
+  /// Stop once the best fit and the best-fitting hierarchies held this many permutations (0: off).
+  QLineEdit* stopWhenStableEdit() const { return stopWhenStableEdit_; }
   QCheckBox* savePermutationFitTableCheckBox() const { return savePermutationFitTableCheckBox_; }
   QLineEdit* permutationFitTableFilenameEdit() const { return permutationFitTableFilenameEdit_; }
   QPushButton* permutationFitTableFilenameBrowseButton() const { return permutationFitTableFilenameBrowseButton_; }
@@ -78,6 +80,7 @@ class OptionsPage final : public QWidget {
   QCheckBox* agglomerationScheduleCheckBox_{};
   QCheckBox* clusterSupportCheckBox_{};
   QComboBox* solutionsShownComboBox_{};
+  QLineEdit* stopWhenStableEdit_{};
   QGroupBox* plotsGroupBox_{};
   QCheckBox* dendrogramCheckBox_{};
   QGroupBox* saveGroupBox_{};

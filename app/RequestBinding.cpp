@@ -69,6 +69,8 @@ AnalysisRequest RequestBinding::collect() const {
   request.agglomerationSchedule = o.agglomerationScheduleCheckBox()->isChecked();
   request.dendrogram = o.dendrogramCheckBox()->isChecked();
   request.clusterSupport = o.clusterSupportCheckBox()->isChecked();
+  request.stopWhenStable = numberIn(o.stopWhenStableEdit()).value_or(0);
+  if (request.stopWhenStable < 0) request.stopWhenStable = 0;
   request.solutionsShown = o.solutionsShownComboBox()->currentIndex() == 1 ? SolutionsShown::hierarchies
                                                                           : SolutionsShown::orders;
   request.savePermutationFitTable = o.savePermutationFitTableCheckBox()->isChecked();
@@ -116,6 +118,7 @@ void RequestBinding::restore(const AnalysisRequest& stored) {
   o.agglomerationScheduleCheckBox()->setChecked(stored.agglomerationSchedule);
   o.dendrogramCheckBox()->setChecked(stored.dendrogram);
   o.clusterSupportCheckBox()->setChecked(stored.clusterSupport);
+  o.stopWhenStableEdit()->setText(QString::number(stored.stopWhenStable));
   o.solutionsShownComboBox()->setCurrentIndex(stored.solutionsShown == SolutionsShown::hierarchies ? 1 : 0);
   o.savePermutationFitTableCheckBox()->setChecked(stored.savePermutationFitTable);
   o.permutationFitTableFilenameEdit()->setText(QString::fromStdString(stored.permutationFitTableFilename));

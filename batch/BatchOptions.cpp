@@ -110,7 +110,7 @@ constexpr const char* kTransforms[] = {"absolute", "reverse", "rescale"};
 bool BatchOptions::setsRequest() const {
   return method || permutations || seed || identity || matrix || variables || label || cluster || measure || power ||
          root || present || absent || standardize || standardizeBy || transform || print || fitTable || support ||
-         solutions;
+         solutions || untilStable;
 }
 
 std::vector<std::string> splitVariableList(const std::string& text) { return splitCommas(text); }
@@ -166,6 +166,10 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
   cli.add_flag("--support", options.support,
                "cluster support: the verdict, the Distinct Solutions table, the consensus trees and each "
                "solution's Cluster Support table")
+      ->group(analysis);
+  cli.add_option_function<long long>("--until-stable", [&options](long long v) { options.untilStable = v; },
+                                     "stop once neither the best fit nor the set of best-fitting hierarchies "
+                                     "changed in the last N permutations (--permutations is then the most; 0: off)")
       ->group(analysis);
   text("--solutions", options.solutions,
        "orders|hierarchies: show every distinct merge order, or one solution per hierarchy (with the verdict)",
@@ -252,6 +256,12 @@ void applyRequestOptions(const BatchOptions& options, AnalysisRequest& request) 
   }
   if (options.identity) request.firstPermutationIdentity = *options.identity;
   if (options.support) request.clusterSupport = true;
+  if (options.untilStable) {
+    if (*options.untilStable < 0 || *options.untilStable > INT32_MAX)
+      refuse("--until-stable", std::to_string(*options.untilStable), "0 (off) or a whole number from 1 to 2147483647");
+    else
+      request.stopWhenStable = static_cast<std::int32_t>(*options.untilStable);
+  }
   if (options.solutions) {
     const std::string value = lower(*options.solutions);
     if (value == "orders") request.solutionsShown = SolutionsShown::orders;
@@ -410,6 +420,9 @@ std::string describeRequest(const AnalysisRequest& request) {
                                          : "?");
   line("permutations", std::to_string(request.numberOfPermutations) +
                            (request.firstPermutationIdentity ? ", the first in file order" : ", all drawn at random"));
+  if (request.stopWhenStable > 0)
+    line("stop", "when the best fit and the best-fitting hierarchies did not change in " +
+                     std::to_string(request.stopWhenStable) + " permutations");
   line("seed", request.seedType == SeedType::custom ? std::to_string(request.seed) : "from the clock");
   if (request.analysisType == AnalysisType::matrixFile) {
     line("proximities", "read from the matrix file " + request.matrixFilename);

@@ -50,6 +50,7 @@ struct BatchOptions {
   std::optional<std::string> fitTable;
   bool support = false;
   std::optional<std::string> solutions;
+  std::optional<long long> untilStable;
 
   /// True when an option sets part of the request.
   bool setsRequest() const;

@@ -109,7 +109,10 @@ class TicketSource {
       : settings_(settings),
         n_(n),
         first_(std::max(settings.shareIndex, 0)),
-        stride_(std::max(settings.shareCount, 1)) {}
+        stride_(std::max(settings.shareCount, 1)) {
+    // The first of the share's permutations from firstIndex on.
+    if (settings.firstIndex > first_) first_ += (settings.firstIndex - first_ + stride_ - 1) / stride_ * stride_;
+  }
   int drawn() const { return drawn_; }
   /// The sequence index of this run's permutation number `ordinal` (from 0).
   int indexOf(int ordinal) const { return first_ + ordinal * stride_; }

@@ -58,6 +58,9 @@ struct PermutationSettings {
   /// seed as in a run of all of them.
   int shareCount = 1;
   int shareIndex = 0;
+  /// Only the permutations from this one on (to permutationCount − 1) run:
+  /// a round of a run spread over processes.
+  int firstIndex = 0;
   /// When set (and once it is set), a permutation in progress is given up at
   /// its next stage instead of being finished: for a stop that cannot wait.
   const std::atomic<bool>* abandon = nullptr;

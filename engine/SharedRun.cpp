@@ -79,8 +79,32 @@ PermutationResults decodeShare(const std::vector<char>& bytes, int permutationCo
   return results;
 }
 
+namespace {
+
+/// Permutation k clustered again on its own, as a run of one would.
+std::unique_ptr<ClusterSolution> clusterAgain(int k, const ProximityMatrix& matrix, ClusterMethod& method,
+                                              const PermutationSettings& settings) {
+  PermutationSettings one = settings;
+  one.permutationCount = k + 1;
+  one.shareCount = k + 1;
+  one.shareIndex = k;
+  one.firstIndex = 0;
+  one.jobs = 1;
+  one.tallyClusters = false;
+  one.abandon = nullptr;
+  one.describe = nullptr;
+  one.sink = nullptr;
+  one.stopWhenStable = 0;
+  SilentProgress silent;
+  PermutationResults rerun = runPermutations(matrix, method, one, silent);
+  if (rerun.solutions.size() != 1) throw EKorvanaError("Permutation " + std::to_string(k + 1) + " could not be run again");
+  return std::move(rerun.solutions.front());
+}
+
+}  // namespace
+
 PermutationResults mergeShares(std::vector<PermutationResults> shares, const ProximityMatrix& matrix,
-                               ClusterMethod& method, const PermutationSettings& settings) {
+                               ClusterMethod& method, const PermutationSettings& settings, int limit) {
   PermutationResults merged;
   PermutationRecords& records = merged.records;
   records.allocate(settings.permutationCount);
@@ -111,6 +135,21 @@ PermutationResults mergeShares(std::vector<PermutationResults> shares, const Pro
   }
   int prefix = 0;
   while (prefix < settings.permutationCount && done[static_cast<std::size_t>(prefix)]) ++prefix;
+  if (prefix > limit) {
+    // Past the stop: out of the tallies again.
+    for (int k = limit; k < settings.permutationCount; ++k) {
+      if (!done[static_cast<std::size_t>(k)]) continue;
+      if (settings.tallyClusters) {
+        const std::unique_ptr<ClusterSolution> solution = clusterAgain(k, matrix, method, settings);
+        const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
+        merged.tally.remove(keys, solution->getNormalizedSSDif());
+        merged.hierarchyTally.remove(hierarchyOf(*solution, keys).clusters, solution->getNormalizedSSDif());
+      }
+      --completedInAll;
+    }
+    prefix = limit;
+    merged.stoppedAfter = limit - 1;
+  }
   records.completed = prefix;
   for (int k = 0; k < prefix; ++k) merged.completedIndices.push_back(k);
   if (settings.describe)
@@ -142,20 +181,10 @@ PermutationResults mergeShares(std::vector<PermutationResults> shares, const Pro
       continue;
     }
     // No share kept it: run that one permutation here.
-    PermutationSettings one = settings;
-    one.permutationCount = k + 1;
-    one.shareCount = k + 1;
-    one.shareIndex = k;
-    one.jobs = 1;
-    one.tallyClusters = false;
-    one.abandon = nullptr;
-    one.describe = nullptr;
-    one.sink = nullptr;
-    SilentProgress silent;
-    PermutationResults rerun = runPermutations(matrix, method, one, silent);
-    if (rerun.solutions.size() != 1 || rerun.records.solutionIds[static_cast<std::size_t>(k)] != records.solutionIds[static_cast<std::size_t>(k)])
+    std::unique_ptr<ClusterSolution> again = clusterAgain(k, matrix, method, settings);
+    if (again->getSolutionId() != records.solutionIds[static_cast<std::size_t>(k)])
       throw EKorvanaError("Permutation " + std::to_string(k + 1) + " gives another solution when run again");
-    merged.solutions.push_back(std::move(rerun.solutions.front()));
+    merged.solutions.push_back(std::move(again));
   }
   return merged;
 }

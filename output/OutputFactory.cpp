@@ -783,6 +783,10 @@ void writeBestFitTable(ISpssOutputDoc* document, const BestFitHistory& history) 
   finishTable(open);
 }
 
+std::int32_t writeMessage(ISpssOutputDoc* document, const std::string& label, const std::string& message) {
+  return writeMessageTable(document, label, message);
+}
+
 std::int32_t writeVerdict(ISpssOutputDoc* document, const std::string& verdict) {
   return writeMessageTable(document, "Verdict", verdict);
 }

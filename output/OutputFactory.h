@@ -164,6 +164,9 @@ void writeBestFitTable(ISpssOutputDoc* document, const BestFitHistory& history);
 /// (2730.324710836 → 9; 0.5 → 1; 1200 → 0).
 int storedDecimals(double value, int digits);
 
+/// A one-cell table with the label as its title, holding the message.
+std::int32_t writeMessage(ISpssOutputDoc* document, const std::string& label, const std::string& message);
+
 /// The run's verdict in words, a one-cell table labelled "Verdict".
 std::int32_t writeVerdict(ISpssOutputDoc* document, const std::string& verdict);
 

@@ -56,6 +56,7 @@ AnalysisRequest everyChoiceChanged() {
   request.agglomerationSchedule = false;
   request.dendrogram = request.savePermutationFitTable = request.clusterSupport = true;
   request.solutionsShown = korvana::SolutionsShown::hierarchies;
+  request.stopWhenStable = 250;
   request.permutationFitTableFilename = "fits.sav";
   return request;
 }

@@ -145,6 +145,22 @@ class MpiRun(unittest.TestCase):
         self.assert_same_output(["--matrix", matrix, "--method", "single", "--permutations", "31", "--seed", "3",
                                  "--no-identity", "--print", "fit,order,schedule,dendrogram", "--fit-table", "fit"])
 
+    def test_a_run_stopped_when_stable_stops_where_one_process_stops(self):
+        # The ranks run in rounds; rank 0 applies the stop rule in
+        # permutation order and takes the work past the stop out again.
+        matrix = write_tied_matrix(self.folder)
+        arguments = ["--matrix", matrix, "--method", "average", "--permutations", "2000", "--seed", "11",
+                     "--until-stable", "40", "--support", "-o", "out", "-f", "text,results,trees", "-q"]
+        single = self.run_in("single", [BATCH, "--jobs", "1"] + arguments)
+        spread = self.run_in("spread", mpirun(3, ["--jobs", "2"] + arguments))
+        with open(os.path.join(single, "out.results.json")) as f:
+            results = json.load(f)
+        self.assertIsNotNone(results["stoppedWhenStable"], "the tied matrix should stabilize before 2000")
+        self.assertEqual(results["completed"], results["stoppedWhenStable"]["after"])
+        for name in ["out.txt", "out.results.json", "out.trees.nwk"]:
+            self.assertEqual(normalized(os.path.join(spread, name), spread),
+                             normalized(os.path.join(single, name), single), name)
+
     def start_long_run(self, stem, environment):
         data = write_tie_free_data(self.folder, 1500)
         command = mpirun(3, ["-d", data, "--variables", "x TO z", "--label", "name", "--method", "average",
