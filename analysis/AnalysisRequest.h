@@ -58,6 +58,7 @@ struct AnalysisRequest {
   bool dendrogram = false;
   bool savePermutationFitTable = false;
   bool clusterSupport = false;
+  bool orderFreeTree = false;
   // "General", written last
   std::string permutationFitTableFilename;
 

@@ -1,6 +1,7 @@
 #include "analysis/ClusterAnalysis.h"
 
 #include <algorithm>
+#include <limits>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "datafile/PermutationFitTableFile.h"
 #include "datafile/ProximityMatrixFile.h"
 #include "engine/ClusterMethod.h"
+#include "engine/VariableGroupAgglomeration.h"
 #include "output/AutomationCallChecks.h"
 #include "output/DendrogramSvg.h"
 #include "output/Newick.h"
@@ -145,6 +147,22 @@ void ClusterAnalysis::runPermutations() {
   if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
 }
 
+void ClusterAnalysis::computeOrderFreeTree() {
+  orderFreeTree_.reset();
+  orderFreeTreeProblem_.clear();
+  ProgressMonitor& progress = *progress_;
+  try {
+    orderFreeTree_.emplace(buildOrderFreeTree(matrix_, method_, nullptr, [&progress] {
+      progress.processMessages();
+      return progress.isCanceled();
+    }));
+  } catch (const EAnalysisCanceledException&) {
+    throw;
+  } catch (const EKorvanaError& error) {
+    orderFreeTreeProblem_ = error.what();
+  }
+}
+
 void ClusterAnalysis::savePermutationFitTable() {
   korvana::savePermutationFitTable(fitTableFileName_, results_.records, matrix_.getSumOfSquares(),
                                    firstPermutationIsIdentity_, *progress_);
@@ -235,6 +253,10 @@ void ClusterAnalysis::run() {
     progress.showProgress();
     runPermutations();
     if (progress.isCanceled()) throw EAnalysisCanceledException();
+    if (orderFreeTreeWanted_) {
+      progress.setStatus("Building the order-free tree");
+      computeOrderFreeTree();
+    }
     progress.hideProgress();
 
     if (saveFitTable_) {
@@ -257,7 +279,8 @@ void ClusterAnalysis::run() {
 
     const int lastStep = saveFitTable_ ? 2 : 1;
     const int solutionCount = static_cast<int>(results_.solutions.size());
-    progress.setStep(lastStep, 0, 6 * solutionCount + 4 + (clusterSupport_ ? solutionCount + 1 : 0));
+    progress.setStep(lastStep, 0,
+                     6 * solutionCount + 4 + (clusterSupport_ ? solutionCount + 1 : 0) + (orderFreeTreeWanted_ ? 4 : 0));
     progress.showProgress();
     produceOutput(document);
     progress.hideProgress();
@@ -347,6 +370,32 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
     // The solution stays: the results file is written from it after the run.
     check();
   }
+  if (orderFreeTreeWanted_ && !progress.isCanceled()) produceOrderFreeOutput(document, check);
+}
+
+void ClusterAnalysis::produceOrderFreeOutput(Spsswin_tlb::ISpssOutputDoc* document,
+                                             const std::function<void()>& check) {
+  using namespace OutputFactory;
+  promoteToLevel(document, insertHeading(document, "Order-Free Tree"), 3);
+  insertTitle(document, "Order-Free Tree");
+  check();
+  if (!orderFreeTree_) {
+    writeWarning(document, orderFreeTreeProblem_);
+    return;
+  }
+  const OrderFreeTree& tree = *orderFreeTree_;
+  writeOrderFreeSchedule(document, tree);
+  check();
+  const double best = results_.solutions.empty() ? std::numeric_limits<double>::quiet_NaN()
+                                                 : results_.solutions.front()->getNormalizedSSDif();
+  writeOrderFreeFitTable(document, tree, orderFreeComparison(tree.getNormalizedSSDif(), best));
+  check();
+  if (tree.getBinaryForm().getStageCount() > 0) {
+    insertTitle(document, "Dendrogram");
+    writeDendrogram(document, method_, matrix_, tree.getBinaryForm());
+    OutputGraphics::writeGraphic(document, "Dendrogram", multidendrogramSvg(tree, matrix_));
+  }
+  check();
 }
 
 }  // namespace korvana

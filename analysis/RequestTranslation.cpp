@@ -145,6 +145,7 @@ std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, co
   analysis->setShowAgglomerationSchedule(request.agglomerationSchedule);
   analysis->setShowDendrogram(request.dendrogram);
   analysis->setClusterSupport(request.clusterSupport);
+  analysis->setOrderFreeTree(request.orderFreeTree);
   analysis->setSaveFitTable(request.savePermutationFitTable);
   if (request.savePermutationFitTable)
     analysis->setFitTableFileName(fitTableFileNameOf(request.permutationFitTableFilename));

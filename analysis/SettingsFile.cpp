@@ -339,6 +339,7 @@ constexpr SettingsKey kKeys[] = {
     key<&R::dendrogram>(kOptions, "Dendrogram", kFlag),
     key<&R::savePermutationFitTable>(kOptions, "Save Permutation Fit Table", kFlag),
     key<&R::clusterSupport>(kOptions, "Cluster Support", kFlag),
+    key<&R::orderFreeTree>(kOptions, "Order Free Tree", kFlag),
     key<&R::permutationFitTableFilename>(kGeneral, "Permutation Fit Table Filename", kText),
 };
 

@@ -84,11 +84,12 @@ QGroupBox* OptionsPage::createStatisticsGroupBox() {
       named(new QCheckBox("Agglomeration schedule", statisticsGroupBox_), "agglomerationScheduleCheckBox");
   agglomerationScheduleCheckBox_->setChecked(true);
   clusterSupportCheckBox_ = named(new QCheckBox("Cluster support", statisticsGroupBox_), "clusterSupportCheckBox");
+  orderFreeTreeCheckBox_ = named(new QCheckBox("Order-free tree", statisticsGroupBox_), "orderFreeTreeCheckBox");
   auto* statistics = new QVBoxLayout(statisticsGroupBox_);
   statistics->setContentsMargins(10, 6, 10, 8);
   statistics->setSpacing(4);
   for (QCheckBox* box : {proximityMatrixCheckBox_, permutationFitCheckBox_, objectOrderCheckBox_,
-                         agglomerationScheduleCheckBox_, clusterSupportCheckBox_})
+                         agglomerationScheduleCheckBox_, clusterSupportCheckBox_, orderFreeTreeCheckBox_})
     statistics->addWidget(box);
   return statisticsGroupBox_;
 }

@@ -42,6 +42,7 @@ class OptionsPage final : public QWidget {
   QCheckBox* agglomerationScheduleCheckBox() const { return agglomerationScheduleCheckBox_; }
   QCheckBox* dendrogramCheckBox() const { return dendrogramCheckBox_; }
   QCheckBox* clusterSupportCheckBox() const { return clusterSupportCheckBox_; }
+  QCheckBox* orderFreeTreeCheckBox() const { return orderFreeTreeCheckBox_; }
   QCheckBox* savePermutationFitTableCheckBox() const { return savePermutationFitTableCheckBox_; }
   QLineEdit* permutationFitTableFilenameEdit() const { return permutationFitTableFilenameEdit_; }
   QPushButton* permutationFitTableFilenameBrowseButton() const { return permutationFitTableFilenameBrowseButton_; }
@@ -74,6 +75,7 @@ class OptionsPage final : public QWidget {
   QCheckBox* objectOrderCheckBox_{};
   QCheckBox* agglomerationScheduleCheckBox_{};
   QCheckBox* clusterSupportCheckBox_{};
+  QCheckBox* orderFreeTreeCheckBox_{};
   QGroupBox* plotsGroupBox_{};
   QCheckBox* dendrogramCheckBox_{};
   QGroupBox* saveGroupBox_{};

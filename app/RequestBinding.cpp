@@ -69,6 +69,7 @@ AnalysisRequest RequestBinding::collect() const {
   request.agglomerationSchedule = o.agglomerationScheduleCheckBox()->isChecked();
   request.dendrogram = o.dendrogramCheckBox()->isChecked();
   request.clusterSupport = o.clusterSupportCheckBox()->isChecked();
+  request.orderFreeTree = o.orderFreeTreeCheckBox()->isChecked();
   request.savePermutationFitTable = o.savePermutationFitTableCheckBox()->isChecked();
   request.permutationFitTableFilename = o.permutationFitTableFilenameEdit()->text().toStdString();
   return request;
@@ -114,6 +115,7 @@ void RequestBinding::restore(const AnalysisRequest& stored) {
   o.agglomerationScheduleCheckBox()->setChecked(stored.agglomerationSchedule);
   o.dendrogramCheckBox()->setChecked(stored.dendrogram);
   o.clusterSupportCheckBox()->setChecked(stored.clusterSupport);
+  o.orderFreeTreeCheckBox()->setChecked(stored.orderFreeTree);
   o.savePermutationFitTableCheckBox()->setChecked(stored.savePermutationFitTable);
   o.permutationFitTableFilenameEdit()->setText(QString::fromStdString(stored.permutationFitTableFilename));
 }

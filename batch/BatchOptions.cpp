@@ -109,7 +109,8 @@ constexpr const char* kTransforms[] = {"absolute", "reverse", "rescale"};
 
 bool BatchOptions::setsRequest() const {
   return method || permutations || seed || identity || matrix || variables || label || cluster || measure || power ||
-         root || present || absent || standardize || standardizeBy || transform || print || fitTable || support;
+         root || present || absent || standardize || standardizeBy || transform || print || fitTable || support ||
+         orderFree;
 }
 
 std::vector<std::string> splitVariableList(const std::string& text) { return splitCommas(text); }
@@ -162,6 +163,10 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
       ->excludes(identity);
   cli.add_flag("--support", options.support,
                "cluster support: the Distinct Solutions table and each solution's Cluster Support table")
+      ->group(analysis);
+  cli.add_flag("--order-free", options.orderFree,
+               "also the order-free tree: every tie joined in one merge, so one tree whatever the order of the "
+               "objects, with its fit against the best-fitting permutations")
       ->group(analysis);
 
   const char* proximities = "Proximities";
@@ -245,6 +250,7 @@ void applyRequestOptions(const BatchOptions& options, AnalysisRequest& request) 
   }
   if (options.identity) request.firstPermutationIdentity = *options.identity;
   if (options.support) request.clusterSupport = true;
+  if (options.orderFree) request.orderFreeTree = true;
 
   if (options.matrix) {
     request.analysisType = AnalysisType::matrixFile;
@@ -437,6 +443,7 @@ std::string describeRequest(const AnalysisRequest& request) {
   if (request.agglomerationSchedule) shown.push_back("agglomeration schedule");
   if (request.dendrogram) shown.push_back("dendrogram");
   if (request.clusterSupport) shown.push_back("cluster support");
+  if (request.orderFreeTree) shown.push_back("order-free tree");
   line("output", shown.empty() ? "each solution's fit" : "each solution's fit, " + joined(shown));
   line("fit table",
        request.savePermutationFitTable ? "saved to " + fitTableFileNameOf(request.permutationFitTableFilename) : "not saved");

@@ -49,6 +49,7 @@ struct BatchOptions {
   std::optional<std::string> print;
   std::optional<std::string> fitTable;
   bool support = false;
+  bool orderFree = false;
 
   /// True when an option sets part of the request.
   bool setsRequest() const;

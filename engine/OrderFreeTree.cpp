@@ -4,12 +4,14 @@
 #include <string>
 
 #include "common/EKorvanaError.h"
+#include "engine/ClusterMethod.h"
 #include "engine/MemberLists.h"
 #include "engine/ProximityMatrix.h"
 
 namespace korvana {
 
-OrderFreeTree::OrderFreeTree(const ProximityMatrix& matrix, std::vector<OrderFreeMerge> merges)
+OrderFreeTree::OrderFreeTree(const ProximityMatrix& matrix, const ClusterMethod& method,
+                             std::vector<OrderFreeMerge> merges)
     : merges_(std::move(merges)) {
   const int n = matrix.getNumberOfObjects();
   const auto un = static_cast<std::size_t>(n);
@@ -25,6 +27,9 @@ OrderFreeTree::OrderFreeTree(const ProximityMatrix& matrix, std::vector<OrderFre
   const auto refuse = [](std::size_t merge, const std::string& problem) {
     throw EKorvanaError("Merge " + std::to_string(merge + 1) + " of an order-free tree " + problem);
   };
+  const std::unique_ptr<ClusterMethod> heights = method.clone();
+  heights->startRun(matrix.isDissimilarity());
+  double coefficient = 0.0;
   int stage = 0;
   for (std::size_t m = 0; m < merges_.size(); ++m) {
     OrderFreeMerge& merge = merges_[m];
@@ -40,8 +45,11 @@ OrderFreeTree::OrderFreeTree(const ProximityMatrix& matrix, std::vector<OrderFre
     for (std::size_t k = 1; k < merge.clusters.size(); ++k, ++stage) {
       const int next = merge.clusters[k];
       const auto ux = static_cast<std::size_t>(next);
+      const double previous = coefficient;
+      coefficient = merge.height;
+      heights->adjustCoefficient(coefficient);
       binary_->recordMerge(stage, next, first, members, merge.height);
-      binary_->accumulateFit(stage, next, first, matrix, members, merge.height);
+      binary_->accumulateFit(stage, next, first, matrix, members, heights->fittingHeight(coefficient, previous));
       members.join(first, next);
       sizes[uf] += sizes[ux];
       sizes[ux] = 0;

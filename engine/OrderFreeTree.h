@@ -14,9 +14,13 @@
 // the height of the merge that joins them. It is summed in a fixed order: the
 // merges in order, and each merge as a chain of joins of two (its first
 // cluster with the second, the result with the third, …), each a
-// ClusterSolution stage at the merge's height over object lists that are
-// themselves formed in that fixed order. That binary form is also the tree
-// the text dendrogram lays out: the joins of one merge share its height and
+// ClusterSolution stage over object lists that are themselves formed in that
+// fixed order. Each join's fitting height is the one a permutation's stage of
+// that value gets (ClusterMethod::adjustCoefficient and fittingHeight: for
+// Ward's method the merge value given back from the accumulated
+// coefficients), so that the fits compare like for like. The binary form's
+// coefficients are the merges' heights themselves: it is also the tree the
+// text dendrogram lays out, where the joins of one merge share its height and
 // column, so the merge reads as one bracket.
 #pragma once
 
@@ -28,6 +32,7 @@
 
 namespace korvana {
 
+class ClusterMethod;
 class ProximityMatrix;
 
 struct OrderFreeMerge {
@@ -47,8 +52,9 @@ class OrderFreeTree {
   /// The tree of n objects from its merges in order (every cluster a merge
   /// joins is an object or formed by an earlier merge, and the merges end in
   /// one cluster); fills in each merge's object count, key and first stage,
-  /// and sums the fit over the matrix's proximities.
-  OrderFreeTree(const ProximityMatrix& matrix, std::vector<OrderFreeMerge> merges);
+  /// and sums the fit over the matrix's proximities with the method's
+  /// fitting heights.
+  OrderFreeTree(const ProximityMatrix& matrix, const ClusterMethod& method, std::vector<OrderFreeMerge> merges);
 
   int getObjectCount() const { return binary_->getObjectCount(); }
   const std::vector<OrderFreeMerge>& getMerges() const { return merges_; }

@@ -311,7 +311,7 @@ OrderFreeTree buildOrderFreeTree(const ProximityMatrix& matrix, const ClusterMet
   std::vector<OrderFreeMerge> merges =
       matrix.isDissimilarity() ? Run<Direction::dissimilarity>(matrix, linkage, permutation, canceled).run()
                                : Run<Direction::similarity>(matrix, linkage, permutation, canceled).run();
-  return OrderFreeTree(matrix, std::move(merges));
+  return OrderFreeTree(matrix, method, std::move(merges));
 }
 
 }  // namespace korvana

@@ -14,6 +14,7 @@
 namespace korvana {
 
 class ClusterSolution;
+class OrderFreeTree;
 class ProximityMatrix;
 
 /// The tree of a solution, drawn left to right in the text dendrogram's
@@ -30,6 +31,12 @@ class ProximityMatrix;
 /// the time it takes grow with the number of objects alone.
 std::string dendrogramSvg(const ClusterSolution& solution, const ProximityMatrix& matrix,
                           const std::vector<int>* supportPercent);
+
+/// The order-free tree drawn the same way, along an axis of its heights:
+/// each merge one bracket ("node") that joins all of its clusters at its
+/// height, over a band ("band") from the lowest to the highest proximity
+/// between them where the two differ.
+std::string multidendrogramSvg(const OrderFreeTree& tree, const ProximityMatrix& matrix);
 
 /// A line chart of the number of distinct solutions seen so far against the
 /// permutations 1 … P: all[k] over all permutations, best[k] over the

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/ClusterSolution.h"
+#include "engine/OrderFreeTree.h"
 #include "engine/PermutationRun.h"
 #include "engine/ProximityMatrix.h"
 
@@ -78,6 +79,46 @@ std::string newickOf(const ClusterSolution& solution, const ProximityMatrix& mat
       continue;
     } else {
       text += ")" + std::to_string(wholePercent(support.at(static_cast<std::size_t>(frame.node - n)).all));
+    }
+    if (lengths && frame.parent >= 0) text += ":" + shortestText(height(frame.parent) - height(frame.node));
+    stack.pop_back();
+  }
+  return text + ";";
+}
+
+std::string newickOf(const OrderFreeTree& tree, const ProximityMatrix& matrix) {
+  const int n = tree.getObjectCount();
+  const auto& merges = tree.getMerges();
+  if (merges.empty()) return n == 1 ? newickLeafName(matrix.getObjectLabel(0), 1) + ";" : std::string(";");
+  // Nodes: objects 0 … n − 1 are leaves, n + m is the node merge m forms.
+  std::vector<std::vector<int>> children(merges.size());
+  std::vector<int> nodeOf(static_cast<std::size_t>(n));
+  for (int o = 0; o < n; ++o) nodeOf[static_cast<std::size_t>(o)] = o;
+  for (std::size_t m = 0; m < merges.size(); ++m) {
+    for (const int c : merges[m].clusters) children[m].push_back(nodeOf[static_cast<std::size_t>(c)]);
+    nodeOf[static_cast<std::size_t>(merges[m].clusters.front())] = n + static_cast<int>(m);
+  }
+  const bool lengths = matrix.isDissimilarity();
+  const auto height = [&](int node) { return node < n ? 0.0 : merges[static_cast<std::size_t>(node - n)].height; };
+
+  struct Frame {
+    int node;
+    int parent;  // −1 for the root
+    std::size_t childrenDone;
+  };
+  std::string text;
+  std::vector<Frame> stack{{n + static_cast<int>(merges.size()) - 1, -1, 0}};
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    if (frame.node < n) {
+      text += newickLeafName(matrix.getObjectLabel(frame.node), frame.node + 1);
+    } else if (const auto& kids = children[static_cast<std::size_t>(frame.node - n)]; frame.childrenDone < kids.size()) {
+      text += frame.childrenDone == 0 ? "(" : ",";
+      const int child = kids[frame.childrenDone++];
+      stack.push_back({child, frame.node, 0});
+      continue;
+    } else {
+      text += ")";
     }
     if (lengths && frame.parent >= 0) text += ":" + shortestText(height(frame.parent) - height(frame.node));
     stack.pop_back();

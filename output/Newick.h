@@ -11,6 +11,7 @@
 namespace korvana {
 
 class ClusterSolution;
+class OrderFreeTree;
 class ProximityMatrix;
 struct StageSupport;
 
@@ -26,6 +27,12 @@ int wholePercent(double share);
 /// second's. `support` holds one entry per stage. Written without recursion.
 std::string newickOf(const ClusterSolution& solution, const ProximityMatrix& matrix,
                      const std::vector<StageSupport>& support);
+
+/// The order-free tree: each merge one node whose children are the clusters
+/// it joins, in the order of their lowest object numbers; no node labels; for
+/// dissimilarities the branch lengths as above, from the merges' heights.
+/// Written without recursion.
+std::string newickOf(const OrderFreeTree& tree, const ProximityMatrix& matrix);
 
 /// The shortest decimal text that reads back as the same double.
 std::string shortestText(double value);

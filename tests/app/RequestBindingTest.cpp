@@ -54,7 +54,7 @@ AnalysisRequest everyChoiceChanged() {
   request.seed = -123456;
   request.proximityMatrix = request.permutationFit = request.objectOrder = true;
   request.agglomerationSchedule = false;
-  request.dendrogram = request.savePermutationFitTable = request.clusterSupport = true;
+  request.dendrogram = request.savePermutationFitTable = request.clusterSupport = request.orderFreeTree = true;
   request.permutationFitTableFilename = "fits.sav";
   return request;
 }
