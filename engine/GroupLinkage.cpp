@@ -69,50 +69,86 @@ void GroupLinkage::prepare(const SimilarityMatrix& matrix, const int* sizes, Gro
   if (kind_ == Kind::median) group.term /= static_cast<Extended>(group.count) * group.count;
 }
 
-double GroupLinkage::combine(const SimilarityMatrix& matrix, const int* sizes, const Group& first,
-                             const Group& second) const {
-  if (kind_ == Kind::single || kind_ == Kind::complete) {
-    const bool best = kind_ == Kind::single;
+namespace {
+
+/// combine for one rule, with the rule known when compiled.
+template <GroupLinkage::Kind kind>
+double combineAs(bool isDissimilarity, const SimilarityMatrix& matrix, const int* sizes,
+                 const GroupLinkage::Group& first, const GroupLinkage::Group& second) {
+  using Kind = GroupLinkage::Kind;
+  if constexpr (kind == Kind::single || kind == Kind::complete) {
     bool any = false;
     double chosen = 0.0;
     for (int a = 0; a < first.count; ++a)
       for (int b = 0; b < second.count; ++b) {
         const double cell = matrix.getProximity(first.parts[a], second.parts[b]);
-        const double difference = isDissimilarity_ ? cell - chosen : chosen - cell;
-        if (!any || (best ? difference < 0 : difference > 0)) chosen = cell;
+        const double difference = isDissimilarity ? cell - chosen : chosen - cell;
+        if (!any || (kind == Kind::single ? difference < 0 : difference > 0)) chosen = cell;
         any = true;
       }
     return chosen;
-  }
-  Sum cross;
-  for (int a = 0; a < first.count; ++a) {
-    const int i = first.parts[a];
-    for (int b = 0; b < second.count; ++b) {
-      const int j = second.parts[b];
-      const Extended cell = matrix.getProximity(i, j);
-      switch (kind_) {
-        case Kind::centroid:
-          cross.add(static_cast<Extended>(
-                        weightProduct(weight(sizes[i], first.size), weight(sizes[j], second.size))) *
+  } else {
+    Sum cross;
+    for (int a = 0; a < first.count; ++a) {
+      const int i = first.parts[a];
+      for (int b = 0; b < second.count; ++b) {
+        const int j = second.parts[b];
+        const Extended cell = matrix.getProximity(i, j);
+        if constexpr (kind == Kind::centroid)
+          cross.add(static_cast<Extended>(weightProduct(weight(sizes[i], first.size), weight(sizes[j], second.size))) *
                     cell);
-          break;
-        case Kind::ward: cross.add(static_cast<Extended>(sizes[i] + sizes[j]) * cell); break;
-        default: cross.add(cell); break;  // the sums of both averages, and median's
+        else if constexpr (kind == Kind::ward)
+          cross.add(static_cast<Extended>(sizes[i] + sizes[j]) * cell);
+        else
+          cross.add(cell);  // the sums of both averages, and median's
       }
     }
-  }
-  switch (kind_) {
-    case Kind::centroid: return static_cast<double>(cross.value() - first.term - second.term);
-    case Kind::median: {
+    if constexpr (kind == Kind::centroid) {
+      return static_cast<double>(cross.value() - first.term - second.term);
+    } else if constexpr (kind == Kind::median) {
       const Extended mean = cross.value() / (static_cast<Extended>(first.count) * second.count);
-      return static_cast<double>(isDissimilarity_ ? mean - first.term - second.term
-                                                  : mean + first.term + second.term);
-    }
-    case Kind::ward:
+      return static_cast<double>(isDissimilarity ? mean - first.term - second.term : mean + first.term + second.term);
+    } else if constexpr (kind == Kind::ward) {
       return static_cast<double>((cross.value() - second.size * first.term - first.size * second.term) /
                                  (first.size + second.size));
-    default: return static_cast<double>(cross.value());
+    } else {
+      return static_cast<double>(cross.value());
+    }
   }
+}
+
+/// Calls f.template operator()<kind>() with the rule's kind.
+template <class F>
+decltype(auto) withKind(GroupLinkage::Kind kind, F&& f) {
+  using Kind = GroupLinkage::Kind;
+  switch (kind) {
+    case Kind::betweenGroups: return f.template operator()<Kind::betweenGroups>();
+    case Kind::withinGroups: return f.template operator()<Kind::withinGroups>();
+    case Kind::single: return f.template operator()<Kind::single>();
+    case Kind::complete: return f.template operator()<Kind::complete>();
+    case Kind::centroid: return f.template operator()<Kind::centroid>();
+    case Kind::median: return f.template operator()<Kind::median>();
+    default: return f.template operator()<Kind::ward>();
+  }
+}
+
+}  // namespace
+
+double GroupLinkage::combine(const SimilarityMatrix& matrix, const int* sizes, const Group& first,
+                             const Group& second) const {
+  return withKind(kind_, [&]<Kind kind>() { return combineAs<kind>(isDissimilarity_, matrix, sizes, first, second); });
+}
+
+void GroupLinkage::combineWithEach(SimilarityMatrix& matrix, const int* sizes, const Group& group, int keeper,
+                                   const int* others, int count, const int* joined) const {
+  withKind(kind_, [&]<Kind kind>() {
+    for (int k = 0; k < count; ++k) {
+      const int other = others[k];
+      if (joined[other] >= 0) continue;
+      const Group single{&others[k], 1, sizes[other], 0};
+      matrix.setProximity(keeper, other, combineAs<kind>(isDissimilarity_, matrix, sizes, group, single));
+    }
+  });
 }
 
 double GroupLinkage::joinedWithinSum(const SimilarityMatrix& matrix, const double* withinSums,

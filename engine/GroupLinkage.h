@@ -79,6 +79,12 @@ class GroupLinkage {
   /// a group of one part, prepared like any other); `first` comes first in
   /// the fixed order.
   double combine(const SimilarityMatrix& matrix, const int* sizes, const Group& first, const Group& second) const;
+  /// combine(group, {other}) for every cluster `others[k]` whose `joined`
+  /// entry is negative (one that is not part of a group), written into the
+  /// cell of (keeper, other). A cluster of one part has no term of its own, so
+  /// the value is the same whichever side comes first.
+  void combineWithEach(SimilarityMatrix& matrix, const int* sizes, const Group& group, int keeper, const int* others,
+                       int count, const int* joined) const;
   /// Within groups: the within sum of the joined group.
   double joinedWithinSum(const SimilarityMatrix& matrix, const double* withinSums, const Group& group) const;
 

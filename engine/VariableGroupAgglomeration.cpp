@@ -105,11 +105,33 @@ class Run {
     int nearest = -1;
     double nearestValue = worstValue<dir>();
     if (linkage_.scoreIsCell()) {
+      // Independent lanes instead of one chain of comparisons; the values are
+      // all numbers, and which of equal values is kept does not matter here.
+      constexpr int kLanes = 4;
       const double* row = cells_.rowCells(x);
-      for (int k = 0; k < position; ++k)
-        if (isStrictlyBetter<dir>(row[active[k]], nearestValue)) {
-          nearest = active[k];
-          nearestValue = row[nearest];
+      double laneValue[kLanes];
+      int lanePosition[kLanes];
+      for (int l = 0; l < kLanes; ++l) {
+        laneValue[l] = worstValue<dir>();
+        lanePosition[l] = -1;
+      }
+      int k = 0;
+      for (; k + kLanes <= position; k += kLanes)
+        for (int l = 0; l < kLanes; ++l) {
+          const double value = row[active[k + l]];
+          const bool better = isStrictlyBetter<dir>(value, laneValue[l]);
+          laneValue[l] = better ? value : laneValue[l];
+          lanePosition[l] = better ? k + l : lanePosition[l];
+        }
+      for (; k < position; ++k)
+        if (isStrictlyBetter<dir>(row[active[k]], laneValue[0])) {
+          laneValue[0] = row[active[k]];
+          lanePosition[0] = k;
+        }
+      for (int l = 0; l < kLanes; ++l)
+        if (lanePosition[l] >= 0 && isStrictlyBetter<dir>(laneValue[l], nearestValue)) {
+          nearest = active[lanePosition[l]];
+          nearestValue = laneValue[l];
         }
     } else {
       for (int k = 0; k < position; ++k) {
@@ -202,17 +224,8 @@ class Run {
     const int count = state_.activeCount();
     const int* active = state_.activeList();
     const int* sizes = state_.sizes();
-    for (const Group& group : groups_) {
-      for (int k = 0; k < count; ++k) {
-        const int other = active[k];
-        if (groupOf_[static_cast<std::size_t>(other)] >= 0) continue;
-        const GroupLinkage::Group single{&active[k], 1, sizes[other], 0};
-        const bool groupFirst = group.name < name_[static_cast<std::size_t>(other)];
-        const double value = groupFirst ? linkage_.combine(cells_, sizes, group.linkage, single)
-                                         : linkage_.combine(cells_, sizes, single, group.linkage);
-        cells_.setProximity(group.keeper, other, value);
-      }
-    }
+    for (const Group& group : groups_)
+      linkage_.combineWithEach(cells_, sizes, group.linkage, group.keeper, active, count, groupOf_.data());
     for (std::size_t g = 0; g < groups_.size(); ++g)
       for (std::size_t h = g + 1; h < groups_.size(); ++h)
         cells_.setProximity(groups_[g].keeper, groups_[h].keeper,
@@ -242,9 +255,23 @@ class Run {
     for (int k = 1; k < count; ++k) {
       const int x = active[k];
       const int nearest = cells_.getNearest(x);
-      if (groupOf_[static_cast<std::size_t>(x)] >= 0 || (nearest >= 0 && groupOf_[static_cast<std::size_t>(nearest)] >= 0)) {
+      const int nearestGroup = nearest >= 0 ? groupOf_[static_cast<std::size_t>(nearest)] : -1;
+      if (groupOf_[static_cast<std::size_t>(x)] >= 0) {
         rescan(k);
         continue;
+      }
+      if (nearestGroup >= 0) {
+        // Single linkage only lowers values: the group that took the nearest
+        // cluster has the least of its parts' values, at most the row's old
+        // best, so unless the group's cell left the row (its keeper lies above
+        // x), the new best is there or in another group's new cell.
+        const int keeper = groups_[static_cast<std::size_t>(nearestGroup)].keeper;
+        if (linkage_.kind() != GroupLinkage::Kind::single || keeper > x) {
+          rescan(k);
+          continue;
+        }
+        cells_.setNearest(x, keeper);
+        cells_.setNearestValue(x, cells_.cell(x, keeper));
       }
       for (const Group& group : groups_) {
         if (group.keeper > x) continue;
