@@ -160,8 +160,14 @@ class Run {
     for (int k = 1; k < count; ++k) {
       const int x = active[k];
       if (!tied(cells_.getNearestValue(x))) continue;
-      for (int j = 0; j < k; ++j)
-        if (tied(score(x, active[j]))) link(x, active[j]);
+      if (linkage_.scoreIsCell()) {
+        const double* row = cells_.rowCells(x);
+        for (int j = 0; j < k; ++j)
+          if (tied(row[active[j]])) link(x, active[j]);
+      } else {
+        for (int j = 0; j < k; ++j)
+          if (tied(score(x, active[j]))) link(x, active[j]);
+      }
     }
     return !touched_.empty();
   }
