@@ -14,11 +14,6 @@
 //   merged cluster keeps the cluster1 number; coefficient as %.17g)
 //   cophenetic R
 //
-// With the argument --order-free it writes the order-free tree instead:
-//   merges M
-//   M lines "height lowest highest c1 c2 … ck" (the joined clusters, 0-based)
-//   cophenetic R
-//
 // Exit status 0 on success, 2 on malformed input or an engine error.
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +27,6 @@
 #include "engine/PermutationRun.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
-#include "engine/VariableGroupAgglomeration.h"
 
 using namespace korvana;
 
@@ -47,10 +41,8 @@ constexpr int kMethodCount = 7;
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   std::ios::sync_with_stdio(false);
-  const bool orderFree = argc == 2 && std::string(argv[1]) == "--order-free";
-  if (argc > 1 && !orderFree) fail("the one argument known is --order-free");
   int methodIndex = -1;
   int n = -1;
   if (!(std::cin >> methodIndex >> n)) fail("expected a method index and an object count");
@@ -77,18 +69,6 @@ int main(int argc, char** argv) {
     ProximityMatrix matrix;
     matrix.setIsDissimilarity(true);
     matrix.assignLowerTriangle(n, lowerTriangle);
-    if (orderFree) {
-      const OrderFreeTree tree = buildOrderFreeTree(matrix, method);
-      std::printf("merges %zu\n", tree.getMerges().size());
-      for (const OrderFreeMerge& merge : tree.getMerges()) {
-        std::printf("%.17g %.17g %.17g", merge.height, merge.lowest, merge.highest);
-        for (const int c : merge.clusters) std::printf(" %d", c);
-        std::printf("\n");
-      }
-      std::printf("cophenetic %.17g\n", tree.getCopheneticCorrelation());
-      ClusterMethodFactory::destroyClusterMethods();
-      return std::fflush(stdout) == 0 ? 0 : 2;
-    }
     PermutationSettings settings;
     settings.permutationCount = 1;
     settings.firstPermutationIsIdentity = true;

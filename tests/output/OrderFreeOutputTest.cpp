@@ -66,15 +66,9 @@ TEST(OrderFreeComparison, SaysHowTheFitsCompareWithTheDigitsThatShowIt) {
       {0.3, 0.25,
        "The order-free tree fits the proximities worse than the best-fitting permutations: normalized SSDif "
        "3.0000000E-001 against 2.5000000E-001."},
-      {0.2, 0.25,
-       "The order-free tree fits the proximities better than every permutation: normalized SSDif 2.0000000E-001 "
-       "against 2.5000000E-001 for the best-fitting ones."},
       {0.1234567890123, 0.1234567890124,
        "The order-free tree fits the proximities better than every permutation: normalized SSDif "
        "1.234567890123E-001 against 1.234567890124E-001 for the best-fitting ones."},
-      {nan, 0.25,
-       "The fit of the order-free tree cannot be compared with the best-fitting permutations': a normalized SSDif "
-       "is not a number."},
       {0.25, nan,
        "The fit of the order-free tree cannot be compared with the best-fitting permutations': a normalized SSDif "
        "is not a number."},
