@@ -69,6 +69,7 @@ struct AnalysisRequest {
   /// Stop once neither the best fit nor the best-fitting hierarchies changed
   /// in this many permutations; 0: run them all.
   std::int32_t stopWhenStable = 0;
+  bool orderFreeTree = false;
   // "General", written last
   std::string permutationFitTableFilename;
 

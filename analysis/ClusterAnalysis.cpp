@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@
 #include "datafile/PermutationFitTableFile.h"
 #include "datafile/ProximityMatrixFile.h"
 #include "engine/ClusterMethod.h"
+#include "engine/VariableGroupAgglomeration.h"
 #include "output/AutomationCallChecks.h"
 #include "output/DendrogramSvg.h"
 #include "output/Newick.h"
@@ -178,6 +180,22 @@ void ClusterAnalysis::runPermutations() {
   if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
 }
 
+void ClusterAnalysis::computeOrderFreeTree() {
+  orderFreeTree_.reset();
+  orderFreeTreeProblem_.clear();
+  ProgressMonitor& progress = *progress_;
+  try {
+    orderFreeTree_.emplace(buildOrderFreeTree(matrix_, method_, nullptr, [&progress] {
+      progress.processMessages();
+      return progress.isCanceled();
+    }));
+  } catch (const EAnalysisCanceledException&) {
+    throw;
+  } catch (const EKorvanaError& error) {
+    orderFreeTreeProblem_ = error.what();
+  }
+}
+
 void ClusterAnalysis::savePermutationFitTable() {
   korvana::savePermutationFitTable(fitTableFileName_, results_.records, matrix_.getSumOfSquares(),
                                    firstPermutationIsIdentity_, *progress_);
@@ -268,6 +286,10 @@ void ClusterAnalysis::run() {
     progress.showProgress();
     runPermutations();
     if (progress.isCanceled()) throw EAnalysisCanceledException();
+    if (orderFreeTreeWanted_) {
+      progress.setStatus("Building the order-free tree");
+      computeOrderFreeTree();
+    }
     progress.hideProgress();
 
     if (saveFitTable_) {
@@ -326,7 +348,7 @@ int ClusterAnalysis::outputSteps() const {
   const bool support = clusterSupport_ && support_;
   const bool hierarchies = solutionsShown_ == SolutionsShown::hierarchies;
   const auto shown = static_cast<int>(shownSolutions().size());
-  return 4 + (verdictShown() ? 1 : 0) + (support ? 8 : 0) + shown * (6 + (support ? 1 : 0) + (hierarchies ? 1 : 0));
+  return 4 + (verdictShown() ? 1 : 0) + (support ? 8 : 0) + (orderFreeTreeWanted_ ? 4 : 0) + shown * (6 + (support ? 1 : 0) + (hierarchies ? 1 : 0));
 }
 
 bool ClusterAnalysis::verdictShown() const {
@@ -458,6 +480,46 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
     // The solution stays: the results file is written from it after the run.
     check();
   }
+  if (orderFreeTreeWanted_ && !progress.isCanceled()) produceOrderFreeOutput(document, check);
+}
+
+void ClusterAnalysis::produceOrderFreeOutput(Spsswin_tlb::ISpssOutputDoc* document,
+                                             const std::function<void()>& check) {
+  using namespace OutputFactory;
+  promoteToLevel(document, insertHeading(document, "Order-Free Tree"), 3);
+  insertTitle(document, "Order-Free Tree");
+  check();
+  if (!orderFreeTree_) {
+    writeWarning(document, orderFreeTreeProblem_);
+    return;
+  }
+  const OrderFreeTree& tree = *orderFreeTree_;
+  writeOrderFreeSchedule(document, tree);
+  check();
+  const double best = results_.solutions.empty() ? std::numeric_limits<double>::quiet_NaN()
+                                                 : results_.solutions.front()->getNormalizedSSDif();
+  const HierarchyId hierarchy = tree.hierarchyId();
+  const PermutationRecords& records = results_.records;
+  int bestCount = 0, bestWithIt = 0, allWithIt = 0;
+  for (int k = 0; k < records.completed; ++k) {
+    const auto uk = static_cast<std::size_t>(k);
+    const double fit = records.fitValues[uk];
+    const bool bestFitting = fit == best || (std::isnan(fit) && std::isnan(best));
+    const bool same = records.hierarchyIds[uk] == hierarchy;
+    bestCount += bestFitting ? 1 : 0;
+    bestWithIt += bestFitting && same ? 1 : 0;
+    allWithIt += same ? 1 : 0;
+  }
+  writeOrderFreeFitTable(document, tree,
+                         orderFreeComparison(tree.getNormalizedSSDif(), best) + " " +
+                             orderFreeHierarchySentence(bestWithIt, bestCount, allWithIt, records.completed));
+  check();
+  if (tree.getBinaryForm().getStageCount() > 0) {
+    insertTitle(document, "Dendrogram");
+    writeDendrogram(document, method_, matrix_, tree.getBinaryForm());
+    OutputGraphics::writeGraphic(document, "Dendrogram", multidendrogramSvg(tree, matrix_));
+  }
+  check();
 }
 
 }  // namespace korvana

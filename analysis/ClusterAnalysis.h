@@ -18,6 +18,7 @@
 #include "SPSS/Spsswin_tlb.h"
 #include "analysis/AnalysisRequest.h"
 #include "engine/ClusterSolution.h"
+#include "engine/OrderFreeTree.h"
 #include "engine/PermutationRun.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
@@ -70,6 +71,9 @@ class ClusterAnalysis {
   int getStopWhenStable() const { return stopWhenStable_; }
   /// The permutation after which a stable run stopped, −1 when it did not.
   int getStoppedAfter() const { return results_.stoppedAfter; }
+  /// Builds the order-free tree after the permutations and writes its
+  /// "Order-Free Tree" section after theirs.
+  void setOrderFreeTree(bool value) { orderFreeTreeWanted_ = value; }
   /// Runs the permutations in place of the engine's runPermutations (with the
   /// same contract), for a run spread over processes.
   using PermutationRunner = std::function<PermutationResults(const ProximityMatrix&, ClusterMethod&,
@@ -119,6 +123,11 @@ class ClusterAnalysis {
   /// (getCompletedPermutations). Throws EKorvanaError for proximities outside
   /// ±1e50 (or infinite).
   void runPermutations();
+  /// Builds the order-free tree of the loaded matrix with the method (see
+  /// VariableGroupAgglomeration.h). A matrix the tree cannot be built for (a
+  /// proximity that is not a number) leaves no tree and the reason in
+  /// getOrderFreeTreeProblem; a cancellation raises EAnalysisCanceledException.
+  void computeOrderFreeTree();
 
   /// The memory a run of n objects and P permutations needs beyond the
   /// matrix: the permutation run and, when shown, the rows of the
@@ -140,6 +149,11 @@ class ClusterAnalysis {
   int getJobs() const { return jobs_; }
   bool getClusterSupport() const { return clusterSupport_; }
   SolutionsShown getSolutionsShown() const { return solutionsShown_; }
+  bool getOrderFreeTreeWanted() const { return orderFreeTreeWanted_; }
+  /// The order-free tree once computeOrderFreeTree built it, else null.
+  const OrderFreeTree* getOrderFreeTree() const { return orderFreeTree_ ? &*orderFreeTree_ : nullptr; }
+  /// Why computeOrderFreeTree built none; empty otherwise.
+  const std::string& getOrderFreeTreeProblem() const { return orderFreeTreeProblem_; }
   /// The support of the kept solutions' stages and the distinct-solution
   /// accounting, once the permutations ran with the clusters counted.
   const std::optional<SupportReport>& getSupportReport() const { return support_; }
@@ -187,6 +201,8 @@ class ClusterAnalysis {
   int outputSteps() const;
   /// The verdict opens the output when the clusters were counted for it.
   bool verdictShown() const;
+  /// The "Order-Free Tree" section, with `check` between its steps.
+  void produceOrderFreeOutput(Spsswin_tlb::ISpssOutputDoc* document, const std::function<void()>& check);
 
   ClusterMethod& method_;
   automation::AutomationPtr<Spsswin_tlb::ISpssApp> application_;
@@ -208,6 +224,7 @@ class ClusterAnalysis {
   SolutionsShown solutionsShown_ = SolutionsShown::orders;
   int stopWhenStable_ = 0;
   bool countClusters_ = false;
+  bool orderFreeTreeWanted_ = false;
   std::string fitTableFileName_;
   std::string treesFileName_;
   std::vector<const Variable*> clusterVariables_;
@@ -218,6 +235,8 @@ class ClusterAnalysis {
   ProximityMatrix matrix_;
   PermutationResults results_;
   std::optional<SupportReport> support_;
+  std::optional<OrderFreeTree> orderFreeTree_;
+  std::string orderFreeTreeProblem_;
   PermutationRunner runner_;
   RunOutcome runOutcome_ = RunOutcome::notRun;
 

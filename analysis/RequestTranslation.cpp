@@ -147,6 +147,7 @@ std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, co
   analysis->setClusterSupport(request.clusterSupport);
   analysis->setSolutionsShown(request.solutionsShown);
   analysis->setStopWhenStable(request.stopWhenStable);
+  analysis->setOrderFreeTree(request.orderFreeTree);
   analysis->setSaveFitTable(request.savePermutationFitTable);
   if (request.savePermutationFitTable)
     analysis->setFitTableFileName(fitTableFileNameOf(request.permutationFitTableFilename));

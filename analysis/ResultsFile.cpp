@@ -137,6 +137,44 @@ void writeMerges(JsonOut& out, const ClusterSolution& solution, const std::vecto
   out.raw(solution.getStageCount() > 0 ? "\n    ]" : "]");
 }
 
+/// The order-free tree: its merges with their clusters and objects (numbered
+/// from 1), height and range, its fit and its Newick text.
+void writeOrderFreeTree(JsonOut& out, const OrderFreeTree& tree, const ProximityMatrix& matrix) {
+  const int n = tree.getObjectCount();
+  std::vector<std::vector<int>> members(static_cast<std::size_t>(n));
+  for (int o = 0; o < n; ++o) members[static_cast<std::size_t>(o)] = {o};
+  std::vector<int> merged;
+  const auto& merges = tree.getMerges();
+  out.raw("{\n    ").key("merges").raw("[");
+  for (std::size_t m = 0; m < merges.size(); ++m) {
+    const OrderFreeMerge& merge = merges[m];
+    auto& first = members[static_cast<std::size_t>(merge.clusters.front())];
+    for (std::size_t k = 1; k < merge.clusters.size(); ++k) {
+      auto& other = members[static_cast<std::size_t>(merge.clusters[k])];
+      merged.clear();
+      std::merge(first.begin(), first.end(), other.begin(), other.end(), std::back_inserter(merged));
+      first.swap(merged);
+      std::vector<int>().swap(other);
+    }
+    out.raw(m > 0 ? ",\n      " : "\n      ").raw("{").key("stage").integer(static_cast<long long>(m) + 1);
+    out.raw(", ").key("clusters").raw("[");
+    for (std::size_t k = 0; k < merge.clusters.size(); ++k) out.raw(k > 0 ? ", " : "").integer(merge.clusters[k] + 1);
+    out.raw("], ").key("objects").raw("[");
+    for (std::size_t k = 0; k < first.size(); ++k) out.raw(k > 0 ? ", " : "").integer(first[k] + 1);
+    out.raw("], ").key("height").number(merge.height);
+    out.raw(", ").key("range").raw("[").number(merge.lowest).raw(", ").number(merge.highest).raw("]}");
+  }
+  out.raw(merges.empty() ? "]" : "\n    ]");
+  const double fit = tree.getNormalizedSSDif();
+  out.raw(",\n    ").key("ssdif").number(
+      roundToSignificantDigits(static_cast<double>(static_cast<Extended>(fit) * tree.getSumOfSquares()), 13));
+  out.raw(",\n    ").key("normalizedSSDif").number(fit);
+  out.raw(",\n    ").key("copheneticCorrelation").number(tree.getCopheneticCorrelation());
+  out.raw(",\n    ").key("hierarchy").string(solutionIdText(tree.hierarchyId()));
+  out.raw(",\n    ").key("newick").string(newickOf(tree, matrix));
+  out.raw("\n  }");
+}
+
 }  // namespace
 
 void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) {
@@ -235,6 +273,10 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       out.raw(r > 0 ? ", " : "").raw("{").key("permutation").integer(history.records[r].permutation + 1)
           .raw(", ").key("normalizedSSDif").number(history.records[r].normalizedSSDif).raw("}");
     out.raw("]}");
+    if (const OrderFreeTree* tree = analysis.getOrderFreeTree()) {
+      out.raw(",\n  ").key("orderFreeTree");
+      writeOrderFreeTree(out, *tree, matrix);
+    }
     out.raw(",\n  ").key("completed").integer(records.completed);
     out.raw(",\n  ").key("stoppedWhenStable");
     if (analysis.getStoppedAfter() < 0)

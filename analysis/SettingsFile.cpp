@@ -350,6 +350,7 @@ constexpr SettingsKey kKeys[] = {
     key<&R::clusterSupport>(kOptions, "Cluster Support", kFlag),
     key<&R::solutionsShown>(kOptions, "Solutions Shown", kSolutionsShown),
     key<&R::stopWhenStable>(kOptions, "Stop When Stable", kStopWhenStable),
+    key<&R::orderFreeTree>(kOptions, "Order Free Tree", kFlag),
     key<&R::permutationFitTableFilename>(kGeneral, "Permutation Fit Table Filename", kText),
 };
 

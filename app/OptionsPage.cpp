@@ -103,11 +103,12 @@ QGroupBox* OptionsPage::createStatisticsGroupBox() {
       "distinct merge order, or one solution per hierarchy");
   auto* solutionsShownLabel = new QLabel("Solutions shown:", statisticsGroupBox_);
   solutionsShownLabel->setBuddy(solutionsShownComboBox_);
+  orderFreeTreeCheckBox_ = named(new QCheckBox("Order-free tree", statisticsGroupBox_), "orderFreeTreeCheckBox");
   auto* statistics = new QVBoxLayout(statisticsGroupBox_);
   statistics->setContentsMargins(10, 6, 10, 8);
   statistics->setSpacing(4);
   for (QCheckBox* box : {proximityMatrixCheckBox_, permutationFitCheckBox_, objectOrderCheckBox_,
-                         agglomerationScheduleCheckBox_, clusterSupportCheckBox_})
+                         agglomerationScheduleCheckBox_, clusterSupportCheckBox_, orderFreeTreeCheckBox_})
     statistics->addWidget(box);
   auto* solutionsShown = new QHBoxLayout;
   solutionsShown->addWidget(solutionsShownLabel);

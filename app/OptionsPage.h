@@ -47,6 +47,7 @@ class OptionsPage final : public QWidget {
   QComboBox* solutionsShownComboBox() const { return solutionsShownComboBox_; }
   /// Stop once the best fit and the best-fitting hierarchies held this many permutations (0: off).
   QLineEdit* stopWhenStableEdit() const { return stopWhenStableEdit_; }
+  QCheckBox* orderFreeTreeCheckBox() const { return orderFreeTreeCheckBox_; }
   QCheckBox* savePermutationFitTableCheckBox() const { return savePermutationFitTableCheckBox_; }
   QLineEdit* permutationFitTableFilenameEdit() const { return permutationFitTableFilenameEdit_; }
   QPushButton* permutationFitTableFilenameBrowseButton() const { return permutationFitTableFilenameBrowseButton_; }
@@ -81,6 +82,7 @@ class OptionsPage final : public QWidget {
   QCheckBox* clusterSupportCheckBox_{};
   QComboBox* solutionsShownComboBox_{};
   QLineEdit* stopWhenStableEdit_{};
+  QCheckBox* orderFreeTreeCheckBox_{};
   QGroupBox* plotsGroupBox_{};
   QCheckBox* dendrogramCheckBox_{};
   QGroupBox* saveGroupBox_{};

@@ -73,6 +73,7 @@ AnalysisRequest RequestBinding::collect() const {
   if (request.stopWhenStable < 0) request.stopWhenStable = 0;
   request.solutionsShown = o.solutionsShownComboBox()->currentIndex() == 1 ? SolutionsShown::hierarchies
                                                                           : SolutionsShown::orders;
+  request.orderFreeTree = o.orderFreeTreeCheckBox()->isChecked();
   request.savePermutationFitTable = o.savePermutationFitTableCheckBox()->isChecked();
   request.permutationFitTableFilename = o.permutationFitTableFilenameEdit()->text().toStdString();
   return request;
@@ -120,6 +121,7 @@ void RequestBinding::restore(const AnalysisRequest& stored) {
   o.clusterSupportCheckBox()->setChecked(stored.clusterSupport);
   o.stopWhenStableEdit()->setText(QString::number(stored.stopWhenStable));
   o.solutionsShownComboBox()->setCurrentIndex(stored.solutionsShown == SolutionsShown::hierarchies ? 1 : 0);
+  o.orderFreeTreeCheckBox()->setChecked(stored.orderFreeTree);
   o.savePermutationFitTableCheckBox()->setChecked(stored.savePermutationFitTable);
   o.permutationFitTableFilenameEdit()->setText(QString::fromStdString(stored.permutationFitTableFilename));
 }

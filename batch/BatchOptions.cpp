@@ -110,7 +110,7 @@ constexpr const char* kTransforms[] = {"absolute", "reverse", "rescale"};
 bool BatchOptions::setsRequest() const {
   return method || permutations || seed || identity || matrix || variables || label || cluster || measure || power ||
          root || present || absent || standardize || standardizeBy || transform || print || fitTable || support ||
-         solutions || untilStable;
+         solutions || untilStable || orderFree;
 }
 
 std::vector<std::string> splitVariableList(const std::string& text) { return splitCommas(text); }
@@ -174,6 +174,10 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
   text("--solutions", options.solutions,
        "orders|hierarchies: show every distinct merge order, or one solution per hierarchy (with the verdict)",
        analysis);
+  cli.add_flag("--order-free", options.orderFree,
+               "also the order-free tree: every tie joined in one merge, so one tree whatever the order of the "
+               "objects, with its fit against the best-fitting permutations")
+      ->group(analysis);
 
   const char* proximities = "Proximities";
   auto* matrix = text("--matrix", options.matrix, "analyze a proximity-matrix file", proximities);
@@ -268,6 +272,7 @@ void applyRequestOptions(const BatchOptions& options, AnalysisRequest& request) 
     else if (value == "hierarchies") request.solutionsShown = SolutionsShown::hierarchies;
     else refuse("--solutions", *options.solutions, "orders, hierarchies");
   }
+  if (options.orderFree) request.orderFreeTree = true;
 
   if (options.matrix) {
     request.analysisType = AnalysisType::matrixFile;
@@ -464,6 +469,7 @@ std::string describeRequest(const AnalysisRequest& request) {
   if (request.dendrogram) shown.push_back("dendrogram");
   if (request.clusterSupport) shown.push_back("cluster support");
   if (request.solutionsShown == SolutionsShown::hierarchies) shown.push_back("one solution per hierarchy");
+  if (request.orderFreeTree) shown.push_back("order-free tree");
   line("output", shown.empty() ? "each solution's fit" : "each solution's fit, " + joined(shown));
   line("fit table",
        request.savePermutationFitTable ? "saved to " + fitTableFileNameOf(request.permutationFitTableFilename) : "not saved");

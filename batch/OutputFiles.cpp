@@ -74,6 +74,11 @@ std::vector<std::string> writeNewickFiles(const std::string& folder, const Clust
                           documentFileMode);
     written.push_back(path);
   }
+  if (const OrderFreeTree* tree = analysis.getOrderFreeTree()) {
+    const std::string path = (std::filesystem::path(folder) / "order-free.nwk").string();
+    replaceFileAtomically(path, newickOf(*tree, analysis.getMatrix()) + "\n", documentFileMode);
+    written.push_back(path);
+  }
   return written;
 }
 

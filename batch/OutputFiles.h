@@ -28,8 +28,9 @@ std::string resultsFileOf(const std::string& stem, const std::vector<std::string
 /// STEM.trees.nwk when "trees" is among the formats, else empty.
 std::string treesFileOf(const std::string& stem, const std::vector<std::string>& formats);
 
-/// Writes each kept solution's tree as folder/solution-K.nwk (K from 1),
-/// making the folder when it is missing; returns the files written.
+/// Writes each kept solution's tree as folder/solution-K.nwk (K from 1), and
+/// the order-free tree, when there is one, as folder/order-free.nwk, making
+/// the folder when it is missing; returns the files written.
 std::vector<std::string> writeNewickFiles(const std::string& folder, const ClusterAnalysis& analysis);
 
 /// The document files with their roles, for the check below.

@@ -9,6 +9,7 @@
 #include "common/MarkupText.h"
 #include "common/Utf8.h"
 #include "engine/ClusterSolution.h"
+#include "engine/OrderFreeTree.h"
 #include "engine/PermutationRun.h"
 #include "engine/ProximityMatrix.h"
 #include "output/Dendrogram.h"
@@ -137,6 +138,92 @@ std::string svgOpen(const std::string& cls, double width, double height) {
          "\" font-family=\"Arial, 'Liberation Sans', sans-serif\" font-size=\"12\">";
 }
 
+// What every drawn tree has: one row per object in the text dendrogram's
+// order (from a schedule of joins of two), each labelled, and an axis of the
+// merge heights along the top. `svg` holds the opened drawing with the axis
+// and the leaves; lineX and lineY are where each cluster's line ends, by the
+// cluster's name (its lowest object), at first the leaves'.
+class TreeFrame {
+ public:
+  TreeFrame(int n, const std::vector<DendrogramStage>& schedule, const std::vector<std::string>& labels,
+            const std::vector<double>& heights, bool falling, const std::string& axisTitle, bool wholeTicks,
+            double extraHeight, std::size_t bytesPerObject)
+      : n_(std::max(n, 0)), falling_(falling) {
+    const int stages = static_cast<int>(schedule.size());
+    std::vector<int> objects(static_cast<std::size_t>(n_));
+    for (int i = 0; i < n_; ++i) objects[static_cast<std::size_t>(i)] = i;
+    if (stages >= 1 && stages == n_ - 1) objects = rowObjects(Dendrogram(schedule));
+
+    std::size_t longest = 1;
+    for (int i = 0; i < n_; ++i) longest = std::max(longest, utf8::characterCount(labels[static_cast<std::size_t>(i)]));
+    // Room for the longest label, and at least for the axis title beside the ticks.
+    labelRight_ = margin + std::max(static_cast<double>(longest) * characterWidth, 64.0);
+    const double leafX = labelRight_ + 6.0;
+    plotLeft_ = labelRight_ + 16.0;
+    const double width = plotLeft_ + plotWidth + 40.0;
+    const double height = firstRowY + n_ * rowHeight + extraHeight + margin;
+    const auto rowY = [](int row) { return firstRowY + (row + 0.5) * rowHeight; };
+
+    svg = svgOpen("dendrogram", width, height);
+    svg.reserve(static_cast<std::size_t>(n_) * bytesPerObject + 2048);
+
+    bool anyFinite = false;
+    for (const double c : heights) {
+      if (!std::isfinite(c)) continue;
+      lo_ = anyFinite ? std::min(lo_, c) : c;
+      hi_ = anyFinite ? std::max(hi_, c) : c;
+      anyFinite = true;
+    }
+    if (anyFinite) {
+      svg += "<g class=\"axis\" stroke=\"#000\"><line x1=\"" + px(xOf(falling_ ? hi_ : lo_)) + "\" y1=\"" +
+             px(axisY) + "\" x2=\"" + px(xOf(falling_ ? lo_ : hi_)) + "\" y2=\"" + px(axisY) + "\"/>";
+      const Ticks ticks = roundTicks(lo_, hi_, 5, wholeTicks ? 1.0 : 0.0);
+      std::string tickLabels;
+      for (double value : ticks.values) {
+        const std::string x = px(xOf(value));
+        svg += "<line x1=\"" + x + "\" y1=\"" + px(axisY - 4.0) + "\" x2=\"" + x + "\" y2=\"" + px(axisY) + "\"/>";
+        tickLabels += "<text class=\"tick\" x=\"" + x + "\" y=\"" + px(axisY - 7.0) + "\">" +
+                      tickText(value, ticks.step) + "</text>";
+      }
+      svg += "</g><g class=\"axis-labels\" font-size=\"11\" text-anchor=\"middle\">" + tickLabels +
+             "</g><text class=\"axis-title\" x=\"" + px(labelRight_) + "\" y=\"" + px(axisY - 7.0) +
+             "\" font-size=\"11\" text-anchor=\"end\">" + xmlEscaped(axisTitle) + "</text>";
+    }
+
+    svg += "<g class=\"leaves\" text-anchor=\"end\">";
+    lineX.assign(static_cast<std::size_t>(n_), leafX);
+    lineY.assign(static_cast<std::size_t>(n_), 0.0);
+    for (int r = 0; r < n_; ++r) {
+      const int object = objects[static_cast<std::size_t>(r)];
+      lineY[static_cast<std::size_t>(object)] = rowY(r);
+      svg += "<text class=\"leaf\" x=\"" + px(labelRight_) + "\" y=\"" + px(rowY(r) + 4.0) + "\">" +
+             xmlEscaped(labels[static_cast<std::size_t>(object)]) + "</text>";
+    }
+    svg += "</g>";
+  }
+
+  /// The x of a height on the axis.
+  double xOf(double c) const {
+    if (!(hi_ > lo_)) return plotLeft_ + plotWidth / 2.0;
+    const double share = falling_ ? (hi_ - c) / (hi_ - lo_) : (c - lo_) / (hi_ - lo_);
+    return plotLeft_ + share * plotWidth;
+  }
+  /// The y below the last row.
+  double belowRows() const { return firstRowY + n_ * rowHeight; }
+
+  std::string svg;
+  std::vector<double> lineX;
+  std::vector<double> lineY;
+
+ private:
+  int n_;
+  bool falling_;
+  double labelRight_ = 0.0;
+  double plotLeft_ = 0.0;
+  double lo_ = 0.0;
+  double hi_ = 0.0;
+};
+
 }  // namespace
 
 std::string dendrogramSvg(const ClusterSolution& solution, const ProximityMatrix& matrix,
@@ -172,75 +259,24 @@ std::string treeSvg(const TreeDrawing& drawing, const std::vector<std::string>& 
                                              : schedule[static_cast<std::size_t>(t)].coefficient;
   }
 
-  std::vector<int> objects(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) objects[static_cast<std::size_t>(i)] = i;
-  if (stages >= 1 && stages == n - 1) objects = rowObjects(Dendrogram(schedule));
-
-  std::size_t longest = 1;
-  for (int i = 0; i < n; ++i) longest = std::max(longest, utf8::characterCount(labels[static_cast<std::size_t>(i)]));
-  // Room for the longest label, and at least for the axis title beside the ticks.
-  const double labelRight = margin + std::max(static_cast<double>(longest) * characterWidth, 64.0);
-  const double leafX = labelRight + 6.0;
-  const double plotLeft = labelRight + 16.0;
-  const double width = plotLeft + plotWidth + 40.0;
   bool anyLabel = false;
   for (int t = 0; t < stages && withSupport; ++t) {
     const int percent = drawing.supportPercent[static_cast<std::size_t>(t)];
     anyLabel = anyLabel || (!isFolded(t) && percent >= 0 && percent < 100);
   }
-  const double noteHeight = withSupport ? rowHeight : 0.0;
-  const double height = firstRowY + n * rowHeight + noteHeight + margin;
-  const auto rowY = [](int row) { return firstRowY + (row + 0.5) * rowHeight; };
-
-  std::string svg = svgOpen("dendrogram", width, height);
-  svg.reserve(static_cast<std::size_t>(n) * (withSupport ? 150 : 100) + 2048);
-
   // The axis: from the first stage's coefficient on the left to the last
   // one's on the right, so that falling coefficients (similarities) also put
   // the later merges further right.
-  double lo = 0.0;
-  double hi = 0.0;
-  bool anyFinite = false;
-  for (int t = 0; t < stages; ++t) {
-    const double c = schedule[static_cast<std::size_t>(t)].coefficient;
-    if (!std::isfinite(c)) continue;
-    lo = anyFinite ? std::min(lo, c) : c;
-    hi = anyFinite ? std::max(hi, c) : c;
-    anyFinite = true;
-  }
+  std::vector<double> heights;
+  for (const DendrogramStage& stage : schedule) heights.push_back(stage.coefficient);
   const bool falling = stages >= 1 && schedule.back().coefficient < schedule.front().coefficient;
-  const auto xOf = [&](double c) {
-    if (!(hi > lo)) return plotLeft + plotWidth / 2.0;
-    const double share = falling ? (hi - c) / (hi - lo) : (c - lo) / (hi - lo);
-    return plotLeft + share * plotWidth;
-  };
-  if (anyFinite) {
-    svg += "<g class=\"axis\" stroke=\"#000\"><line x1=\"" + px(xOf(falling ? hi : lo)) + "\" y1=\"" + px(axisY) +
-           "\" x2=\"" + px(xOf(falling ? lo : hi)) + "\" y2=\"" + px(axisY) + "\"/>";
-    const Ticks ticks = roundTicks(lo, hi, 5, drawing.wholeTicks ? 1.0 : 0.0);
-    std::string tickLabels;
-    for (double value : ticks.values) {
-      const std::string x = px(xOf(value));
-      svg += "<line x1=\"" + x + "\" y1=\"" + px(axisY - 4.0) + "\" x2=\"" + x + "\" y2=\"" + px(axisY) + "\"/>";
-      tickLabels += "<text class=\"tick\" x=\"" + x + "\" y=\"" + px(axisY - 7.0) + "\">" +
-                    tickText(value, ticks.step) + "</text>";
-    }
-    svg += "</g><g class=\"axis-labels\" font-size=\"11\" text-anchor=\"middle\">" + tickLabels +
-           "</g><text class=\"axis-title\" x=\"" + px(labelRight) + "\" y=\"" + px(axisY - 7.0) +
-           "\" font-size=\"11\" text-anchor=\"end\">" + xmlEscaped(drawing.axisTitle) + "</text>";
-  }
-
-  svg += "<g class=\"leaves\" text-anchor=\"end\">";
-  // Where each cluster's line ends, by the cluster's name (its lowest object).
-  std::vector<double> lineX(static_cast<std::size_t>(n), leafX);
-  std::vector<double> lineY(static_cast<std::size_t>(n), 0.0);
-  for (int r = 0; r < n; ++r) {
-    const int object = objects[static_cast<std::size_t>(r)];
-    lineY[static_cast<std::size_t>(object)] = rowY(r);
-    svg += "<text class=\"leaf\" x=\"" + px(labelRight) + "\" y=\"" + px(rowY(r) + 4.0) + "\">" +
-           xmlEscaped(labels[static_cast<std::size_t>(object)]) + "</text>";
-  }
-  svg += "</g><g class=\"nodes\" fill=\"none\" stroke=\"#000\">";
+  TreeFrame frame(n, schedule, labels, heights, falling, drawing.axisTitle, drawing.wholeTicks,
+                  withSupport ? rowHeight : 0.0, withSupport ? 150 : 100);
+  std::string& svg = frame.svg;
+  std::vector<double>& lineX = frame.lineX;
+  std::vector<double>& lineY = frame.lineY;
+  const auto xOf = [&frame](double c) { return frame.xOf(c); };
+  svg += "<g class=\"nodes\" fill=\"none\" stroke=\"#000\">";
 
   // The merges in stage order: every cluster a stage joins was formed by an
   // earlier stage, or is a single object.
@@ -265,12 +301,57 @@ std::string treeSvg(const TreeDrawing& drawing, const std::vector<std::string>& 
   svg += "</g>";
   if (withSupport) {
     svg += "<g class=\"supports\" font-size=\"9\" fill=\"#b03020\">" + supports + "</g>";
-    svg += "<text class=\"support-note\" x=\"" + px(margin) + "\" y=\"" + px(firstRowY + n * rowHeight + 12.0) +
+    svg += "<text class=\"support-note\" x=\"" + px(margin) + "\" y=\"" + px(frame.belowRows() + 12.0) +
            "\" font-size=\"11\">" +
            (anyLabel ? "Support (%) is shown where it is below 100; every other cluster is in every hierarchy."
                      : "Every cluster is in every hierarchy (support 100 %).") +
            "</text>";
   }
+  return svg + "</svg>";
+}
+
+std::string multidendrogramSvg(const OrderFreeTree& tree, const ProximityMatrix& matrix) {
+  const auto& merges = tree.getMerges();
+  const int n = std::max(tree.getObjectCount(), 0);
+  std::vector<double> heights;
+  for (const OrderFreeMerge& merge : merges) heights.insert(heights.end(), {merge.height, merge.lowest, merge.highest});
+  const bool falling = !merges.empty() && merges.back().height < merges.front().height;
+  TreeFrame frame(n, Dendrogram::scheduleOf(tree.getBinaryForm()), leafLabels(matrix, n), heights, falling, "Height",
+                  false, 0.0, 120);
+  std::string& svg = frame.svg;
+  std::string bands;
+  std::string nodes;
+  for (const OrderFreeMerge& merge : merges) {
+    bool valid = merge.clusters.size() >= 2;
+    for (const int c : merge.clusters) valid = valid && c >= 0 && c < n;
+    if (!valid) continue;
+    double top = frame.lineY[static_cast<std::size_t>(merge.clusters.front())];
+    double bottom = top;
+    for (const int c : merge.clusters) {
+      top = std::min(top, frame.lineY[static_cast<std::size_t>(c)]);
+      bottom = std::max(bottom, frame.lineY[static_cast<std::size_t>(c)]);
+    }
+    const double x = frame.xOf(merge.height);
+    if (merge.lowest != merge.highest) {
+      const double left = std::min(frame.xOf(merge.lowest), frame.xOf(merge.highest));
+      const double right = std::max(frame.xOf(merge.lowest), frame.xOf(merge.highest));
+      bands += "<rect class=\"band\" x=\"" + px(left) + "\" y=\"" + px(top - 3.0) + "\" width=\"" +
+               px(right - left) + "\" height=\"" + px(bottom - top + 6.0) + "\"/>";
+    }
+    // One bracket: a line from every joined cluster to the merge's height,
+    // and the bracket's back from the first row to the last.
+    nodes += "<path class=\"node\" d=\"";
+    for (const int c : merge.clusters) {
+      const auto u = static_cast<std::size_t>(c);
+      nodes += "M" + px(frame.lineX[u]) + " " + px(frame.lineY[u]) + "H" + px(x);
+    }
+    nodes += "M" + px(x) + " " + px(top) + "V" + px(bottom) + "\"/>";
+    const auto first = static_cast<std::size_t>(merge.clusters.front());
+    frame.lineX[first] = x;
+    frame.lineY[first] = (top + bottom) / 2.0;
+  }
+  svg += "<g class=\"bands\" fill=\"#c8d8ec\" stroke=\"none\">" + bands +
+         "</g><g class=\"nodes\" fill=\"none\" stroke=\"#000\">" + nodes + "</g>";
   return svg + "</svg>";
 }
 

@@ -16,6 +16,7 @@
 namespace korvana {
 
 class ClusterSolution;
+class OrderFreeTree;
 class ProximityMatrix;
 struct Consensus;
 
@@ -58,6 +59,12 @@ std::string dendrogramSvg(const ClusterSolution& solution, const ProximityMatrix
 /// objects at level 0), with its support where it is below 100 %. Empty for
 /// a consensus of no objects.
 std::string consensusTreeSvg(const Consensus& consensus, const ProximityMatrix& matrix);
+
+/// The order-free tree drawn the same way, along an axis of its heights:
+/// each merge one bracket ("node") that joins all of its clusters at its
+/// height, over a band ("band") from the lowest to the highest proximity
+/// between them where the two differ.
+std::string multidendrogramSvg(const OrderFreeTree& tree, const ProximityMatrix& matrix);
 
 /// A line chart of the number of distinct solutions seen so far against the
 /// permutations 1 … P: all[k] over all permutations, best[k] over the

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/ClusterSolution.h"
+#include "engine/OrderFreeTree.h"
 #include "engine/PermutationRun.h"
 #include "engine/ProximityMatrix.h"
 #include "common/ScientificFormat.h"
@@ -209,6 +210,24 @@ std::string consensusNewickOf(const Consensus& consensus, const ProximityMatrix&
   std::vector<int> all(static_cast<std::size_t>(n));
   for (int o = 0; o < n; ++o) all[static_cast<std::size_t>(o)] = o;
   return writeNewick(tree, join(all, rootLabel));
+}
+
+std::string newickOf(const OrderFreeTree& tree, const ProximityMatrix& matrix) {
+  const int n = tree.getObjectCount();
+  const auto& merges = tree.getMerges();
+  if (merges.empty()) return n == 1 ? newickLeafName(matrix.getObjectLabel(0), 1) + ";" : std::string(";");
+  NewickTree written = leavesOf(matrix, n);
+  // Node n + m is the one merge m forms, over the clusters it joins.
+  std::vector<int> nodeOf(static_cast<std::size_t>(n));
+  for (int o = 0; o < n; ++o) nodeOf[static_cast<std::size_t>(o)] = o;
+  for (std::size_t m = 0; m < merges.size(); ++m) {
+    written.children.emplace_back();
+    for (const int c : merges[m].clusters) written.children.back().push_back(nodeOf[static_cast<std::size_t>(c)]);
+    written.labels.emplace_back();
+    written.heights.push_back(merges[m].height);
+    nodeOf[static_cast<std::size_t>(merges[m].clusters.front())] = n + static_cast<int>(m);
+  }
+  return writeNewick(written, n + static_cast<int>(merges.size()) - 1);
 }
 
 }  // namespace korvana

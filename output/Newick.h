@@ -12,6 +12,7 @@
 namespace korvana {
 
 class ClusterSolution;
+class OrderFreeTree;
 class ProximityMatrix;
 struct StageSupport;
 struct Consensus;
@@ -42,6 +43,11 @@ std::string hierarchyNewickOf(const ClusterSolution& solution, const ProximityMa
 /// The majority-rule consensus: each cluster a node over its parts, labelled
 /// with its support in whole percent; no branch lengths.
 std::string consensusNewickOf(const Consensus& consensus, const ProximityMatrix& matrix);
+/// The order-free tree: each merge one node whose children are the clusters
+/// it joins, in the order of their lowest object numbers; no node labels; for
+/// dissimilarities the branch lengths as above, from the merges' heights.
+/// Written without recursion.
+std::string newickOf(const OrderFreeTree& tree, const ProximityMatrix& matrix);
 
 /// The shortest decimal text that reads back as the same double.
 std::string shortestText(double value);

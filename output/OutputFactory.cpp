@@ -488,6 +488,106 @@ void writeSolutionFitTable(ISpssOutputDoc* document, const ClusterSolution& solu
   finishTable(open);
 }
 
+void writeOrderFreeSchedule(ISpssOutputDoc* document, const OrderFreeTree& tree) {
+  const auto& merges = tree.getMerges();
+  const auto count = static_cast<std::int32_t>(merges.size());
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Agglomeration Schedule", count, 5, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Agglomeration Schedule");
+  open.table->put_Caption("Each merge joins every cluster tied at its height; the range is that of the proximities "
+                          "between the clusters it joins");
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  rows->put_ValueAt(0, 0, "Stage");
+  static const char* const headers[5] = {"Clusters Combined", "Height", "Range: Lowest", "Range: Highest",
+                                         "Number of Objects"};
+  columns->put_ValueAt(0, 0, "Statistics");
+  for (std::int32_t c = 0; c < 5; ++c) columns->put_ValueAt(1, c, headers[c]);
+  for (std::int32_t i = 0; i < count; ++i) {
+    const OrderFreeMerge& merge = merges[static_cast<std::size_t>(i)];
+    rows->put_ValueAt(i, 1, " " + integerText(i + 1));
+    rows->put_TextAlignmentAt(i, 1, alignRight);
+    std::string clusters;
+    for (const int cluster : merge.clusters) clusters += (clusters.empty() ? "" : ", ") + integerText(cluster + 1);
+    cells->put_ValueAt(i, 0, clusters);
+    cells->put_HAlignAt(i, 0, alignLeft);
+    const double values[3] = {merge.height, merge.lowest, merge.highest};
+    for (std::int32_t c = 1; c <= 3; ++c) {
+      cells->put_ValueAt(i, c, formatScientific(values[c - 1], 8));
+      cells->put_HAlignAt(i, c, alignRight);
+      cells->put_HDecimalDigitsAt(i, c, 3);
+    }
+    cells->put_ValueAt(i, 4, integerText(merge.objectCount));
+    cells->put_HAlignAt(i, 4, alignRight);
+    cells->put_HDecimalDigitsAt(i, 4, 0);
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
+void writeOrderFreeFitTable(ISpssOutputDoc* document, const OrderFreeTree& tree, const std::string& comparison) {
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Fit", 1, 3, &index);
+  if (!open) return;
+  if (const auto manager = pivotManager(open.table.get())) setRowDimensionFlag(manager.get(), 0);
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Fit");
+  open.table->put_Caption(comparison);
+  const AutomationPtr<ISpssLabels> labels = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!labels || !cells) return;
+  labels->put_ValueAt(0, 0, "Fit");
+  const double fit = tree.getNormalizedSSDif();
+  const std::string values[3] = {formatScientific(fit * tree.getSumOfSquares(), 13), formatScientific(fit, 8),
+                                 formatScientific(tree.getCopheneticCorrelation(), 8)};
+  for (std::int32_t c = 0; c < 3; ++c) {
+    labels->put_ValueAt(1, c, fitColumnLabels[c + 1]);
+    cells->put_ValueAt(0, c, values[c]);
+    cells->put_HAlignAt(0, c, alignRight);
+    cells->put_ColumnWidthAt(c, fitColumnWidths[c + 1]);
+  }
+  cells->put_NumericFormatAt(0, 0, "#.##E+##");
+  cells->put_HDecimalDigitsAt(0, 1, 6);
+  cells->put_HDecimalDigitsAt(0, 2, 6);
+  finishTable(open);
+}
+
+std::string orderFreeComparison(double treeFit, double bestFit) {
+  if (std::isnan(treeFit) || std::isnan(bestFit))
+    return "The fit of the order-free tree cannot be compared with the best-fitting permutations': a normalized "
+           "SSDif is not a number.";
+  // Enough digits to show the difference the comparison finds.
+  int digits = 8;
+  if (treeFit != bestFit && formatScientific(treeFit, digits) == formatScientific(bestFit, digits)) digits = 13;
+  const std::string tree = formatScientific(treeFit, digits);
+  const std::string best = formatScientific(bestFit, digits);
+  if (treeFit == bestFit)
+    return "The order-free tree fits the proximities as well as the best-fitting permutations: normalized SSDif " +
+           tree + " for both.";
+  if (treeFit > bestFit)
+    return "The order-free tree fits the proximities worse than the best-fitting permutations: normalized SSDif " +
+           tree + " against " + best + ".";
+  return "The order-free tree fits the proximities better than every permutation: normalized SSDif " + tree +
+         " against " + best + " for the best-fitting ones.";
+}
+
+std::string orderFreeHierarchySentence(int bestWithIt, int bestCount, int allWithIt, int allCount) {
+  const auto of = [](int part, int whole, const char* what) {
+    return integerText(part) + " of the " + integerText(whole) + " " + what;
+  };
+  if (bestWithIt > 0)
+    return "Its hierarchy is that of " + of(bestWithIt, bestCount, "best-fitting permutations") + " (" +
+           of(allWithIt, allCount, "permutations") + ").";
+  if (allWithIt > 0)
+    return "Its hierarchy is none of the best-fitting permutations', but that of " +
+           of(allWithIt, allCount, "permutations") + ".";
+  return "Its hierarchy is none of the " + integerText(allCount) + " permutations'.";
+}
+
 void writeObjectOrderTable(ISpssOutputDoc* document, const ClusterSolution& solution) {
   std::int32_t index = -1;
   const OpenTable open = insertTable(document, "Object Order", 1, 1, &index);

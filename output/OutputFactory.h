@@ -23,6 +23,7 @@
 #include "SPSS/Spsswin_tlb.h"
 #include "engine/BestFitHistory.h"
 #include "engine/ClusterSolution.h"
+#include "engine/OrderFreeTree.h"
 #include "engine/PermutationRun.h"
 #include "output/Dendrogram.h"
 #include "proximity/ProximitiesCommand.h"
@@ -119,6 +120,20 @@ void writePermutationFitTable(ISpssOutputDoc* document, int permutationCount,
 
 /// The one-row "Fit" table of a solution.
 void writeSolutionFitTable(ISpssOutputDoc* document, const ClusterSolution& solution, double sumOfSquares);
+
+/// The order-free tree's "Agglomeration Schedule": per merge the clusters
+/// joined (two or more, numbers from 1), its height, the lowest and highest
+/// proximity between the joined clusters and the number of objects.
+void writeOrderFreeSchedule(ISpssOutputDoc* document, const OrderFreeTree& tree);
+/// The order-free tree's one-row "Fit" table (SSDif, normalized SSDif,
+/// cophenetic correlation) with the comparison as its caption.
+void writeOrderFreeFitTable(ISpssOutputDoc* document, const OrderFreeTree& tree, const std::string& comparison);
+/// The sentence that compares the order-free tree's rounded normalized SSDif
+/// with the best-fitting permutations' (not a number when none completed).
+std::string orderFreeComparison(double treeFit, double bestFit);
+/// The sentence that says whether the order-free tree's hierarchy is among
+/// the permutations': of how many of the best-fitting ones and of all.
+std::string orderFreeHierarchySentence(int bestWithIt, int bestCount, int allWithIt, int allCount);
 
 /// The permutation the solution was found under, as object numbers from 1.
 void writeObjectOrderTable(ISpssOutputDoc* document, const ClusterSolution& solution);

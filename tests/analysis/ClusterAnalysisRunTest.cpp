@@ -330,6 +330,36 @@ TEST_F(AnalysisRun, DataWithTiesRunsTheCommandSavesTheFitTableAndWritesNumberedS
   EXPECT_EQ(table[12].substr(0, 3), "12,");
 }
 
+// Asked for, the order-free tree follows the solutions under its own heading
+// at the level of "Multiple Solutions": a, b and c (b 1 from each) join in one
+// merge at 1, the range reaching the 2 between a and c; d joins at 3. Its
+// four steps count in the last progress step.
+TEST_F(AnalysisRun, TheOrderFreeTreeFollowsTheSolutionsInASectionOfItsOwn) {
+  auto analysis = onData(tiedPoints, *ClusterMethodFactory::getSingleLinkage(), 12,
+                         IntervalMeasureFactory::getEuclideanDistance());
+  analysis->setOrderFreeTree(true);
+  analysis->run();
+  EXPECT_EQ(analysis->getRunOutcome(), Outcome::completed);
+  EXPECT_TRUE(boxes_.shown().empty());
+  const std::size_t start = runStart();
+  const std::vector<std::string> expected = joined(
+      joined(joined(runHead, {"2 heading Single Linkage", "3 title Single Linkage", "3 table Permutation Fit",
+                              "3 heading Multiple Solutions", "4 title Multiple Solutions"}),
+             expectedSolutions(2, 0, false)),
+      {"3 heading Order-Free Tree", "4 title Order-Free Tree", "4 table Agglomeration Schedule", "4 table Fit",
+       "4 title Dendrogram", "4 title Dendrogram", "4 graphic Dendrogram"});
+  ASSERT_EQ(outline(start), expected);
+  const spss::PivotTableModel& schedule = *model().item(model().count() - 5).table;
+  ASSERT_EQ(schedule.rows(), 2);
+  EXPECT_EQ(schedule.cell(0, 0).value, "1, 2, 3");
+  EXPECT_EQ(schedule.cell(1, 0).value, "1, 4");
+  const spss::PivotTableModel& fit = *model().item(model().count() - 4).table;
+  EXPECT_NE(fit.caption.find("as well as the best-fitting permutations"), std::string::npos) << fit.caption;
+  EXPECT_EQ(progress_.ranges.back(), (ScriptedProgress::Range{1, 0, 6 * 2 + 4 + 4}));
+  EXPECT_EQ(progress_.stepIts[1], 6 * 2 + 4 + 4);
+  EXPECT_EQ(std::count(progress_.statuses.begin(), progress_.statuses.end(), "Building the order-free tree"), 1);
+}
+
 TEST_F(AnalysisRun, OneTreeStandsUnnumberedWithTwoProgressSteps) {
   auto analysis = onData(distinctPoints, *ClusterMethodFactory::getSingleLinkage(), 5,
                          IntervalMeasureFactory::getEuclideanDistance());

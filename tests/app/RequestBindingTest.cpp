@@ -57,6 +57,7 @@ AnalysisRequest everyChoiceChanged() {
   request.dendrogram = request.savePermutationFitTable = request.clusterSupport = true;
   request.solutionsShown = korvana::SolutionsShown::hierarchies;
   request.stopWhenStable = 250;
+  request.dendrogram = request.savePermutationFitTable = request.clusterSupport = request.orderFreeTree = true;
   request.permutationFitTableFilename = "fits.sav";
   return request;
 }

@@ -614,7 +614,7 @@ TEST_F(KorvanaBatch, SavedSettingsReadBackAsTheSameRequest) {
                                             "--no-identity", "--variables", "sepal_length TO petal_length",
                                             "--measure", "power", "--power", "3", "--root", "2", "--transform",
                                             "reverse", "--print", "order,fit", "--fit-table", path("fit"),
-                                            "--support"};
+                                            "--support", "--order-free"};
   std::vector<std::string> saving = request;
   saving.insert(saving.end(), {"-d", examples + "/iris.sav", "--save-settings", path("saved.ini"), "--dry-run"});
   const Finished saved = run(saving);
@@ -627,7 +627,7 @@ TEST_F(KorvanaBatch, SavedSettingsReadBackAsTheSameRequest) {
                            "Cluster Variables=sepal_length:sepal_width:petal_length\n", "Interval Measure=7\n",
                            "Interval Measure Power=2\n", "Interval Measure Root=1\n", "Change Sign=1\n",
                            "Object Order=1\n", "Dendrogram=0\n", "Save Permutation Fit Table=1\n",
-                           "Cluster Support=1\n", "Fist Permutation Identity=0\n"})
+                           "Cluster Support=1\n", "Order Free Tree=1\n", "Fist Permutation Identity=0\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line << text;
   const Finished reread = run({"-s", path("saved.ini"), "-d", examples + "/iris.sav", "--dry-run"});
   ASSERT_EQ(reread.status, 0) << reread.err;

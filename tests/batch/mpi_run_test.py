@@ -6,7 +6,8 @@ Usage: mpi_run_test.py KORVANA_BATCH MPIEXEC EXAMPLES_DIR
 - From data and from a matrix file, tie-rich, with a number of permutations
   the three ranks do not divide evenly: every output file (HTML, JSON, text,
   results, Newick trees, fit table) is the one-process run's, byte for byte
-  but for the creation time.
+  but for the creation time; from the matrix file also with the order-free
+  tree.
 - SIGINT to mpirun: the output is still saved, ending with "Canceled", and
   the results file says canceled.
 - A rank killed mid-run: the job ends with mpirun's message and a non-zero
@@ -121,13 +122,15 @@ class MpiRun(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         return folder
 
-    def assert_same_output(self, arguments):
+    def assert_same_output(self, arguments, expected_file=None):
         arguments = arguments + ["-o", "out", "-f", ",".join(FORMATS), "--newick", "trees", "-q"]
         single = self.run_in("single", [BATCH, "--jobs", "1"] + arguments)
         spread = self.run_in("spread", mpirun(3, ["--jobs", "1"] + arguments))
         files = output_files(single)
         self.assertIn("out.results.json", files)
         self.assertIn("fit.sav", files)
+        if expected_file:
+            self.assertIn(expected_file, files)
         self.assertGreater(len([f for f in files if f.endswith(".nwk")]), 1, "a tie-rich run keeps several trees")
         self.assertEqual(output_files(spread), files)
         for name in files:
@@ -142,8 +145,10 @@ class MpiRun(unittest.TestCase):
 
     def test_from_a_matrix_file_the_output_is_the_single_process_output(self):
         matrix = write_tied_matrix(self.folder)
+        # With the order-free tree, which rank 0 builds after the permutations.
         self.assert_same_output(["--matrix", matrix, "--method", "single", "--permutations", "31", "--seed", "3",
-                                 "--no-identity", "--print", "fit,order,schedule,dendrogram", "--fit-table", "fit"])
+                                 "--no-identity", "--print", "fit,order,schedule,dendrogram", "--fit-table", "fit",
+                                 "--order-free"], "trees/order-free.nwk")
 
     def test_a_run_stopped_when_stable_stops_where_one_process_stops(self):
         # The ranks run in rounds; rank 0 applies the stop rule in
