@@ -125,6 +125,26 @@ TEST_F(DataDocumentTest, SavFromPsppGivesItsDictionaryWeightAndCases) {
   EXPECT_EQ(textData(*data, "group", "group", 1, 3), (TextArray2D{{"1"}, {"2"}, {"1"}}));
 }
 
+// PSPP's EXPORT fills the unused places of a portable file's character table
+// with "0"; the file reads as the same survey (names in capitals, as the
+// format stores them).
+TEST_F(DataDocumentTest, PortableFilesExportedByPsppAreRead) {
+  SKIP_WITHOUT_PSPP();
+  std::string log;
+  ASSERT_EQ(spsstest::runPspp(folder_.path(), surveySyntax + std::string("EXPORT OUTFILE='survey.por'.\n"), log), 0)
+      << log;
+  auto package = StatisticsPackage::start(folder_.file("survey.por"));
+  auto data = activeDocument(*package);
+  ASSERT_TRUE(data);
+  const Dictionary d = dictionaryOf(*data);
+  EXPECT_EQ(d.names, (std::vector<std::string>{"ID", "NAME", "SCORE", "FREQ", "GROUP"}));
+  EXPECT_EQ(d.labels, (std::vector<std::string>{"Case number", "First name", "Test score", "Frequency", ""}));
+  EXPECT_EQ(textData(*data, "id", "group", 1, 3),
+            (TextArray2D{{"1", "Ann", "12.5", "2", "1"},
+                         {"2", "Bob", "7", "1", "2"},
+                         {"3", "Cecilia", ".", "3", "1"}}));
+}
+
 // A file cut at a case boundary reads like a shorter one; the case count its
 // header declares tells it apart, and the package refuses it.
 TEST_F(DataDocumentTest, ASavFileThatEndsBeforeItsDeclaredCasesIsRefused) {
