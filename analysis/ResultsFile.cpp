@@ -12,7 +12,6 @@
 #include "common/EKorvanaError.h"
 #include "common/ScientificFormat.h"
 #include "engine/ClusterMethod.h"
-#include "engine/ExtendedPrecision.h"
 #include "output/Newick.h"
 #include "output/Version.h"
 
@@ -143,8 +142,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       const auto uk = static_cast<std::size_t>(k);
       const bool identity = k == 0 && analysis.getFirstPermutationIsIdentity();
       const double fit = records.fitValues[uk];
-      const double ssdif =
-          roundToSignificantDigits(static_cast<double>(static_cast<Extended>(fit) * sumOfSquares), 13);
+      const double ssdif = roundToSignificantDigits(ssdifOf(fit, sumOfSquares), 13);
       out.raw(k > 0 ? ",\n    " : "\n    ").raw("{").key("permutation").integer(k + 1);
       out.raw(", ").key("identity").boolean(identity);
       out.raw(", ").key("seed");
@@ -153,7 +151,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       out.raw(", ").key("solution").string(solutionIdText(records.solutionIds[uk]));
       out.raw(", ").key("normalizedSSDif").number(fit);
       out.raw(", ").key("ssdif").number(ssdif);
-      out.raw(", ").key("copheneticCorrelation").number(records.correlations[uk]);
+      out.raw(", ").key("copheneticCorrelation").number(reportedCorrelation(records.correlations[uk]));
       out.raw("}");
     }
     out.raw(records.completed > 0 ? "\n  ]" : "]");
@@ -170,7 +168,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       if (solution.isIdentityPermutation()) out.raw("null");
       else out.integer(solution.getSeed());
       out.raw(",\n    ").key("normalizedSSDif").number(solution.getNormalizedSSDif());
-      out.raw(",\n    ").key("copheneticCorrelation").number(solution.getCopheneticCorrelation());
+      out.raw(",\n    ").key("copheneticCorrelation").number(reportedCorrelation(solution.getCopheneticCorrelation()));
       out.raw(",\n    ").key("merges");
       writeMerges(out, solution, stages);
       out.raw(",\n    ").key("newick").string(newickOf(solution, matrix, stages));
