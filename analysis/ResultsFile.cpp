@@ -112,8 +112,12 @@ void writeMerges(JsonOut& out, const ClusterSolution& solution, const std::vecto
 }  // namespace
 
 void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) {
-  const std::optional<SupportReport>& support = analysis.getSupportReport();
-  if (!support) throw EKorvanaError("The results of '" + path + "' were not counted: the clusters were not tallied");
+  // A run canceled before its permutations began has counted nothing.
+  const std::optional<SupportReport>& counted = analysis.getSupportReport();
+  if (!counted && analysis.getCompletedPermutations() > 0)
+    throw EKorvanaError("The results of '" + path + "' were not counted: the clusters were not tallied");
+  const SupportReport none;
+  const SupportReport& support = counted ? *counted : none;
   const ProximityMatrix& matrix = analysis.getMatrix();
   const PermutationRecords& records = analysis.getRecords();
   const double sumOfSquares = matrix.getSumOfSquares();
@@ -125,7 +129,9 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     out.raw("{\n  ").key("program").string(Version::productName);
     out.raw(",\n  ").key("version").string(Version::getVersionText());
     out.raw(",\n  ").key("method").string(analysis.getMethod().getKeyword());
-    out.raw(",\n  ").key("proximities").string(matrix.isDissimilarity() ? "dissimilarity" : "similarity");
+    out.raw(",\n  ").key("proximities");
+    if (matrix.getNumberOfObjects() == 0) out.raw("null");  // canceled before the matrix was read
+    else out.string(matrix.isDissimilarity() ? "dissimilarity" : "similarity");
 
     out.raw(",\n  ").key("objects").raw("[");
     for (int i = 0; i < matrix.getNumberOfObjects(); ++i) {
@@ -160,7 +166,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     const auto& solutions = analysis.getSolutions();
     for (std::size_t s = 0; s < solutions.size(); ++s) {
       const ClusterSolution& solution = *solutions[s];
-      const std::vector<StageSupport>& stages = support->solutions.at(s);
+      const std::vector<StageSupport>& stages = support.solutions.at(s);
       out.raw(s > 0 ? ",\n  {" : "\n  {").raw("\n    ").key("solution");
       out.string(solutionIdText(solution.getSolutionId()));
       out.raw(",\n    ").key("permutation").integer(solution.getPermutationIndex() + 1);
@@ -177,9 +183,9 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     out.raw(solutions.empty() ? "]" : "\n  ]");
 
     out.raw(",\n  ").key("distinctSolutions").raw("{\n    ").key("all");
-    writeAccounting(out, support->all);
+    writeAccounting(out, support.all);
     out.raw(",\n    ").key("best");
-    writeAccounting(out, support->best);
+    writeAccounting(out, support.best);
     out.raw("\n  }");
     out.raw(",\n  ").key("completed").integer(records.completed);
     out.raw(",\n  ").key("canceled").boolean(records.completed < analysis.getPermutationCount());
