@@ -88,25 +88,21 @@ TEST_F(ProximitiesCommand, NamesBeyondAsciiReachThePackageUnchanged) {
 }
 
 // Nothing a data file or the environment holds can end the command or start
-// another: a name that is not a valid name, a label variable's included, and
-// a file name with a line break are refused.
+// another: a name that is not a valid name (a label variable's too) and a
+// file name with a line break are refused.
 TEST_F(ProximitiesCommand, NamesAndFileNamesThatCouldEndTheCommandAreRefused) {
-  const Variable injected{9, "c.\nPROXIMITIES a b /PRINT=NONE /MATRIX=OUT('/home/u/thesis.sav')", "", 0};
+  const Variable injected{9, "c.\nPROXIMITIES a b /MATRIX=OUT('/home/u/thesis.sav')", "", 0};
   const Variable blank{10, "a b", "", 0}, label{11, "id /PRINT=PROXIMITIES", "", 8};
   const struct {
     const Variable* cluster;
     const Variable* label;
-    std::string file;
-    std::string message;
-  } cases[] = {
-      {&injected, nullptr, "/tmp/kvana1", "'c. PROXIMITIES a b /PRINT=NONE"},
-      {&blank, nullptr, "/tmp/kvana1", "'a b' is not a variable name"},
-      {&b_, &label, "/tmp/kvana1", "'id /PRINT=PROXIMITIES' is not a variable name"},
-      {&b_, nullptr, "/tmp/x.\nPROXIMITIES a /MATRIX=OUT('/home/u/thesis.sav')/kvana1", "holds a line break"},
-  };
+    std::string file, message;
+  } cases[] = {{&injected, nullptr, "/tmp/k", "'c. PROXIMITIES a b /MATRIX=OUT"},
+               {&blank, nullptr, "/tmp/k", "'a b' is not a variable name"},
+               {&b_, &label, "/tmp/k", "'id /PRINT=PROXIMITIES' is not a variable name"},
+               {&b_, nullptr, "/tmp/x.\nPROXIMITIES a/k", "holds a line break"}};
   for (const auto& c : cases) {
     ClusterAnalysis analysis(*ClusterMethodFactory::getWard(), AnalysisType::data, 10);
-    analysis.addClusterVariable(a_);
     analysis.addClusterVariable(*c.cluster);
     analysis.setLabelVariable(c.label);
     analysis.setMatrixFileName(c.file);
