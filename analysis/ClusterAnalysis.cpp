@@ -26,6 +26,7 @@
 #include "output/OutputFactory.h"
 #include "output/Verdict.h"
 #include "engine/BestFitHistory.h"
+#include "proximity/BinaryMeasure.h"
 #include "platform/host/TemporaryFiles.h"
 
 namespace korvana {
@@ -52,6 +53,26 @@ class BusyCursor {
  private:
   ProgressMonitor& progress_;
   bool shown_ = true;
+};
+
+/// Removes the temporary matrix file when the run ends however it ends, or
+/// earlier once the matrix is read.
+class TemporaryFile {
+ public:
+  TemporaryFile() = default;
+  ~TemporaryFile() { remove(); }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  void hold(const std::string& path) { path_ = path; }
+  void remove() {
+    if (path_.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+    path_.clear();
+  }
+
+ private:
+  std::string path_;
 };
 
 /// The designated output document with its visible flag set, as every
@@ -105,20 +126,22 @@ constexpr std::uint64_t kFitTableRowBytes = 1536;
 }  // namespace
 
 std::uint64_t ClusterAnalysis::memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit,
-                                            int jobs) {
+                                            int jobs, bool countsClusters) {
   const std::uint64_t rows = showPermutationFit ? static_cast<std::uint64_t>(std::max(permutationCount, 0)) : 0;
-  return permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount)) +
+  return permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount), countsClusters) +
          rows * kFitTableRowBytes;
 }
 
-void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs) {
+void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs,
+                                  bool countsClusters) {
   const std::optional<std::uint64_t> available = availableMemoryBytes();
   if (!available) return;
-  const std::uint64_t needed = memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs);
+  const std::uint64_t needed = memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs, countsClusters);
   if (needed <= *available) return;
   // What the jobs take whatever the count, and what each permutation adds.
   const std::uint64_t fixed = permutationRunBytes(objectCount, 0, std::min(jobs, permutationCount));
-  const std::uint64_t perPermutation = kRecordBytesPerPermutation + (showPermutationFit ? kFitTableRowBytes : 0);
+  const std::uint64_t perPermutation =
+      bytesPerPermutation(countsClusters) + (showPermutationFit ? kFitTableRowBytes : 0);
   // Before the matrix is known only the permutations' share can be told.
   const std::string what = objectCount > 0 ? "The run of " + std::to_string(permutationCount) + " permutations of " +
                                                  std::to_string(objectCount) + " objects"
@@ -136,13 +159,14 @@ void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool sh
 }
 
 void ClusterAnalysis::runPermutations() {
-  checkMemory(matrix_.getNumberOfObjects(), permutationCount_, showPermutationFit_, jobs_);
+  const bool tally = clusterSupport_ || countClusters_ || solutionsShown_ == SolutionsShown::hierarchies;
+  checkMemory(matrix_.getNumberOfObjects(), permutationCount_, showPermutationFit_, jobs_, tally);
   PermutationSettings settings;
   settings.permutationCount = permutationCount_;
   settings.firstPermutationIsIdentity = firstPermutationIsIdentity_;
   settings.seed = seed_;
   settings.jobs = jobs_;
-  settings.tallyClusters = clusterSupport_ || countClusters_ || solutionsShown_ == SolutionsShown::hierarchies;
+  settings.tallyClusters = tally;
   settings.stopWhenStable = stopWhenStable_;
   results_ = PermutationResults{};
   support_.reset();
@@ -150,34 +174,39 @@ void ClusterAnalysis::runPermutations() {
     results_ = runner_ ? runner_(matrix_, method_, settings, *progress_)
                        : korvana::runPermutations(matrix_, method_, settings, *progress_);
   };
-  if (treesFileName_.empty()) {
-    run();
-  } else {
-    settings.describe = [this](const ClusterSolution& solution) {
-      return hierarchyNewickOf(solution, matrix_, foldedStages(solution)) + "\n";
-    };
-    replaceFileAtomically(treesFileName_, [&](const ContentWriter& write) {
+  try {
+    if (treesFileName_.empty()) {
+      run();
+    } else {
+      settings.describe = [this](const ClusterSolution& solution) {
+        return hierarchyNewickOf(solution, matrix_, foldedStages(solution)) + "\n";
+      };
+      // Written as the permutations complete, put in place by
+      // commitTreesFile once the run's other files are.
+      treesFile_ = std::make_unique<PendingFile>(treesFileName_, documentFileMode);
       if (runner_) {
         run();
-        for (const std::string& line : results_.texts) write(line);
+        for (const std::string& line : results_.texts) treesFile_->write(line);
         results_.texts.clear();
-        return;
+      } else {
+        settings.sink = [this](int, const std::string& line) { treesFile_->write(line); };
+        run();
       }
-      // The lines stream out as the permutations complete, in order.
-      std::string buffered;
-      settings.sink = [&](int, const std::string& line) {
-        buffered += line;
-        if (buffered.size() >= (1u << 16)) {
-          write(buffered);
-          buffered.clear();
-        }
-      };
-      run();
-      write(buffered);
-    }, documentFileMode);
+    }
+    // Also for a canceled run: the results file holds what was completed.
+    if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
+  } catch (const std::bad_alloc&) {
+    // What the check above cannot know: how many distinct trees fit equally
+    // well, each of which is kept, and how many clusters the trees hold.
+    results_ = PermutationResults{};
+    support_.reset();
+    const std::optional<std::uint64_t> available = availableMemoryBytes();
+    throw EKorvanaError("The run of " + std::to_string(permutationCount_) + " permutations of " +
+                        std::to_string(matrix_.getNumberOfObjects()) + " objects outgrew the memory" +
+                        (available ? " (" + memoryText(*available) + " available)" : std::string()) +
+                        ": the distinct best-fitting trees it keeps" + (tally ? " and the clusters it counts" : "") +
+                        " grow with the permutations where many trees fit equally well; run fewer permutations");
   }
-  // Also for a canceled run: the results file holds what was completed.
-  if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
 }
 
 void ClusterAnalysis::computeOrderFreeTree() {
@@ -196,6 +225,12 @@ void ClusterAnalysis::computeOrderFreeTree() {
   }
 }
 
+void ClusterAnalysis::commitTreesFile() {
+  if (!treesFile_) return;
+  const std::unique_ptr<PendingFile> file = std::move(treesFile_);
+  file->commit();
+}
+
 void ClusterAnalysis::savePermutationFitTable() {
   korvana::savePermutationFitTable(fitTableFileName_, results_.records, matrix_.getSumOfSquares(),
                                    firstPermutationIsIdentity_, *progress_);
@@ -210,8 +245,10 @@ void ClusterAnalysis::run() {
 
   AutomationPtr<ISpssOutputDoc> output = designatedOutputDocument(application_.get());
   std::string command;
+  TemporaryFile temporaryFile;
   if (analysisType_ == AnalysisType::data) {
     temporaryFileName_ = makeTemporaryMatrixFileName();
+    temporaryFile.hold(temporaryFileName_);
     matrixFileName_ = temporaryFileName_;
     const std::wstring wide = buildProximitiesCommand();
     command = automation::utf8Text(wide);
@@ -236,7 +273,17 @@ void ClusterAnalysis::run() {
   // A cancellation while the package computed the matrix ends the run before
   // the matrix is read.
   const bool canceledEarly = progress.isCanceled();
-  const bool loaded = !canceledEarly && loadProximityMatrix(matrixFileName_, matrix_);
+  std::string missingHint;
+  if (const auto* binary = dynamic_cast<const BinaryMeasure*>(measure_); binary && analysisType_ == AnalysisType::data)
+    missingHint = "; the binary measure " + binary->getKeyword() +
+                  " has no value for a pair whose variables hold neither the present value " +
+                  std::to_string(binary->getPresentValue()) + " nor the absent value " +
+                  std::to_string(binary->getAbsentValue()) + ": are those the values the data use?";
+  // The package's own matrix is symmetric; a user's file is checked.
+  MatrixFileReport report;
+  const bool loaded =
+      !canceledEarly && loadProximityMatrix(matrixFileName_, matrix_, missingHint,
+                                            analysisType_ == AnalysisType::matrixFile ? &report : nullptr);
   NotesTableSettings notes;
   notes.document = document;
   notes.dataDocument = data.get();
@@ -253,24 +300,23 @@ void ClusterAnalysis::run() {
   notes.fitTableFileName = fitTableFileName_;
   writeNotesTable(notes);
   if (canceledEarly) {
-    if (analysisType_ == AnalysisType::data) {
-      std::error_code ignored;
-      std::filesystem::remove(temporaryFileName_, ignored);
-    }
     promoteToLevel(document, writeCanceled(document, "Korvana analysis has been canceled by user."), 2);
     progress.requestClose();
     runOutcome_ = RunOutcome::canceled;
     return;
   }
   if (!loaded) {
-    // The temporary file stays, so that the package's matrix can be looked at.
     writeError(document, "Proximity matrix '" + matrixFileName_ + "' could not be loaded, analysis stopped.");
     runOutcome_ = RunOutcome::matrixNotLoaded;
     return;
   }
-  if (analysisType_ == AnalysisType::data) {
-    std::error_code ignored;
-    std::filesystem::remove(temporaryFileName_, ignored);
+  temporaryFile.remove();
+  if (report.asymmetricObject) {
+    const int object = *report.asymmetricObject;
+    const std::string& name = matrix_.getRow(object).getName();
+    writeWarning(document, "The proximity matrix is not symmetric: the column of object " + std::to_string(object + 1) +
+                               " (" + name.substr(0, name.find_last_not_of(' ') + 1) +
+                               ") differs from its row. Only the lower triangle is used.");
   }
   busy.restore();
   progress.processMessages();

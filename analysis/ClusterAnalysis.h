@@ -121,7 +121,9 @@ class ClusterAnalysis {
   /// permutation run). Stops before a permutation once the progress monitor
   /// reports a cancellation; the arrays then hold the permutations that ran
   /// (getCompletedPermutations). Throws EKorvanaError for proximities outside
-  /// ±1e50 (or infinite).
+  /// ±1e50 (or infinite), for a run checkMemory refuses, and for a run that
+  /// outgrows the memory as it goes (the distinct best solutions it keeps
+  /// grow with the ties), saying so.
   void runPermutations();
   /// Builds the order-free tree of the loaded matrix with the method (see
   /// VariableGroupAgglomeration.h). A matrix the tree cannot be built for (a
@@ -130,12 +132,15 @@ class ClusterAnalysis {
   void computeOrderFreeTree();
 
   /// The memory a run of n objects and P permutations needs beyond the
-  /// matrix: the permutation run and, when shown, the rows of the
-  /// permutation fit table in the output.
-  static std::uint64_t memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1);
+  /// matrix: the permutation run (with the clusters tallied when they are
+  /// counted) and, when shown, the rows of the permutation fit table in the
+  /// output.
+  static std::uint64_t memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1,
+                                    bool countsClusters = false);
   /// Throws EKorvanaError when that memory is not available, saying what the
   /// run needs, what there is and how many permutations would fit.
-  static void checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1);
+  static void checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1,
+                          bool countsClusters = false);
 
   /// Writes the fit of every permutation as a data file (fitTableFileName).
   /// Raises EKorvanaError on failure.

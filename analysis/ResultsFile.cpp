@@ -13,7 +13,6 @@
 #include "common/ScientificFormat.h"
 #include "engine/BestFitHistory.h"
 #include "engine/ClusterMethod.h"
-#include "engine/ExtendedPrecision.h"
 #include "output/Newick.h"
 #include "output/Version.h"
 
@@ -178,8 +177,12 @@ void writeOrderFreeTree(JsonOut& out, const OrderFreeTree& tree, const Proximity
 }  // namespace
 
 void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) {
-  const std::optional<SupportReport>& support = analysis.getSupportReport();
-  if (!support) throw EKorvanaError("The results of '" + path + "' were not counted: the clusters were not tallied");
+  // A run canceled before its permutations began has counted nothing.
+  const std::optional<SupportReport>& counted = analysis.getSupportReport();
+  if (!counted && analysis.getCompletedPermutations() > 0)
+    throw EKorvanaError("The results of '" + path + "' were not counted: the clusters were not tallied");
+  const SupportReport none;
+  const SupportReport& support = counted ? *counted : none;
   const ProximityMatrix& matrix = analysis.getMatrix();
   const PermutationRecords& records = analysis.getRecords();
   const double sumOfSquares = matrix.getSumOfSquares();
@@ -191,7 +194,9 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     out.raw("{\n  ").key("program").string(Version::productName);
     out.raw(",\n  ").key("version").string(Version::getVersionText());
     out.raw(",\n  ").key("method").string(analysis.getMethod().getKeyword());
-    out.raw(",\n  ").key("proximities").string(matrix.isDissimilarity() ? "dissimilarity" : "similarity");
+    out.raw(",\n  ").key("proximities");
+    if (matrix.getNumberOfObjects() == 0) out.raw("null");  // canceled before the matrix was read
+    else out.string(matrix.isDissimilarity() ? "dissimilarity" : "similarity");
 
     out.raw(",\n  ").key("objects").raw("[");
     for (int i = 0; i < matrix.getNumberOfObjects(); ++i) {
@@ -208,8 +213,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       const auto uk = static_cast<std::size_t>(k);
       const bool identity = k == 0 && analysis.getFirstPermutationIsIdentity();
       const double fit = records.fitValues[uk];
-      const double ssdif =
-          roundToSignificantDigits(static_cast<double>(static_cast<Extended>(fit) * sumOfSquares), 13);
+      const double ssdif = roundToSignificantDigits(ssdifOf(fit, sumOfSquares), 13);
       out.raw(k > 0 ? ",\n    " : "\n    ").raw("{").key("permutation").integer(k + 1);
       out.raw(", ").key("identity").boolean(identity);
       out.raw(", ").key("seed");
@@ -219,7 +223,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       out.raw(", ").key("hierarchy").string(solutionIdText(records.hierarchyIds[uk]));
       out.raw(", ").key("normalizedSSDif").number(fit);
       out.raw(", ").key("ssdif").number(ssdif);
-      out.raw(", ").key("copheneticCorrelation").number(records.correlations[uk]);
+      out.raw(", ").key("copheneticCorrelation").number(reportedCorrelation(records.correlations[uk]));
       out.raw("}");
     }
     out.raw(records.completed > 0 ? "\n  ]" : "]");
@@ -228,7 +232,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     const auto& solutions = analysis.getSolutions();
     for (std::size_t s = 0; s < solutions.size(); ++s) {
       const ClusterSolution& solution = *solutions[s];
-      const std::vector<StageSupport>& stages = support->solutions.at(s);
+      const std::vector<StageSupport>& stages = support.solutions.at(s);
       out.raw(s > 0 ? ",\n  {" : "\n  {").raw("\n    ").key("solution");
       out.string(solutionIdText(solution.getSolutionId()));
       out.raw(",\n    ").key("permutation").integer(solution.getPermutationIndex() + 1);
@@ -236,7 +240,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       if (solution.isIdentityPermutation()) out.raw("null");
       else out.integer(solution.getSeed());
       out.raw(",\n    ").key("normalizedSSDif").number(solution.getNormalizedSSDif());
-      out.raw(",\n    ").key("copheneticCorrelation").number(solution.getCopheneticCorrelation());
+      out.raw(",\n    ").key("copheneticCorrelation").number(reportedCorrelation(solution.getCopheneticCorrelation()));
       out.raw(",\n    ").key("hierarchy").string(solutionIdText(support->solutionHierarchies.at(s)));
       out.raw(",\n    ").key("merges");
       writeMerges(out, solution, stages, support->folded.at(s), support->hierarchySupport.at(s));
@@ -248,9 +252,9 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     out.raw(solutions.empty() ? "]" : "\n  ]");
 
     out.raw(",\n  ").key("distinctSolutions").raw("{\n    ").key("all");
-    writeAccounting(out, support->all);
+    writeAccounting(out, support.all);
     out.raw(",\n    ").key("best");
-    writeAccounting(out, support->best);
+    writeAccounting(out, support.best);
     out.raw("\n  }");
     out.raw(",\n  ").key("distinctHierarchies").raw("{\n    ").key("all");
     writeAccounting(out, support->hierarchiesAll);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "analysis/DataDictionary.h"
 #include "analysis/RequestTranslation.h"
 #include "common/EKorvanaError.h"
 #include "engine/ClusterMethod.h"
@@ -389,7 +390,9 @@ std::vector<std::string> expandVariableRanges(const std::vector<std::string>& it
     const std::string upperItem = upper(item);
     const std::size_t to = upperItem.find(" TO ");
     if (to == std::string::npos) {
-      names.push_back(item);
+      // A header as written names the variable the package made of it.
+      const Variable* variable = haveData ? findNamedVariable(dictionary, item, true) : nullptr;
+      names.push_back(variable != nullptr ? variable->getName() : item);
       continue;
     }
     if (!haveData)
@@ -398,9 +401,8 @@ std::vector<std::string> expandVariableRanges(const std::vector<std::string>& it
     const std::string first = trim(item.substr(0, to));
     const std::string last = trim(item.substr(to + 4));
     const auto position = [&](const std::string& name) -> std::ptrdiff_t {
-      for (std::size_t i = 0; i < dictionary.size(); ++i)
-        if (upper(dictionary[i].getName()) == upper(name)) return static_cast<std::ptrdiff_t>(i);
-      return -1;
+      const Variable* variable = findNamedVariable(dictionary, name, true);
+      return variable != nullptr ? variable - dictionary.data() : -1;
     };
     const std::ptrdiff_t from = position(first), until = position(last);
     if (from < 0 || until < 0)

@@ -2,6 +2,8 @@
 // package's proximities command (or any file with its layout).
 #include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <string>
@@ -22,6 +24,25 @@ std::string lowerCase(std::string text) {
   return text;
 }
 
+std::string withoutTrailingBlanks(const std::string& text) {
+  const std::size_t end = text.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+/// A value and the object whose row or column it is in, mixed into 64 bits:
+/// the sums of these over a row and over the matching column are equal when
+/// the row and the column hold the same values, and differ otherwise but
+/// with a chance of 2^-64.
+std::uint64_t cellKey(int object, double value) {
+  std::uint64_t bits = 0;
+  const double normalized = value == 0.0 ? 0.0 : value;
+  std::memcpy(&bits, &normalized, sizeof bits);
+  std::uint64_t x = bits ^ (static_cast<std::uint64_t>(object) * 0x9E3779B97F4A7C15ull);
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
 /// A case number as a 32-bit integer, truncated toward zero; values that have
 /// no such integer (missing, not a number, out of range) become 0.
 std::int32_t caseNumberOf(double value) {
@@ -31,7 +52,8 @@ std::int32_t caseNumberOf(double value) {
 
 }  // namespace
 
-bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
+bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix, const std::string& missingHint,
+                         MatrixFileReport* report) {
   int handle = -1;
   try {
     handle = savOpenRead(fileName);
@@ -74,6 +96,10 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
     if (count - leading != caseCount)
       throw EKorvanaError("Proximity matrix is invalid: '" + fileName + "' holds " + std::to_string(caseCount) +
                           " cases for " + std::to_string(count - leading) + " objects");
+    if (caseCount < 2)
+      throw EKorvanaError("Proximity matrix '" + fileName + "' holds " +
+                          (caseCount == 1 ? std::string("one object") : std::string("no objects")) +
+                          "; clustering needs at least two");
 
     const bool hasLabelVariable = labelPosition >= 0;
     const bool hasCaseNumbers = caseNumberPosition >= 0;
@@ -100,6 +126,13 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
     for (int i = 0; i < count; ++i) variableHandles[static_cast<std::size_t>(i)] = savGetVarHandle(handle, names[i]);
     auto variable = [&](int position) { return variableHandles[static_cast<std::size_t>(position)]; };
 
+    const double systemMissing = savSystemMissingValue();
+    const auto isMissing = [systemMissing](double value) { return std::isnan(value) || value == systemMissing; };
+    // Per object: the keys of its column above the diagonal, from the rows
+    // read so far; compared with its row's once the row is read.
+    bool upperGiven = report != nullptr;  // read only when asked for
+    std::vector<std::uint64_t> columnKeys(upperGiven ? static_cast<std::size_t>(caseCount) : 0, 0);
+    std::optional<int> asymmetric;
     matrix.reserve(caseCount);
     for (int i = 0; i < caseCount; ++i) {
       if (!savReadCaseRecord(handle))
@@ -107,13 +140,32 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
                             " of its " + std::to_string(caseCount) + " cases");
       const std::string rowType = savGetValueChar(handle, variable(rowTypePosition));
       const std::string name = savGetValueChar(handle, variable(variableNamePosition));
+      const std::string kind = withoutTrailingBlanks(rowType);
+      if (lowerCase(kind) != "prox")
+        throw EKorvanaError("Proximity matrix '" + fileName + "' is not a proximity matrix: row " +
+                            std::to_string(i + 1) + " has the row type (ROWTYPE_) '" + kind +
+                            "', where every row must be PROX");
       ProximityMatrixRow& row = matrix.appendRow(name, rowType);
-      for (int k = variableNamePosition + 1, l = 0; k < count && l < i; ++k, ++l)
-        row.setValue(l, savGetValueNumeric(handle, variable(k)));
+      std::uint64_t rowKey = 0;
+      for (int k = variableNamePosition + 1, l = 0; k < count && l < i; ++k, ++l) {
+        const double value = savGetValueNumeric(handle, variable(k));
+        if (isMissing(value))
+          throw EKorvanaError("The proximity of objects " + std::to_string(l + 1) + " and " + std::to_string(i + 1) +
+                              " in '" + fileName + "' is missing" + missingHint);
+        row.setValue(l, value);
+        if (upperGiven) rowKey += cellKey(l, value);
+      }
+      for (int c = i + 1; upperGiven && c < caseCount; ++c) {
+        const double value = savGetValueNumeric(handle, variable(variableNamePosition + 1 + c));
+        upperGiven = !isMissing(value);
+        columnKeys[static_cast<std::size_t>(c)] += cellKey(i, value);
+      }
+      if (upperGiven && !asymmetric && rowKey != columnKeys[static_cast<std::size_t>(i)]) asymmetric = i;
       if (hasLabelVariable) row.setLabel(savGetValueChar(handle, variable(labelPosition)));
       if (hasCaseNumbers) row.setCaseNumber(caseNumberOf(savGetValueNumeric(handle, variable(caseNumberPosition))));
     }
     matrix.computeSumOfSquares();
+    if (report != nullptr) report->asymmetricObject = upperGiven ? asymmetric : std::nullopt;
 
     variableHandles.clear();
     char** givenNames = names;

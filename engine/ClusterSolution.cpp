@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -34,6 +35,16 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kDenominatorEpsilon = 1e-12;
 
 }  // namespace
+
+double ssdifOf(double normalizedSSDif, double sumOfSquares) {
+  if (sumOfSquares == 0.0) return 0.0;
+  return static_cast<double>(static_cast<Extended>(normalizedSSDif) * sumOfSquares);
+}
+
+double reportedCorrelation(double correlation) {
+  if (std::isnan(correlation)) return correlation;
+  return std::clamp(correlation, -1.0, 1.0);
+}
 
 ClusterSolution::ClusterSolution(int objectCount, double sumOfSquares, int stageCount,
                                  std::vector<int> permutation, std::int32_t seed, bool isIdentity)

@@ -26,6 +26,17 @@ using SolutionId = std::array<std::uint8_t, 16>;
 /// A solution id as 32 lowercase hexadecimal digits.
 std::string solutionIdText(const SolutionId& id);
 
+/// The SSDif of a fit: the normalized SSDif times the matrix's sum of
+/// squares, in extended precision. 0 when the sum of squares is 0: every
+/// proximity is 0, and so is every height, though the normalized SSDif is not
+/// a number.
+double ssdifOf(double normalizedSSDif, double sumOfSquares);
+
+/// A cophenetic correlation as it is reported: clamped to [-1, 1], since
+/// rounding in its sums can carry a perfect one just past 1 (not a number
+/// stays not a number). The value kept and compared is the computed one.
+double reportedCorrelation(double correlation);
+
 /// Which running sums of the fit one call adds to. The two shares touch
 /// disjoint sums, so two threads may accumulate them at once, each in stage
 /// order; together they do exactly what `all` does.

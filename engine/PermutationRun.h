@@ -185,11 +185,18 @@ void keepIfBest(std::vector<std::unique_ptr<ClusterSolution>>& solutions, std::u
 inline constexpr std::uint64_t kRecordBytesPerPermutation =
     2 * sizeof(double) + sizeof(std::int32_t) + sizeof(SolutionId) + sizeof(HierarchyId);
 
+/// The bytes a run takes per permutation: the records, the list of the
+/// completed permutations and, with tallyClusters, the distinct-solution
+/// accounting (an entry per distinct tree, two curves) and the tally of the
+/// clusters (taken to find one new cluster per permutation; ties can make
+/// it more).
+std::uint64_t bytesPerPermutation(bool tallyClusters);
+
 /// The memory a permutation run takes before it keeps any solution: the
-/// records of every permutation and, per job, a working matrix, a run state
+/// bytes of every permutation and, per job, a working matrix, a run state
 /// and the solutions being built or waiting, for n objects. (The kept
 /// solutions come on top; how many there are depends on the ties.)
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1);
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1, bool tallyClusters = false);
 
 /// Refuses a matrix with a proximity of magnitude 1e50 or more (or infinite):
 /// throws EKorvanaError naming the two objects. Not-a-number is allowed.

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "common/MarkupText.h"
+#include "common/PrintableText.h"
 #include "common/Utf8.h"
 #include "engine/ClusterSolution.h"
 #include "engine/OrderFreeTree.h"
@@ -29,14 +30,9 @@ std::string px(double value) {
   return text;
 }
 
-// Text for an SVG text node or attribute: well-formed UTF-8, markup
-// characters as references, control characters as blanks.
-std::string xmlEscaped(const std::string& text) {
-  std::string wellFormed = utf8::toWellFormed(text);
-  std::replace_if(wellFormed.begin(), wellFormed.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; },
-                  ' ');
-  return escapeMarkup(wellFormed);
-}
+// Text for an SVG text node or attribute: printable (common/PrintableText.h),
+// markup characters as references.
+std::string xmlEscaped(const std::string& text) { return escapeMarkup(printableText(text)); }
 
 // Ticks at round numbers (1, 2 or 5 times a power of ten) from lo to hi, about
 // `target` of them; one tick when lo equals hi.

@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+#include "common/PrintableText.h"
 #include "engine/ClusterSolution.h"
 #include "engine/OrderFreeTree.h"
 #include "engine/PermutationRun.h"
@@ -23,8 +24,10 @@ std::string shortestText(double value) {
 int wholePercent(double share) { return std::isnan(share) ? 0 : static_cast<int>(std::floor(share * 100.0 + 0.5)); }
 
 std::string newickLeafName(const std::string& label, int objectNumber) {
-  const std::size_t end = label.find_last_not_of(' ');
-  const std::string trimmed = end == std::string::npos ? std::string() : label.substr(0, end + 1);
+  // One line whatever the label holds.
+  const std::string printable = printableText(label);
+  const std::size_t end = printable.find_last_not_of(' ');
+  const std::string trimmed = end == std::string::npos ? std::string() : printable.substr(0, end + 1);
   if (trimmed.empty()) return std::to_string(objectNumber);
   bool plain = true;
   for (const char c : trimmed) {

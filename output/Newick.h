@@ -17,9 +17,11 @@ class ProximityMatrix;
 struct StageSupport;
 struct Consensus;
 
-/// A leaf name: the label with its trailing blanks removed, in single quotes
-/// (inner quotes doubled) unless it holds only ASCII letters, digits, '_',
-/// '.' and '-'; the object's number (from 1) when the label is empty.
+/// A leaf name: the label neutralised as common/PrintableText.h does (a line
+/// break or an escape becomes a blank) with its trailing blanks removed, in
+/// single quotes (inner quotes doubled) unless it holds only ASCII letters,
+/// digits, '_', '.' and '-'; the object's number (from 1) when the label is
+/// empty.
 std::string newickLeafName(const std::string& label, int objectNumber);
 
 /// A share from 0 to 1 in whole percent, halves rounded up.

@@ -243,13 +243,13 @@ void writeFitRow(ISpssDataCells* cells, std::int32_t row, const SolutionId& id, 
   cells->put_ValueAt(row, 0, solutionIdText(id));
   cells->put_HAlignAt(row, 0, alignLeft);
   cells->put_HDecimalDigitsAt(row, 0, 0);
-  cells->put_ValueAt(row, 1, formatScientific(normalizedSSDif * sumOfSquares, 13));
+  cells->put_ValueAt(row, 1, formatScientific(ssdifOf(normalizedSSDif, sumOfSquares), 13));
   cells->put_HAlignAt(row, 1, alignRight);
   cells->put_NumericFormatAt(row, 1, "#.##E+##");
   cells->put_ValueAt(row, 2, formatScientific(normalizedSSDif, 8));
   cells->put_HAlignAt(row, 2, alignRight);
   cells->put_HDecimalDigitsAt(row, 2, 6);
-  cells->put_ValueAt(row, 3, formatScientific(correlation, 8));
+  cells->put_ValueAt(row, 3, formatScientific(reportedCorrelation(correlation), 8));
   cells->put_HAlignAt(row, 3, alignRight);
   cells->put_HDecimalDigitsAt(row, 3, 6);
   cells->put_ValueAt(row, 4, blankSeed ? std::string(" ") : integerText(seed));

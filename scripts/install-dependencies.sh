@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libssl-dev libreadstat-dev
+  libssl-dev libreadstat-dev libicu-dev
   clang libclang-rt-14-dev
   pspp desktop-file-utils man-db
   qt6-base-dev groff ghostscript

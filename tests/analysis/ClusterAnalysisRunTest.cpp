@@ -470,17 +470,17 @@ TEST_F(AnalysisRun, AMatrixThatCannotBeLoadedEndsAfterTheNotesWithoutProgress) {
   EXPECT_EQ(analysis->getCompletedPermutations(), 0);
 }
 
-TEST_F(AnalysisRun, AFailedCommandLeavesTheReservedMatrixFileInPlace) {
-  // A cluster variable the data set lacks: PROXIMITIES fails and the
-  // reserved file stays empty.
+TEST_F(AnalysisRun, AFailedCommandRemovesTheReservedMatrixFile) {
+  // A cluster variable the data set lacks: PROXIMITIES fails, and the
+  // reserved file goes as on every other path.
   auto analysis = onData(tiedPoints, *ClusterMethodFactory::getSingleLinkage(), 4,
                          IntervalMeasureFactory::getEuclideanDistance(), {"nosuch"});
   analysis->run();
   EXPECT_EQ(analysis->getRunOutcome(), Outcome::matrixNotLoaded);
   const std::string temporary = analysis->getTemporaryFileName();
   ASSERT_FALSE(temporary.empty());
-  EXPECT_TRUE(fs::exists(temporary));
-  EXPECT_EQ(reservedMatrixFiles(), std::vector<fs::path>{fs::path(temporary)});
+  EXPECT_FALSE(fs::exists(temporary));
+  EXPECT_TRUE(reservedMatrixFiles().empty());
   const std::size_t start = runStart();
   bool packageError = false;
   for (std::size_t i = 0; i < start; ++i) packageError = packageError || model().item(i).kind == spss::ItemKind::error;
@@ -488,6 +488,21 @@ TEST_F(AnalysisRun, AFailedCommandLeavesTheReservedMatrixFileInPlace) {
   EXPECT_EQ(outline(start), joined(runHead, {"2 table Error"}));
   EXPECT_EQ(message(start + 4), "Proximity matrix '" + temporary + "' could not be loaded, analysis stopped.");
   EXPECT_EQ(progress_.calls, (std::vector<std::string>{"busy", "restore"}));
+}
+
+// An upper triangle that is not the mirror of the lower one is warned about
+// right after the Notes table; the lower triangle is clustered.
+TEST_F(AnalysisRun, AnAsymmetricMatrixIsWarnedAboutAndItsLowerTriangleUsed) {
+  test::runPspp(folder_, "DATA LIST LIST /ROWTYPE_ (A8) VARNAME_ (A8) V1 V2 V3.\nBEGIN DATA\n"
+                         "PROX V1 0 1 2\nPROX V2 1 0 9\nPROX V3 2 3 0\nEND DATA.\nSAVE OUTFILE='skew.sav'.\n");
+  auto analysis = onMatrix(folder_.path("skew.sav").string(), *ClusterMethodFactory::getSingleLinkage(), 2);
+  analysis->run();
+  EXPECT_EQ(analysis->getRunOutcome(), Outcome::completed);
+  const std::size_t start = runStart();
+  ASSERT_EQ(outline(start)[4], "2 table Warning");
+  EXPECT_EQ(message(start + 4), "The proximity matrix is not symmetric: the column of object 3 (V3) differs from "
+                                "its row. Only the lower triangle is used.");
+  EXPECT_EQ(analysis->getMatrix().getProximity(1, 2), 3);
 }
 
 TEST_F(AnalysisRun, AFitTableThatCannotBeSavedEndsWithAnErrorAtLevelTwo) {

@@ -106,7 +106,9 @@ TEST(Newick, LeafNamesAreQuotedWhenTheyMustBe) {
     const char* name;
   } cases[] = {{"setosa", "setosa"},          {"a_b.c-1  ", "a_b.c-1"},     {"two words", "'two words'"},
                {"O'Brien", "'O''Brien'"},     {"(x),y:z;", "'(x),y:z;'"}, {"caf\xC3\xA9", "'caf\xC3\xA9'"},
-               {"", "7"},                      {"   ", "7"}};
+               {"", "7"},                      {"   ", "7"},
+               // One line whatever the label holds; no escape reaches a terminal.
+               {"two\nlines", "'two lines'"}, {"red\x1b[31m", "'red [31m'"}};
   for (const auto& c : cases) EXPECT_EQ(newickLeafName(c.label, 7), c.name) << c.label;
   EXPECT_EQ(wholePercent(0.125), 13);
   EXPECT_EQ(wholePercent(0.124999), 12);
