@@ -82,8 +82,9 @@ def write_tie_free_data(folder, cases):
     return path
 
 
-def rank_process(rank, marker):
-    """The pid of the given rank of the job whose command line holds marker."""
+def rank_process(rank, marker, variable="OMPI_COMM_WORLD_RANK"):
+    """The pid of the given rank of the job whose command line holds marker;
+    the launcher gives each rank its number in the environment variable."""
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
             continue
@@ -95,7 +96,7 @@ def rank_process(rank, marker):
         except OSError:
             continue
         if (os.path.basename(command[0]) == b"korvana-batch" and marker.encode() in command
-                and b"OMPI_COMM_WORLD_RANK=%d" % rank in environment):
+                and b"%s=%d" % (variable.encode(), rank) in environment):
             return int(entry)
     return None
 
