@@ -161,8 +161,10 @@ class MpiRun(unittest.TestCase):
 
     def test_ctrl_c_cancels_every_rank_and_saves_the_canceled_output(self):
         # mpirun gives each rank this long between its SIGTERM and SIGKILL (1 s
-        # unless told): time for rank 0 to save on a loaded machine.
-        job = self.start_long_run("canceled", dict(self.environment, OMPI_MCA_odls_base_sigkill_timeout="5"))
+        # unless told): time for rank 0 to save on a loaded machine, and under
+        # ThreadSanitizer, which makes the save several times slower.
+        timeout = "15" if "TSAN_OPTIONS" in os.environ else "5"
+        job = self.start_long_run("canceled", dict(self.environment, OMPI_MCA_odls_base_sigkill_timeout=timeout))
         job.send_signal(signal.SIGINT)
         out, err = job.communicate(timeout=120)
         self.assertNotEqual(job.returncode, 0)
