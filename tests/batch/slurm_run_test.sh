@@ -23,6 +23,7 @@ skip() {
 for command in munged slurmctld slurmd sbatch srun sinfo squeue scontrol scancel; do
   command -v "$command" >/dev/null || skip "$command is not installed (Debian packages slurm-wlm and munge)"
 done
+[ "$(nproc)" -ge 2 ] || skip "the job's two ranks need two CPUs, and this machine has $(nproc)"
 
 folder=$(mktemp -d)
 # munged serves its socket only where every folder above it can be entered.
