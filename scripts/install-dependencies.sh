@@ -13,6 +13,7 @@ packages=(
   nlohmann-json3-dev chromium fonts-dejavu-core
   libsimpleini-dev libcli11-dev
   openmpi-bin libopenmpi-dev
+  slurm-wlm munge
   python3 python3-numpy python3-scipy python3-fastcluster python3-jsonschema python3-biopython
   r-base-core r-cran-ape
 )

@@ -804,16 +804,18 @@ TEST_F(KorvanaBatch, CtrlCAndSigtermCancelTheRunAndTheOutputEndsWithTheCanceledT
   ASSERT_GT(pid, 0);
   // The matrix file is reserved in the temporary folder and deleted once it
   // has been read, right before the permutations start. Should a slow
-  // machine hide it between two looks, a few seconds are surely enough.
+  // machine hide it between two looks, half a minute is surely enough; a
+  // second after it is gone the permutations are running even in the
+  // ThreadSanitizer build on a loaded machine.
   const auto begun = std::chrono::steady_clock::now();
   bool reserved = false;
-  while (std::chrono::steady_clock::now() - begun < 5s) {
+  while (std::chrono::steady_clock::now() - begun < 30s) {
     const bool present = !leftInTmp().empty();
     if (reserved && !present) break;
     reserved = reserved || present;
     std::this_thread::sleep_for(2ms);
   }
-  std::this_thread::sleep_for(200ms);
+  std::this_thread::sleep_for(1s);
   ASSERT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "korvana-batch ended before the interrupt";
   ASSERT_EQ(::kill(pid, signal), 0);
   const Finished done = wait(pid, 60s);

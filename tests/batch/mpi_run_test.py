@@ -53,6 +53,20 @@ def output_files(folder):
                   if os.path.isfile(p))
 
 
+def assert_same_files(test, single, spread):
+    """The files of a tie-rich run spread over ranks (folder spread) are the
+    one-process run's (folder single), byte for byte but for what differs
+    between two runs of one request."""
+    files = output_files(single)
+    test.assertIn("out.results.json", files)
+    test.assertIn("fit.sav", files)
+    test.assertGreater(len([f for f in files if f.endswith(".nwk")]), 1, "a tie-rich run keeps several trees")
+    test.assertEqual(output_files(spread), files)
+    for name in files:
+        test.assertEqual(normalized(os.path.join(spread, name), spread),
+                         normalized(os.path.join(single, name), single), name)
+
+
 def write_tied_matrix(folder):
     """A matrix file of 13 points on a small grid (city-block distances: many
     ties), written by PSPP as the statistics package writes one."""
@@ -83,8 +97,9 @@ def write_tie_free_data(folder, cases):
     return path
 
 
-def rank_process(rank, marker):
-    """The pid of the given rank of the job whose command line holds marker."""
+def rank_process(rank, marker, variable="OMPI_COMM_WORLD_RANK"):
+    """The pid of the given rank of the job whose command line holds marker;
+    the launcher gives each rank its number in the environment variable."""
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
             continue
@@ -96,7 +111,7 @@ def rank_process(rank, marker):
         except OSError:
             continue
         if (os.path.basename(command[0]) == b"korvana-batch" and marker.encode() in command
-                and b"OMPI_COMM_WORLD_RANK=%d" % rank in environment):
+                and b"%s=%d" % (variable.encode(), rank) in environment):
             return int(entry)
     return None
 
@@ -126,16 +141,9 @@ class MpiRun(unittest.TestCase):
         arguments = arguments + ["-o", "out", "-f", ",".join(FORMATS), "--newick", "trees", "-q"]
         single = self.run_in("single", [BATCH, "--jobs", "1"] + arguments)
         spread = self.run_in("spread", mpirun(3, ["--jobs", "1"] + arguments))
-        files = output_files(single)
-        self.assertIn("out.results.json", files)
-        self.assertIn("fit.sav", files)
+        assert_same_files(self, single, spread)
         if expected_file:
-            self.assertIn(expected_file, files)
-        self.assertGreater(len([f for f in files if f.endswith(".nwk")]), 1, "a tie-rich run keeps several trees")
-        self.assertEqual(output_files(spread), files)
-        for name in files:
-            self.assertEqual(normalized(os.path.join(spread, name), spread),
-                             normalized(os.path.join(single, name), single), name)
+            self.assertIn(expected_file, output_files(single))
 
     def test_from_data_the_output_is_the_single_process_output(self):
         self.assert_same_output(["-d", os.path.join(EXAMPLES, "iris.sav"), "--variables",
@@ -182,8 +190,10 @@ class MpiRun(unittest.TestCase):
 
     def test_ctrl_c_cancels_every_rank_and_saves_the_canceled_output(self):
         # mpirun gives each rank this long between its SIGTERM and SIGKILL (1 s
-        # unless told): time for rank 0 to save on a loaded machine.
-        job = self.start_long_run("canceled", dict(self.environment, OMPI_MCA_odls_base_sigkill_timeout="5"))
+        # unless told): time for rank 0 to save on a loaded machine, and under
+        # ThreadSanitizer, which makes the save several times slower.
+        timeout = "15" if "TSAN_OPTIONS" in os.environ else "5"
+        job = self.start_long_run("canceled", dict(self.environment, OMPI_MCA_odls_base_sigkill_timeout=timeout))
         job.send_signal(signal.SIGINT)
         out, err = job.communicate(timeout=120)
         self.assertNotEqual(job.returncode, 0)
