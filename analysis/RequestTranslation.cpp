@@ -167,6 +167,7 @@ std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, co
   }
   analysis->setFirstPermutationIsIdentity(request.firstPermutationIdentity);
   analysis->setSeed(request.seedType == SeedType::random ? static_cast<std::int32_t>(now) : request.seed);
+  analysis->setSeedFromClock(request.seedType == SeedType::random);
   analysis->setShowPermutationFit(request.permutationFit);
   analysis->setShowObjectOrder(request.objectOrder);
   analysis->setShowAgglomerationSchedule(request.agglomerationSchedule);

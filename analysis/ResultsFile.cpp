@@ -197,6 +197,8 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     out.raw(",\n  ").key("proximities");
     if (matrix.getNumberOfObjects() == 0) out.raw("null");  // canceled before the matrix was read
     else out.string(matrix.isDissimilarity() ? "dissimilarity" : "similarity");
+    out.raw(",\n  ").key("startSeed").integer(analysis.getSeed());
+    out.raw(",\n  ").key("startSeedFromClock").boolean(analysis.getSeedFromClock());
 
     out.raw(",\n  ").key("objects").raw("[");
     for (int i = 0; i < matrix.getNumberOfObjects(); ++i) {
