@@ -218,7 +218,8 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
   const char* contents = "Output contents";
   text("--print", options.print,
        "what the output holds: matrix,fit,order,schedule,dendrogram (any of them, or none)", contents);
-  text("--fit-table", options.fitTable, "save the permutation fit table as this data file", contents);
+  text("--fit-table", options.fitTable,
+       "save the permutation fit table as this file: FILE.sav (a data file) or FILE.csv", contents);
 
   const char* running = "Running";
   cli.add_option("-j,--jobs", options.jobs,

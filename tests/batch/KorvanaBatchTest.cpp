@@ -1060,3 +1060,39 @@ TEST_F(KorvanaBatch, EachKeptSolutionIsReproducedFromItsSeedAlone) {
   EXPECT_EQ(done.status, 1);
   EXPECT_NE(done.err.find("--reproduce clusters one permutation"), std::string::npos) << done.err;
 }
+
+// A .csv fit table holds the results file's numbers exactly (they read back
+// to the same doubles); a name in another format is refused before the run.
+TEST_F(KorvanaBatch, TheFitTableFormatFollowsItsExtension) {
+  const std::vector<std::string> request = {"-d", examples + "/iris.sav", "--variables", "sepal_length TO petal_width",
+                                            "--method", "average", "--permutations", "5", "--seed", "3",
+                                            "-f", "results", "-o", path("out"), "-q"};
+  std::vector<std::string> arguments = request;
+  arguments.insert(arguments.end(), {"--fit-table", path("fit.CSV")});
+  Finished done = run(arguments);
+  ASSERT_EQ(done.status, 0) << done.err;
+  const json results = json::parse(readFile(folder_ / "out.results.json"));
+  const std::vector<std::string> table = lines(readFile(folder_ / "fit.CSV"));
+  ASSERT_EQ(table.size(), 6u);
+  EXPECT_EQ(table[0], "permu,sid,ssdif,nssdif,cophcorr,randseed\r");
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    SCOPED_TRACE(table[i]);
+    std::vector<std::string> fields;
+    std::istringstream in(table[i].substr(0, table[i].size() - 1));
+    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+    if (fields.size() == 5) fields.push_back("");
+    ASSERT_EQ(fields.size(), 6u);
+    const json& permutation = results.at("permutations")[i - 1];
+    EXPECT_EQ(fields[1], permutation.at("solution").get<std::string>());
+    EXPECT_EQ(std::stod(fields[2]), permutation.at("ssdif").get<double>());
+    EXPECT_EQ(std::stod(fields[3]), permutation.at("normalizedSSDif").get<double>());
+    EXPECT_EQ(std::stod(fields[4]), permutation.at("copheneticCorrelation").get<double>());
+    EXPECT_EQ(fields[5], permutation.at("seed").is_null() ? "" : std::to_string(permutation.at("seed").get<long long>()));
+  }
+  arguments = request;
+  arguments.insert(arguments.end(), {"--fit-table", path("fit.txt")});
+  done = run(arguments);
+  EXPECT_EQ(done.status, 1);
+  EXPECT_NE(done.err.find("'" + path("fit.txt") + "' cannot be saved in that format"), std::string::npos) << done.err;
+  EXPECT_FALSE(fs::exists(folder_ / "fit.txt"));
+}
