@@ -481,8 +481,8 @@ std::string fitTableNote(bool wardHeights) {
       "Normalized SSDif: the sum of squared differences between each pair's proximity and its height in the tree, "
       "divided by the sum of squared proximities (0: the tree holds every proximity).";
   if (wardHeights)
-    note += " Ward's heights are merge costs, twice the increase in the within-group sum of squares as the "
-            "coefficient accumulates it, not distances: its fits compare only with other Ward runs.";
+    note += " Ward's heights are merge costs, twice the increase in the within-group sum of squares (the "
+            "coefficients accumulate them), not distances: its fits compare only with other Ward runs.";
   note += " Random Seed: korvana-batch --reproduce with it and the same request clusters that permutation alone.";
   return note;
 }
