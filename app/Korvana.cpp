@@ -20,6 +20,7 @@
 #include "app/TProgressDialog.h"
 #include "output/Version.h"
 #include "platform/spss/StatisticsPackage.h"
+#include "platform/spss/outputdoc/GraphicFiles.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
 #include "platform/host/MessageBoxes.h"
 #include "platform/host/NamedMutex.h"
@@ -35,8 +36,10 @@ void createSignalMutexes() {
   korvana::host::createNamedMutex(korvana::Version::getGlobalMutexName());
 }
 
-/// Saves the package's output after a run and opens it.
-void saveAndOpenOutput(const StatisticsPackage& package, const korvana::app::StandInOptions& options) {
+/// Saves the package's output after a run (and its drawings where a folder
+/// was chosen) and opens it.
+void saveAndOpenOutput(const StatisticsPackage& package, const korvana::app::StandInOptions& options,
+                       const std::string& drawingsFolder) {
   std::string path = options.outputFile.empty() ? korvana::app::defaultOutputPath(QDateTime::currentDateTime())
                                                  : options.outputFile;
   path = std::filesystem::absolute(path).string();
@@ -47,6 +50,14 @@ void saveAndOpenOutput(const StatisticsPackage& package, const korvana::app::Sta
     return;
   }
   std::printf("Output saved to %s\n", path.c_str());
+  if (!drawingsFolder.empty()) {
+    try {
+      const auto written = korvana::spss::saveGraphics(package.outputDocument()->model(), drawingsFolder);
+      std::printf("Drawings saved to %s (%zu SVG files)\n", drawingsFolder.c_str(), written.size());
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "korvana: the drawings could not be saved: %s\n", error.what());
+    }
+  }
   std::fflush(stdout);
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
@@ -77,6 +88,7 @@ int main(int argc, char** argv) {
   }
 
   bool ran = false;
+  std::string drawingsFolder = options.svgFolder;
   try {
     korvana::app::TKorvanaDialog dialog;
     korvana::app::TProgressDialog progress(&dialog);
@@ -88,11 +100,12 @@ int main(int argc, char** argv) {
       QApplication::exec();
     }
     ran = dialog.hasRun();
+    if (!dialog.drawingsFolder().empty()) drawingsFolder = dialog.drawingsFolder();
   } catch (...) {
     // What escaped every handler is shown; the program still ends normally.
     korvana::app::KorvanaApplication::handleCurrentException();
   }
   package->shutdown();
-  if (ran) saveAndOpenOutput(*package, options);
+  if (ran) saveAndOpenOutput(*package, options, drawingsFolder);
   return 0;
 }

@@ -25,6 +25,8 @@ const char* const standInUsage =
     "  -o, --output FILE  where the package saves its output document after the run\n"
     "                     (HTML; a name ending in .json or .txt gives that rendering);\n"
     "                     default: a time-stamped HTML file in your documents folder\n"
+    "      --svg DIR      also save every drawing of the output (trees, curves) as an\n"
+    "                     SVG file in DIR (File > Save Drawings as SVG in the dialog)\n"
     "  -h, --help         show this text\n"
     "  -v, --version      show the version\n";
 
@@ -38,6 +40,8 @@ bool parseStandInOptions(const QStringList& arguments, StandInOptions& options, 
   parser.addOption(help);
   parser.addOption(version);
   parser.addOption(output);
+  const QCommandLineOption svg("svg", "svg", "DIR");
+  parser.addOption(svg);
   if (!parser.parse(arguments)) {
     if (problem) *problem = parser.errorText();
     return false;
@@ -59,6 +63,7 @@ bool parseStandInOptions(const QStringList& arguments, StandInOptions& options, 
   }
   options.dataFile = positional.isEmpty() ? std::string() : positional.front().toStdString();
   options.outputFile = parser.value(output).toStdString();
+  options.svgFolder = parser.value(svg).toStdString();
   return true;
 }
 

@@ -26,6 +26,7 @@ namespace korvana::app {
 struct StandInOptions {
   std::string dataFile;    // empty: no data document
   std::string outputFile;  // empty: the default output file
+  std::string svgFolder;   // empty: the drawings are not saved apart
 };
 
 /// Reads the options from the program's arguments (the first is the

@@ -171,6 +171,10 @@ void TKorvanaDialog::createMenu() {
   fileMenuOpenDataItem_->setShortcut(QKeySequence::Open);
   // The recent data files go between these separators.
   recentDataFilesSeparator_ = fileMenu_->addSeparator();
+  fileMenuSaveDrawingsItem_ = fileMenu_->addAction("Save &Drawings as SVG...");
+  fileMenuSaveDrawingsItem_->setObjectName("fileMenuSaveDrawingsItem");
+  fileMenuSaveDrawingsItem_->setCheckable(true);
+  fileMenuSaveDrawingsItem_->setToolTip("After the run, save every tree and curve of the output as an SVG file");
   fileMenu_->addSeparator();
   fileMenuExitItem_ = fileMenu_->addAction("E&xit");
   fileMenuExitItem_->setObjectName("fileMenuExitItem");
@@ -192,6 +196,9 @@ void TKorvanaDialog::createFileDialogs() {
   for (const std::string& extension : spss::DataSetLoader::extensions())
     extensions += QString(extensions.isEmpty() ? "" : " ") + "*." + QString::fromStdString(extension);
   openDataDialog_ = named(new QFileDialog(this, "Open Data"), "openDataDialog");
+  drawingsFolderDialog_ = named(new QFileDialog(this, "Save Drawings as SVG"), "drawingsFolderDialog");
+  drawingsFolderDialog_->setFileMode(QFileDialog::Directory);
+  drawingsFolderDialog_->setOption(QFileDialog::ShowDirsOnly, true);
   openDataDialog_->setNameFilters({"Data Files (" + extensions + ")", "SPSS Statistics (*.sav *.zsav)",
                                    "SPSS Portable (*.por)", "Stata (*.dta)", "SAS (*.sas7bdat *.xpt)",
                                    "Comma-Separated Values (*.csv)", "All Files (*)"});
@@ -219,6 +226,7 @@ void TKorvanaDialog::connectHandlers() {
   connect(fileMenuOpenDataItem_, &QAction::triggered, this, &TKorvanaDialog::fileMenuOpenDataItemClick);
   connect(fileMenu_, &QMenu::aboutToShow, this, &TKorvanaDialog::fileMenuAboutToShow);
   connect(fileMenuExitItem_, &QAction::triggered, this, &TKorvanaDialog::fileMenuExitItemClick);
+  connect(fileMenuSaveDrawingsItem_, &QAction::triggered, this, &TKorvanaDialog::fileMenuSaveDrawingsItemClick);
   connect(helpMenuKorvanaHelpItem_, &QAction::triggered, this, &TKorvanaDialog::helpMenuKorvanaHelpItemClick);
   connect(helpMenuAboutItem_, &QAction::triggered, this, &TKorvanaDialog::helpMenuAboutItemClick);
   connect(generalPage_, &GeneralPage::requestChanged, this, &TKorvanaDialog::updateOkButton);
@@ -584,6 +592,17 @@ void TKorvanaDialog::runRequest(const AnalysisRequest& request) {
 void TKorvanaDialog::fileMenuOpenDataItemClick() {
   if (!dataFilePath_.empty()) openDataDialog_->setDirectory(QFileInfo(fromLocalPath(dataFilePath_)).absolutePath());
   if (const std::optional<QString> chosen = askForFile(*openDataDialog_)) openDataFile(toLocalPath(*chosen));
+}
+
+void TKorvanaDialog::fileMenuSaveDrawingsItemClick() {
+  // Chosen again each time; cancelling the prompt saves none.
+  const std::optional<QString> chosen = askForFile(*drawingsFolderDialog_);
+  drawingsFolder_ = chosen ? toLocalPath(*chosen) : std::string();
+  fileMenuSaveDrawingsItem_->setChecked(!drawingsFolder_.empty());
+  fileMenuSaveDrawingsItem_->setToolTip(drawingsFolder_.empty()
+                                            ? QString("After the run, save every tree and curve of the output as an "
+                                                      "SVG file")
+                                            : "The drawings go to " + fromLocalPath(drawingsFolder_));
 }
 
 void TKorvanaDialog::fileMenuAboutToShow() {

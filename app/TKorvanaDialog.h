@@ -65,6 +65,9 @@ class TKorvanaDialog final : public QDialog {
   /// True once OK has handed a request to the analysis.
   bool hasRun() const { return runStarted_; }
   bool hasData() const { return hasData_; }
+  /// The folder File > Save Drawings as SVG chose (empty: none): after the
+  /// run every drawing of the output is saved there as an SVG file.
+  const std::string& drawingsFolder() const { return drawingsFolder_; }
   const std::vector<Variable>& variables() const { return variables_; }
   /// The file of the package's active data set; empty for a new data set.
   const std::string& dataFilePath() const { return dataFilePath_; }
@@ -99,6 +102,7 @@ class TKorvanaDialog final : public QDialog {
  private slots:
   void okButtonClick();
   void fileMenuOpenDataItemClick();
+  void fileMenuSaveDrawingsItemClick();
   void fileMenuAboutToShow();
   void fileMenuExitItemClick();
   void helpMenuKorvanaHelpItemClick();
@@ -169,10 +173,13 @@ class TKorvanaDialog final : public QDialog {
   QAction* fileMenuOpenDataItem_{};
   QAction* recentDataFilesSeparator_{};
   std::vector<QAction*> recentDataFileItems_;
+  QAction* fileMenuSaveDrawingsItem_{};
   QAction* fileMenuExitItem_{};
   QAction* helpMenuKorvanaHelpItem_{};
   QAction* helpMenuAboutItem_{};
   QFileDialog* openMatrixDialog_{};
+  QFileDialog* drawingsFolderDialog_{};
+  std::string drawingsFolder_;
   QFileDialog* openDataDialog_{};
   QFileDialog* saveTableDialog_{};
 

@@ -143,6 +143,9 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
       ->check(CLI::IsMember({"html", "json", "text", "results", "trees"}))
       ->delimiter(',')
       ->group(files);
+  cli.add_option("--svg", options.svg,
+                 "also write every drawing of the output (trees, curves) as a standalone SVG file in DIR")
+      ->group(files);
   cli.add_option("--newick", options.newick, "also write each kept tree as DIR/solution-K.nwk (Newick)")
       ->group(files);
   cli.add_option("--save-settings", options.saveSettings,

@@ -23,6 +23,7 @@ struct BatchOptions {
   std::string output = "korvana-output";
   std::vector<std::string> formats{"html", "json", "results"};
   std::string newick;
+  std::string svg;
   std::string saveSettings;
   std::string listVariables;
   bool dryRun = false;

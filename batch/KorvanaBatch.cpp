@@ -47,6 +47,7 @@
 #include "output/Version.h"
 #include "platform/spss/StatisticsPackage.h"
 #include "platform/spss/outputdoc/DocumentFiles.h"
+#include "platform/spss/outputdoc/GraphicFiles.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
 #include "platform/spss/outputdoc/TextRenderer.h"
 #include "platform/host/MessageBoxes.h"
@@ -262,6 +263,7 @@ int main(int argc, char** argv) {
     treesFile = korvana::treesFileOf(options.output, options.formats);
     if (!treesFile.empty()) outputs.push_back({treesFile, "the trees file"});
     if (!options.newick.empty()) outputs.push_back({options.newick, "the Newick folder", true});
+    if (!options.svg.empty()) outputs.push_back({options.svg, "the SVG folder", true});
     if (request.savePermutationFitTable)
       outputs.push_back({korvana::fitTableFileNameOf(request.permutationFitTableFilename), "the fit table"});
     std::vector<korvana::RunFile> inputs = {{options.settings, "the settings file"}, {options.data, "the data file"}};
@@ -435,6 +437,7 @@ int main(int argc, char** argv) {
     if (!resultsFile.empty()) notWritten.push_back("'" + resultsFile + "'");
     if (!treesFile.empty()) notWritten.push_back("'" + treesFile + "'");
     if (!options.newick.empty()) notWritten.push_back("the trees in '" + options.newick + "'");
+    if (!options.svg.empty()) notWritten.push_back("the drawings in '" + options.svg + "'");
     if (!outputSaved) {
       std::string list;
       for (const std::string& item : notWritten) list += (list.empty() ? "" : ", ") + item;
@@ -450,6 +453,12 @@ int main(int argc, char** argv) {
         if (!treesFile.empty()) {
           analysis->commitTreesFile();
           printSaved("Trees", treesFile);
+        }
+        if (!options.svg.empty()) {
+          const auto written = korvana::spss::saveGraphics(output->model(), options.svg);
+          std::fprintf(stderr, "Drawings saved to %s (%zu SVG files)\n",
+                       korvana::printableText(std::filesystem::absolute(options.svg).string()).c_str(),
+                       written.size());
         }
         if (!options.newick.empty()) {
           const std::vector<std::string> written = korvana::writeNewickFiles(options.newick, *analysis);

@@ -122,7 +122,32 @@ class TKorvanaDialogRunTest : public QObject {
   void methodWarning();
   void randomSeedUsesTheClock();
   void endToEndAndTheSameOutputInBatch();
+  void theDrawingsFolderIsChosenUnderFile();
 };
+
+// File > Save Drawings as SVG asks for a folder and remembers it, checked;
+// a cancelled prompt forgets it.
+void TKorvanaDialogRunTest::theDrawingsFolderIsChosenUnderFile() {
+  apptest::PackageFixture fixture(apptest::smallDataCsv);
+  TKorvanaDialog dialog;
+  std::optional<QString> answer = QDir(fixture.folder()).absoluteFilePath("figures");
+  dialog.setFilePrompt([&](QFileDialog& prompt) -> std::optional<QString> {
+    [&] {
+      QCOMPARE(prompt.windowTitle(), QString("Save Drawings as SVG"));
+      QCOMPARE(prompt.fileMode(), QFileDialog::Directory);
+    }();
+    return answer;
+  });
+  QVERIFY(apptest::showActive(dialog));
+  auto* item = control<QAction>(dialog, "fileMenuSaveDrawingsItem");
+  item->trigger();
+  QCOMPARE(QString::fromStdString(dialog.drawingsFolder()), *answer);
+  QVERIFY(item->isChecked());
+  answer.reset();
+  item->trigger();
+  QVERIFY(dialog.drawingsFolder().empty());
+  QVERIFY(!item->isChecked());
+}
 
 void TKorvanaDialogRunTest::firstStartShowsTheDefaults() {
   apptest::PackageFixture fixture(apptest::smallDataCsv);
