@@ -260,6 +260,8 @@ TEST_F(KorvanaBatch, TheIrisExampleFromDataSavesEveryFormatAndPrintsTheText) {
   const auto fits = itemsLabelled(document, "Permutation Fit");
   ASSERT_EQ(fits.size(), 1u);
   EXPECT_EQ(fits[0]["table"]["rows"], 5);
+  // The fit shows the digits it holds, none padded (not 2730.324700).
+  EXPECT_EQ(fits[0]["table"]["cells"][0][2]["shown"], "2730.324710836");
   // Every solution has its schedule (149 stages), its dendrogram and the
   // dendrogram drawn.
   const auto schedules = itemsLabelled(document, "Agglomeration Schedule");
