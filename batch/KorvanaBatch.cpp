@@ -27,6 +27,8 @@
 #include "analysis/DataDictionary.h"
 #include "analysis/RequestTranslation.h"
 #include "analysis/ResultsFile.h"
+#include "datafile/ProximityMatrixFile.h"
+#include "engine/ClusterMethod.h"
 #include "analysis/SettingsFile.h"
 #include "analysis/SharedInstances.h"
 #include "analysis/Variable.h"
@@ -359,8 +361,13 @@ int main(int argc, char** argv) {
       settingsFile.save(options.saveSettings);
       printSaved("Settings", options.saveSettings);
     }
-    if (analysis->proximitiesMisfitMethod())
-      std::fprintf(stderr, "korvana-batch: warning: %s\n", korvana::ClusterAnalysis::squaredEuclideanWarning);
+    // From a matrix file, what it says of its proximities; a file that cannot
+    // be read is reported by the run itself.
+    const bool misfit = analysis->proximitiesMisfitMethod() ||
+                        (options.dryRun && request.analysisType == korvana::AnalysisType::matrixFile &&
+                         analysis->getMethod().needsSquaredEuclidean() &&
+                         korvana::matrixFileIsSquaredEuclidean(request.matrixFilename) == false);
+    if (misfit) std::fprintf(stderr, "korvana-batch: warning: %s\n", korvana::ClusterAnalysis::squaredEuclideanWarning);
     if (options.dryRun) {
       std::fputs(korvana::printableText(korvana::describeRequest(request), korvana::LineBreaks::keep).c_str(), stdout);
       if (!command.empty()) std::printf("\n%s\n", korvana::printableText(command).c_str());

@@ -198,4 +198,28 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix, c
   }
 }
 
+std::optional<bool> matrixFileIsSquaredEuclidean(const std::string& fileName) {
+  int handle = -1;
+  char** names = nullptr;
+  int* types = nullptr;
+  int count = 0;
+  std::optional<bool> squared;
+  try {
+    handle = savOpenRead(fileName);
+    count = savGetVarNames(handle, names, types);
+    if (count > 0 && lowerCase(names[0]) == "rowtype_") {
+      const std::string kind = lowerCase(savGetStringValueLabel(handle, names[0], "PROX"));
+      squared = kind.empty() || kind.find(" seu") != std::string::npos;
+    }
+  } catch (const std::exception&) {
+    squared.reset();
+  }
+  try {
+    if (names) savFreeVarNames(count, names, types);
+    if (handle >= 0) savCloseRead(handle);
+  } catch (const std::exception&) {
+  }
+  return squared;
+}
+
 }  // namespace korvana

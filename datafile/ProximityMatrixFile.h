@@ -32,4 +32,10 @@ struct MatrixFileReport {
 bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix, const std::string& missingHint = {},
                          MatrixFileReport* report = nullptr);
 
+/// Whether the matrix file says its proximities are squared Euclidean
+/// distances (its PROX label names SEUCLID, or it has none, as the loader
+/// takes it), read from its dictionary alone; nothing when the file cannot
+/// be read that far (loading it says why).
+std::optional<bool> matrixFileIsSquaredEuclidean(const std::string& fileName);
+
 }  // namespace korvana

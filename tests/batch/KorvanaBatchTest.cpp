@@ -362,6 +362,17 @@ TEST_F(KorvanaBatch, AMatrixFileIsAnalyzedWithoutData) {
                                       "4 heading Solution 1", "5 title Solution 1"}));
   EXPECT_EQ(itemsLabelled(document, "Fit").size(), 2u);
   EXPECT_NE(done.out.find("  charlie    3   "), std::string::npos) << "the dendrogram labels the objects";
+  // Euclidean, not squared: Ward's warning reaches the terminal, in a dry run
+  // and in a run; single linkage has none.
+  for (const std::vector<std::string>& extra : {std::vector<std::string>{"--dry-run"}, std::vector<std::string>{}}) {
+    std::vector<std::string> arguments = {"-s", request, "--method", "ward", "-o", path("ward"), "-f", "json", "-q"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    const Finished ward = run(arguments);
+    ASSERT_EQ(ward.status, 0) << ward.err;
+    EXPECT_NE(ward.err.find("warning: The squared Euclidean interval measure should be used"), std::string::npos)
+        << ward.err;
+  }
+  EXPECT_EQ(done.err.find("warning:"), std::string::npos) << done.err;
 }
 
 // A permutation that cannot be clustered (Ward's update leaves the range of
