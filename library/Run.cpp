@@ -1,10 +1,14 @@
 // run(): the engine's permutation run, support report, best-fit history,
 // verdict and order-free tree, taken into the library's plain types the way
 // the results file takes them.
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <ctime>
+#include <exception>
 #include <limits>
 #include <mutex>
+#include <thread>
 
 #include "common/EAnalysisCanceledException.h"
 #include "common/EKorvanaError.h"
@@ -254,6 +258,36 @@ Result run(const Matrix& matrix, const Request& request) {
       result.orderFreeProblem = error.what();
     }
   }
+  return result;
+}
+
+Result runWatched(const Matrix& matrix, Request request, const std::function<bool()>& watch) {
+  std::atomic<bool> cancel{false};
+  request.cancel = &cancel;
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  Result result;
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      result = run(matrix, request);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    std::lock_guard lock(mutex);
+    done = true;
+    finished.notify_all();
+  });
+  for (bool stop = false; !stop;) {
+    {
+      std::unique_lock lock(mutex);
+      stop = finished.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; });
+    }
+    if (!cancel.load() && watch()) cancel.store(true);
+  }
+  worker.join();
+  if (failure) std::rethrow_exception(failure);
   return result;
 }
 

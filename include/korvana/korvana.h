@@ -262,4 +262,11 @@ std::vector<std::string> methodKeywords();
 /// more) and std::bad_alloc when the run does not fit the memory.
 Result run(const Matrix& matrix, const Request& request);
 
+/// run() on a thread of its own, while the calling thread calls `watch`
+/// every 50 ms and once more at the end; once `watch` returns true the run
+/// is canceled (request.cancel is replaced). For callers whose thread must
+/// stay responsive (an interpreter checking for Ctrl-C). Errors are thrown
+/// as run() throws them, on the calling thread.
+Result runWatched(const Matrix& matrix, Request request, const std::function<bool()>& watch);
+
 }  // namespace korvana::api

@@ -1,18 +1,15 @@
 // The extension module korvana._korvana: the library's run and proximities
 // on numpy arrays, the results as numpy arrays, dicts and lists that the
 // package korvana (korvana/__init__.py) turns into its Result and Solution.
-// The run goes on a thread of its own while the calling thread, which holds
-// the GIL only to look, reports progress and watches for Ctrl-C.
+// The run goes on a thread of its own (api::runWatched) while the calling
+// thread, which holds the GIL only to look, reports progress and watches for
+// Ctrl-C.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
+#include <optional>
 
 #include <korvana/korvana.h>
 
@@ -171,63 +168,37 @@ py::dict resultOf(const api::Result& r, bool support) {
   return d;
 }
 
-/// Runs the request on a thread of its own. The calling thread wakes every
-/// 50 ms with the GIL to hand the progress to `progress` and to check for
+/// Runs the request on a thread of its own. The calling thread takes the
+/// GIL every 50 ms to hand the progress to `progress` and to check for
 /// signals; a signal's exception (KeyboardInterrupt), or one the callback
 /// raises, cancels the run and is raised once the run has stopped.
 api::Result runWatched(const api::Matrix& matrix, api::Request request, const py::object& progress) {
-  std::atomic<bool> cancel{false};
   std::atomic<int> completed{0};
-  request.cancel = &cancel;
   request.progress = [&completed](int done, int) { completed.store(done); };
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  api::Result result;
-  std::exception_ptr failure;
   PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+  int reported = 0;
+  std::optional<api::Result> result;
   {
     py::gil_scoped_release released;
-    std::thread worker([&] {
-      try {
-        result = api::run(matrix, request);
-      } catch (...) {
-        failure = std::current_exception();
-      }
-      std::lock_guard lock(mutex);
-      done = true;
-      finished.notify_all();
-    });
-    int reported = 0;
-    for (bool stop = false; !stop;) {
-      {
-        std::unique_lock lock(mutex);
-        stop = finished.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; });
-      }
+    result = api::runWatched(matrix, request, [&] {
       py::gil_scoped_acquire held;
-      if (type == nullptr && PyErr_CheckSignals() != 0) {
-        PyErr_Fetch(&type, &value, &traceback);
-        cancel.store(true);
-      }
+      if (type == nullptr && PyErr_CheckSignals() != 0) PyErr_Fetch(&type, &value, &traceback);
       const int now = completed.load();
       if (type == nullptr && !progress.is_none() && now != reported) {
         reported = now;
-        if (PyObject* answer = PyObject_CallFunction(progress.ptr(), "ii", now, request.permutations)) {
+        if (PyObject* answer = PyObject_CallFunction(progress.ptr(), "ii", now, request.permutations))
           Py_DECREF(answer);
-        } else {
+        else
           PyErr_Fetch(&type, &value, &traceback);
-          cancel.store(true);
-        }
       }
-    }
-    worker.join();
+      return type != nullptr;
+    });
   }
   if (type != nullptr) {
     PyErr_Restore(type, value, traceback);
     throw py::error_already_set();
   }
-  if (failure) std::rethrow_exception(failure);
-  return result;
+  return std::move(*result);
 }
 
 py::dict run(const Doubles& values, bool square, bool similarity, std::vector<std::string> labels,

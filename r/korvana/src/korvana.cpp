@@ -1,16 +1,9 @@
 // The R entry point of the package: the library's run on a dist's values,
 // the results as R vectors and lists that R/korvana.R shapes. The run goes
-// on a thread of its own; R's thread checks for an interrupt every 50 ms and
-// cancels the run when there is one.
+// on a thread of its own (api::runWatched); R's thread checks for an
+// interrupt every 50 ms and cancels the run when there is one.
 #include <Rcpp.h>
 #include <R_ext/Utils.h>
-
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
 
 #include <korvana/korvana.h>
 
@@ -68,35 +61,10 @@ Rcpp::List solutionOf(const api::Solution& s, bool support) {
       Rcpp::_["others"] = others);
 }
 
-api::Result runWatched(const api::Matrix& matrix, api::Request request) {
-  std::atomic<bool> cancel{false};
-  request.cancel = &cancel;
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  api::Result result;
-  std::exception_ptr failure;
-  std::thread worker([&] {
-    try {
-      result = api::run(matrix, request);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    std::lock_guard<std::mutex> lock(mutex);
-    done = true;
-    finished.notify_all();
-  });
-  bool stop = false;
-  while (!stop) {
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      stop = finished.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; });
-    }
-    if (!stop && !cancel.load() && interrupted()) cancel.store(true);
-  }
-  worker.join();
-  if (cancel.load()) throw Rcpp::internal::InterruptedException();
-  if (failure) std::rethrow_exception(failure);
+api::Result runWatched(const api::Matrix& matrix, const api::Request& request) {
+  bool canceled = false;
+  api::Result result = api::runWatched(matrix, request, [&canceled] { return canceled = canceled || interrupted(); });
+  if (canceled) throw Rcpp::internal::InterruptedException();
   return result;
 }
 
