@@ -69,3 +69,15 @@ test_that("the results are korvana-batch's", {
   expect_identical(k$distinct_hierarchies$all$distinct, expected$distinctHierarchies$all$distinct)
   expect_identical(k$consensus$best$newick, expected$consensus$best$newick)
 })
+
+test_that("an interrupt cancels a long run and leaves R usable", {
+  skip_on_os("windows")
+  set.seed(1)
+  d <- dist(matrix(rnorm(1500 * 3), ncol = 3))
+  system(paste("(sleep 1; kill -INT", Sys.getpid(), ") &"))
+  started <- Sys.time()
+  outcome <- tryCatch(korvana(d, "average", 100000, seed = 1, jobs = 1), interrupt = function(e) "interrupted")
+  expect_identical(outcome, "interrupted")
+  expect_lt(as.numeric(difftime(Sys.time(), started, units = "secs")), 5)
+  expect_equal(korvana(dist(1:3), "single", 2, seed = 1)$completed, 2)
+})
