@@ -29,12 +29,12 @@ def tie_rich_data(rows=16):
     return rng.integers(0, 4, size=(rows, 3)).astype(float)
 
 
-def batch_results(tmp_path, X, names, method, permutations, seed):
+def batch_results(tmp_path, X, names, method, permutations, seed, options=("--measure", "SEUCLID")):
     data = tmp_path / "data.csv"
     lines = ["name,x,y,z"] + [f"{n},{int(a)},{int(b)},{int(c)}" for n, (a, b, c) in zip(names, X)]
     data.write_text("\n".join(lines) + "\n")
     stem = tmp_path / method
-    subprocess.run([BATCH, "--data", str(data), "--variables", "x TO z", "--label", "name", "--measure", "SEUCLID",
+    subprocess.run([BATCH, "--data", str(data), "--variables", "x TO z", "--label", "name", *options,
                     "--method", method, "--permutations", str(permutations), "--seed", str(seed), "--support",
                     "--format", "results", "--quiet", "--output", str(stem)], check=True)
     return json.loads((tmp_path / f"{method}.results.json").read_text())
@@ -52,8 +52,9 @@ def same(ours, theirs):
 def test_results_equal_korvana_batch(tmp_path, method):
     X = tie_rich_data()
     names = [f"o{i + 1}" for i in range(len(X))]
-    expected = batch_results(tmp_path, X, names, method, 40, 1234)
-    r = korvana.run(korvana.proximities(X, "SEUCLID"), method, 40, seed=1234, labels=names, support=True, jobs=2)
+    expected = batch_results(tmp_path, X, names, method, 40, 1234, ("--measure", "SEUCLID", "--order-free"))
+    r = korvana.run(korvana.proximities(X, "SEUCLID"), method, 40, seed=1234, labels=names, support=True, jobs=2,
+                    order_free=True)
 
     rows = r.permutations.to_dict("records")
     assert len(rows) == len(expected["permutations"]) == 40
@@ -82,11 +83,58 @@ def test_results_equal_korvana_batch(tmp_path, method):
             assert (a["distinct"], a["seen_once"], a["seen_twice"], list(a["curve"])) == \
                 (b["distinct"], b["seenOnce"], b["seenTwice"], b["curve"])
             assert same(a["estimated_total"], b["estimatedTotal"])
+    tree, theirs = r.order_free, expected["orderFreeTree"]
+    assert (tree["newick"], tree["hierarchy"]) == (theirs["newick"], theirs["hierarchy"])
+    assert same(tree["normalized_ssdif"], theirs["normalizedSSDif"]) and same(tree["ssdif"], theirs["ssdif"])
+    assert [(m["clusters"], m["height"]) for m in tree["merges"]] == \
+        [([c - 1 for c in m["clusters"]], m["height"]) for m in theirs["merges"]]
+    assert r.best_fit["records"] == [{"permutation": b["permutation"], "normalized_ssdif": b["normalizedSSDif"]}
+                                     for b in expected["bestFit"]["records"]]
+    # One solution per hierarchy: the kept merge orders grouped, in the order kept.
+    shown = korvana.run(korvana.proximities(X, "SEUCLID"), method, 40, seed=1234, solutions="hierarchies").solutions
+    assert [[s.id] + [o["id"] for o in s.others] for s in shown] == grouped_by_hierarchy(expected["solutions"])
     for subset in ("all", "best"):
         a, b = r.consensus[subset], expected["consensus"][subset]
         assert a["newick"] == b["newick"]
         assert [([o + 1 for o in c["objects"]], c["support"]) for c in a["clusters"]] == \
             [(c["objects"], c["support"]) for c in b["clusters"]]
+
+
+def grouped_by_hierarchy(solutions):
+    groups = {}
+    for s in solutions:
+        groups.setdefault(s["hierarchy"], []).append(s["solution"])
+    return list(groups.values())
+
+
+# The keyword mapping end to end: the first permutation's fit and tree from
+# korvana-batch's PROXIMITIES and from proximities() on the same data.
+@pytest.mark.skipif(not BATCH, reason="KORVANA_BATCH not set")
+@pytest.mark.parametrize("options,kwargs,similarity,data", [
+    (("--measure", "EUCLID", "--standardize", "RANGE1"), {"measure": "EUCLID", "standardize": "RANGE1"}, False, None),
+    (("--measure", "BLOCK", "--standardize", "Z", "--standardize-by", "cases"),
+     {"measure": "BLOCK", "standardize": "Z", "by": "cases"}, False, None),
+    (("--measure", "MINKOWSKI", "--power", "3"), {"measure": "MINKOWSKI", "power": 3}, False, None),
+    (("--measure", "JACCARD", "--present", "3", "--absent", "0"),
+     {"measure": "JACCARD", "present": 3, "absent": 0}, True,
+     lambda X: np.column_stack([np.full(len(X), 3.0), np.where(X[:, 1:] > 1, 3.0, 0.0)])),
+    (("--measure", "COSINE",), {"measure": "COSINE"}, True, lambda X: X + 1),
+])
+def test_proximities_by_keyword_are_korvana_batchs(tmp_path, options, kwargs, similarity, data):
+    X = tie_rich_data() if data is None else data(tie_rich_data())
+    names = [f"o{i + 1}" for i in range(len(X))]
+    expected = batch_results(tmp_path, X, names, "complete", 3, 5, options)
+    assert korvana.is_similarity(kwargs["measure"]) == similarity
+    r = korvana.run(korvana.proximities(X, **kwargs), "complete", 3, seed=5, similarity=similarity)
+    assert list(r.permutations["solution"]) == [p["solution"] for p in expected["permutations"]]
+    assert all(same(a, p["normalizedSSDif"])
+               for a, p in zip(r.permutations["normalized_ssdif"], expected["permutations"]))
+
+
+def test_labels_of_a_data_frame_name_the_leaves():
+    frame = pandas.DataFrame(squareform([1.0, 2.0, 2.5]), index=["a b", "c", "d"])
+    newick = korvana.run(frame, "single", 2, seed=1).solutions[0].newick
+    assert "'a b'" in newick and "c" in newick and "d" in newick
 
 
 def clusters_of(Z, n):
