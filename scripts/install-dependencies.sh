@@ -16,6 +16,8 @@ packages=(
   slurm-wlm munge
   python3 python3-numpy python3-scipy python3-fastcluster python3-jsonschema python3-biopython
   r-base-core r-cran-ape
+  pybind11-dev python3-pybind11 python3-dev python3-pip python3-setuptools python3-pandas python3-pytest
+  r-cran-rcpp r-cran-testthat r-cran-jsonlite r-cran-dendextend
 )
 
 missing=()

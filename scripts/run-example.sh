@@ -10,8 +10,15 @@ cd "$(dirname "$0")/.."
 bash scripts/install-dependencies.sh
 cmake --preset release -DKORVANA_BUILD_TESTS=OFF >/dev/null
 cmake --build --preset release -j "$(nproc)" --target korvana-batch
+bash scripts/install-bindings.sh
 mkdir -p build/example
 ./build/release/batch/korvana-batch --settings examples/iris.ini --data examples/iris.sav \
   --solutions hierarchies --format html,json,results,trees --output build/example/iris
 echo
 echo "HTML output: $(pwd)/build/example/iris.html (open it in a browser)"
+echo
+echo "The same from Python and R:"
+(cd /tmp && python3 -c 'import korvana, numpy as np; from scipy.spatial.distance import pdist
+r = korvana.run(pdist(np.arange(40.0).reshape(20, 2) % 7), "average", 100, seed=1); print(r)')
+Rscript -e 'library(korvana); k <- korvana(dist(USArrests), "average", 100, seed = 1); print(k)'
+

@@ -18,6 +18,10 @@ for preset in release asan tsan; do
   # Why a test was skipped, which ctest does not show.
   grep -h "^SKIPPED: " "build/$preset/Testing/Temporary/LastTest.log" || true
 done
+echo "== the Python module and the R package, installed"
+bash scripts/install-bindings.sh
+(cd /tmp && python3 -c 'import korvana; print("import korvana:", korvana.METHODS)')
+Rscript -e 'library(korvana); print(class(korvana(dist(USArrests), "average", 10, seed = 1)))'
 echo "== fuzz: the matrix reader under libFuzzer"
 bash scripts/fuzz.sh 60
-echo "All tests passed (release, asan, tsan and the fuzzer)."
+echo "All tests passed (release, asan, tsan, the bindings and the fuzzer)."

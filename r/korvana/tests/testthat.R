@@ -1,0 +1,3 @@
+library(testthat)
+library(korvana)
+test_check("korvana")
