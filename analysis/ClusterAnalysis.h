@@ -28,6 +28,7 @@ namespace korvana {
 
 class ClusterMethod;
 class Measure;
+class PendingFile;
 class StandardizeMethod;
 class Variable;
 
@@ -83,11 +84,14 @@ class ClusterAnalysis {
   /// whether or not the output shows the support.
   void setCountClusters(bool value) { countClusters_ = value; }
   /// Writes every completed permutation's hierarchy as a line of Newick into
-  /// this file, in permutation order, while the permutations run (replaced
-  /// atomically once they are done or canceled; not at all when the run
-  /// fails). Empty (the default): no such file.
+  /// this file, in permutation order, while the permutations run; it
+  /// replaces the file atomically when commitTreesFile is called. Empty (the
+  /// default): no such file.
   void setTreesFileName(std::string fileName) { treesFileName_ = std::move(fileName); }
   const std::string& getTreesFileName() const { return treesFileName_; }
+  /// Puts the trees file of a completed or canceled run in place (once the
+  /// run's other files are); without this call it is removed again.
+  void commitTreesFile();
   // The proximities command's choices. Variables, measure and
   // standardization are borrowed: they outlive the analysis.
   void addClusterVariable(const Variable& variable) { clusterVariables_.push_back(&variable); }
@@ -232,6 +236,7 @@ class ClusterAnalysis {
   bool orderFreeTreeWanted_ = false;
   std::string fitTableFileName_;
   std::string treesFileName_;
+  std::unique_ptr<PendingFile> treesFile_;
   std::vector<const Variable*> clusterVariables_;
   const Variable* labelVariable_ = nullptr;
   Measure* measure_ = nullptr;

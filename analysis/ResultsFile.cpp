@@ -241,12 +241,12 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       else out.integer(solution.getSeed());
       out.raw(",\n    ").key("normalizedSSDif").number(solution.getNormalizedSSDif());
       out.raw(",\n    ").key("copheneticCorrelation").number(reportedCorrelation(solution.getCopheneticCorrelation()));
-      out.raw(",\n    ").key("hierarchy").string(solutionIdText(support->solutionHierarchies.at(s)));
+      out.raw(",\n    ").key("hierarchy").string(solutionIdText(support.solutionHierarchies.at(s)));
       out.raw(",\n    ").key("merges");
-      writeMerges(out, solution, stages, support->folded.at(s), support->hierarchySupport.at(s));
+      writeMerges(out, solution, stages, support.folded.at(s), support.hierarchySupport.at(s));
       out.raw(",\n    ").key("newick").string(newickOf(solution, matrix, stages));
       out.raw(",\n    ").key("hierarchyNewick")
-          .string(hierarchyNewickOf(solution, matrix, support->folded.at(s), &support->hierarchySupport.at(s)));
+          .string(hierarchyNewickOf(solution, matrix, support.folded.at(s), &support.hierarchySupport.at(s)));
       out.raw("\n  }");
     }
     out.raw(solutions.empty() ? "]" : "\n  ]");
@@ -257,14 +257,14 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     writeAccounting(out, support.best);
     out.raw("\n  }");
     out.raw(",\n  ").key("distinctHierarchies").raw("{\n    ").key("all");
-    writeAccounting(out, support->hierarchiesAll);
+    writeAccounting(out, support.hierarchiesAll);
     out.raw(",\n    ").key("best");
-    writeAccounting(out, support->hierarchiesBest);
+    writeAccounting(out, support.hierarchiesBest);
     out.raw("\n  }");
     out.raw(",\n  ").key("consensus").raw("{\n    ").key("all");
-    writeConsensus(out, support->consensusAll, matrix);
+    writeConsensus(out, support.consensusAll, matrix);
     out.raw(",\n    ").key("best");
-    writeConsensus(out, support->consensusBest, matrix);
+    writeConsensus(out, support.consensusBest, matrix);
     out.raw("\n  }");
     const BestFitHistory history = bestFitHistoryOf(records);
     out.raw(",\n  ").key("bestFit").raw("{").key("value").number(history.value);
