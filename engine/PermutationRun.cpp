@@ -150,15 +150,19 @@ class TicketSource {
 
 /// What one job owns: its working matrix, run state and copy of the method.
 struct Job {
-  Job(const ProximityMatrix& matrix, const ClusterMethod& shared)
+  Job(const ProximityMatrix& matrix, const ClusterMethod& shared, const PermutationSettings* settings = nullptr)
       : workingMatrix(matrix.isDissimilarity(), matrix.getNumberOfObjects()),
         state(matrix.getNumberOfObjects()),
-        method(shared.clone()) {}
+        method(shared.clone()) {
+    if (settings != nullptr && settings->membershipFrom > 0)
+      partitions = PartitionTally(settings->membershipFrom, settings->membershipTo);
+  }
   SimilarityMatrix workingMatrix;
   AgglomerationState state;
   std::unique_ptr<ClusterMethod> method;
   ClusterTally tally;           // of the permutations this job ran
   ClusterTally hierarchyTally;  // of their hierarchies
+  PartitionTally partitions;    // of their partitions, with a membership range
 };
 
 /// Clusters one permutation and writes its record.
@@ -185,6 +189,7 @@ std::unique_ptr<ClusterSolution> runTicket(const ProximityMatrix& matrix, Job& j
     job.tally.add(keys, solution->getNormalizedSSDif());
     job.hierarchyTally.add(hierarchy.clusters, solution->getNormalizedSSDif(), ticket.index);
   }
+  job.partitions.add(*solution, ticket.index);
   return solution;
 }
 
@@ -410,11 +415,11 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
   results.records.allocate(settings.permutationCount);
   const int jobCount = std::max(1, std::min(settings.jobs, settings.permutationCount));
   std::vector<std::unique_ptr<Job>> jobs;
-  jobs.push_back(std::make_unique<Job>(matrix, method));
+  jobs.push_back(std::make_unique<Job>(matrix, method, &settings));
   // A job whose working matrix cannot be had leaves the run to the others.
   for (int j = 1; j < jobCount; ++j) {
     try {
-      jobs.push_back(std::make_unique<Job>(matrix, method));
+      jobs.push_back(std::make_unique<Job>(matrix, method, &settings));
     } catch (const std::bad_alloc&) {
       break;
     }
@@ -436,13 +441,16 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
   for (const auto& job : jobs) {
     results.tally.merge(job->tally);
     results.hierarchyTally.merge(job->hierarchyTally);
+    results.partitions.merge(job->partitions);
   }
-  if (settings.tallyClusters)
-    for (const auto& solution : discarded) {
+  for (const auto& solution : discarded) {
+    if (settings.tallyClusters) {
       const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
       results.tally.remove(keys, solution->getNormalizedSSDif());
       results.hierarchyTally.remove(hierarchyOf(*solution, keys).clusters, solution->getNormalizedSSDif());
     }
+    results.partitions.remove(*solution);
+  }
   return results;
 }
 
@@ -510,6 +518,24 @@ Consensus consensusOf(const ClusterCensus& census, const ProximityMatrix& matrix
 }
 
 }  // namespace
+
+void clusterPermutationsAgain(const ProximityMatrix& matrix, ClusterMethod& method, const PermutationSettings& settings,
+                              const PermutationResults& results, const std::vector<int>& permutations,
+                              const std::function<void(const ClusterSolution&)>& take) {
+  std::unique_ptr<Job> job;
+  for (const int k : permutations) {
+    const ClusterSolution* kept = nullptr;
+    for (const auto& solution : results.solutions)
+      if (solution->getPermutationIndex() == k) kept = solution.get();
+    if (kept != nullptr) {
+      take(*kept);
+      continue;
+    }
+    if (!job) job = std::make_unique<Job>(matrix, method);
+    const std::unique_ptr<ClusterSolution> again = rerun(matrix, *job, settings, results.records, k);
+    take(*again);
+  }
+}
 
 SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method, const PermutationSettings& settings,
                             const PermutationResults& results) {
