@@ -41,17 +41,19 @@ void PermutationRecords::allocate(int count) {
   completed = 0;
 }
 
-std::uint64_t bytesPerPermutation(bool tallyClusters) {
+std::uint64_t bytesPerPermutation(bool tallyClusters, int cuts) {
   // A node of an ordered set or a hash map: the entry, two or three links
   // and the allocator's header.
   constexpr std::uint64_t kNode = 48;
   const std::uint64_t completed = sizeof(int) + kNode;
   const std::uint64_t accounting = kNode + 8 + 2 * sizeof(int);  // map entry and bucket, two curves
   const std::uint64_t tally = 2 * (kNode + 8);                     // in all permutations and at the lowest fit
-  return kRecordBytesPerPermutation + completed + (tallyClusters ? accounting + tally : 0);
+  // Each cut may find a new partition: in all permutations and at the lowest fit.
+  const std::uint64_t partitions = static_cast<std::uint64_t>(cuts > 0 ? cuts : 0) * tally;
+  return kRecordBytesPerPermutation + completed + (tallyClusters ? accounting + tally : 0) + partitions;
 }
 
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs, bool tallyClusters) {
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs, bool tallyClusters, int cuts) {
   const auto n = static_cast<std::uint64_t>(objectCount > 0 ? objectCount : 0);
   const auto p = static_cast<std::uint64_t>(permutationCount > 0 ? permutationCount : 0);
   const auto j = static_cast<std::uint64_t>(jobs > 1 ? jobs : 1);
@@ -60,7 +62,7 @@ std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int job
   const std::uint64_t solution = n * 64;  // the schedule, the permutation and the fit's work
   // Each job has its own working matrix and run state, builds one solution,
   // and at most two per job wait to be kept in order.
-  return p * bytesPerPermutation(tallyClusters) + j * (workingMatrix + runState + 3 * solution);
+  return p * bytesPerPermutation(tallyClusters, cuts) + j * (workingMatrix + runState + 3 * solution);
 }
 
 int preferredJobs() {

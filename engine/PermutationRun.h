@@ -204,14 +204,15 @@ inline constexpr std::uint64_t kRecordBytesPerPermutation =
 /// completed permutations and, with tallyClusters, the distinct-solution
 /// accounting (an entry per distinct tree, two curves) and the tally of the
 /// clusters (taken to find one new cluster per permutation; ties can make
-/// it more).
-std::uint64_t bytesPerPermutation(bool tallyClusters);
+/// it more), and the tally of the partitions of `cuts` numbers of clusters.
+std::uint64_t bytesPerPermutation(bool tallyClusters, int cuts = 0);
 
 /// The memory a permutation run takes before it keeps any solution: the
 /// bytes of every permutation and, per job, a working matrix, a run state
 /// and the solutions being built or waiting, for n objects. (The kept
 /// solutions come on top; how many there are depends on the ties.)
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1, bool tallyClusters = false);
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1, bool tallyClusters = false,
+                                  int cuts = 0);
 
 /// Refuses a matrix with a proximity of magnitude 1e50 or more (or infinite):
 /// throws EKorvanaError naming the two objects. Not-a-number is allowed.
