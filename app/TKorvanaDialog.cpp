@@ -492,6 +492,8 @@ void TKorvanaDialog::okButtonClick() {
   AnalysisRequest request = collectRequest();
   request.permutationFitTableFilename = fitTableFileNameOf(request.permutationFitTableFilename);
   if (request.savePermutationFitTable && !confirmFitTableFile(request.permutationFitTableFilename)) return;
+  request.membershipFilename = fitTableFileNameOf(request.membershipFilename);
+  if (!request.membershipFilename.empty() && !confirmMembershipFile(request.membershipFilename)) return;
   if (!confirmMeasureForMethod(request)) return;
   hide();  // for good: one run per start
   try {
@@ -529,6 +531,24 @@ bool TKorvanaDialog::confirmFitTableFile(std::string& fileName) {
   if (!chosen) return false;
   fileName = chosen->toStdString();
   return true;
+}
+
+bool TKorvanaDialog::confirmMembershipFile(const std::string& fileName) {
+  std::error_code error;
+  // The data set open in the package is never written over.
+  if (!dataFilePath_.empty() && std::filesystem::equivalent(fileName, dataFilePath_, error)) {
+    host::showErrorBox("The cluster membership cannot be saved to '" + fileName +
+                       "': that is the data file being analyzed. Choose another name.");
+    return false;
+  }
+  if (!std::filesystem::exists(fileName, error)) return true;
+  host::MessageBoxRequest question;
+  question.caption = "Save Membership";
+  question.text = "The filename '" + fileName + "' already exists.\nDo you want to overwrite it?";
+  question.icon = host::MessageIcon::warning;
+  question.buttons = host::MessageButtons::yesNo;
+  question.defaultButton = host::MessageAnswer::no;
+  return host::messageBoxes().show(question) == host::MessageAnswer::yes;
 }
 
 bool TKorvanaDialog::confirmMeasureForMethod(const AnalysisRequest& request) {
