@@ -23,6 +23,8 @@ import sys
 import tempfile
 import unittest
 
+import jsonschema
+
 BATCH = EXAMPLES = None
 PSPP_CONVERT = shutil.which("pspp-convert")
 IRIS = ["--variables", "sepal_length TO petal_width", "--label", "species", "--seed", "19360101"]
@@ -93,6 +95,8 @@ class Membership(unittest.TestCase):
             self.batch(["-d", iris] + IRIS + ["--measure", "SEUCLID", "--method", "ward", "--permutations", "30", "--solutions",
                                               "hierarchies", "--membership", "2-4", "--save-membership", saved])
             results = self.results()
+            with open(os.path.join(EXAMPLES, os.pardir, "docs", "results.schema.json")) as f:
+                jsonschema.validate(results, json.load(f))
             self.assertEqual(results["membership"]["k"], [2, 3, 4])
             stability = results["partitionStability"]
             self.assertEqual([s["k"] for s in stability], [2, 3, 4])
