@@ -505,16 +505,25 @@ void TKorvanaDialog::okButtonClick() {
   runRequest(request);
 }
 
-bool TKorvanaDialog::confirmFitTableFile(std::string& fileName) {
-  std::error_code error;
-  if (!std::filesystem::exists(fileName, error)) return true;
+namespace {
+
+/// Asks whether an existing file may be overwritten (No by default).
+host::MessageAnswer askToOverwrite(const std::string& caption, const std::string& fileName) {
   host::MessageBoxRequest question;
-  question.caption = "Save Permutation Fit Table";
+  question.caption = caption;
   question.text = "The filename '" + fileName + "' already exists.\nDo you want to overwrite it?";
   question.icon = host::MessageIcon::warning;
   question.buttons = host::MessageButtons::yesNo;
   question.defaultButton = host::MessageAnswer::no;
-  const host::MessageAnswer answer = host::messageBoxes().show(question);
+  return host::messageBoxes().show(question);
+}
+
+}  // namespace
+
+bool TKorvanaDialog::confirmFitTableFile(std::string& fileName) {
+  std::error_code error;
+  if (!std::filesystem::exists(fileName, error)) return true;
+  const host::MessageAnswer answer = askToOverwrite("Save Permutation Fit Table", fileName);
   if (answer == host::MessageAnswer::yes) return true;
   if (answer != host::MessageAnswer::no) return false;
 
@@ -542,13 +551,7 @@ bool TKorvanaDialog::confirmMembershipFile(const std::string& fileName) {
     return false;
   }
   if (!std::filesystem::exists(fileName, error)) return true;
-  host::MessageBoxRequest question;
-  question.caption = "Save Membership";
-  question.text = "The filename '" + fileName + "' already exists.\nDo you want to overwrite it?";
-  question.icon = host::MessageIcon::warning;
-  question.buttons = host::MessageButtons::yesNo;
-  question.defaultButton = host::MessageAnswer::no;
-  return host::messageBoxes().show(question) == host::MessageAnswer::yes;
+  return askToOverwrite("Save Membership", fileName) == host::MessageAnswer::yes;
 }
 
 bool TKorvanaDialog::confirmMeasureForMethod(const AnalysisRequest& request) {
