@@ -32,6 +32,14 @@ enum class SolutionsShown : std::int32_t {
   hierarchies = 1,  // one per hierarchy: the first kept merge order that has it
 };
 
+/// Which cluster memberships the output shows and saves (the settings file
+/// stores the numbers).
+enum class MembershipType : std::int32_t {
+  none = 0,
+  single = 1,  // one number of clusters: membershipFrom
+  range = 2,   // membershipFrom … membershipTo
+};
+
 struct AnalysisRequest {
   // "General"
   std::int32_t clusterMethod = 0;
@@ -70,8 +78,13 @@ struct AnalysisRequest {
   /// in this many permutations; 0: run them all.
   std::int32_t stopWhenStable = 0;
   bool orderFreeTree = false;
+  MembershipType membershipType = MembershipType::none;
+  std::int32_t membershipFrom = 2;
+  std::int32_t membershipTo = 2;
   // "General", written last
   std::string permutationFitTableFilename;
+  /// Where the memberships are saved with the data ("": not saved).
+  std::string membershipFilename;
 
   bool operator==(const AnalysisRequest&) const = default;
 };

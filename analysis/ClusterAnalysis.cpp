@@ -15,6 +15,7 @@
 #include "common/EKorvanaError.h"
 #include "common/AtomicFile.h"
 #include "common/SystemMemory.h"
+#include "analysis/MembershipFile.h"
 #include "datafile/PermutationFitTableFile.h"
 #include "datafile/ProximityMatrixFile.h"
 #include "engine/ClusterMethod.h"
@@ -126,22 +127,23 @@ constexpr std::uint64_t kFitTableRowBytes = 1536;
 }  // namespace
 
 std::uint64_t ClusterAnalysis::memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit,
-                                            int jobs, bool countsClusters) {
+                                            int jobs, bool countsClusters, int cuts) {
   const std::uint64_t rows = showPermutationFit ? static_cast<std::uint64_t>(std::max(permutationCount, 0)) : 0;
-  return permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount), countsClusters) +
+  return permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount), countsClusters, cuts) +
          rows * kFitTableRowBytes;
 }
 
 void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs,
-                                  bool countsClusters) {
+                                  bool countsClusters, int cuts) {
   const std::optional<std::uint64_t> available = availableMemoryBytes();
   if (!available) return;
-  const std::uint64_t needed = memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs, countsClusters);
+  const std::uint64_t needed =
+      memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs, countsClusters, cuts);
   if (needed <= *available) return;
   // What the jobs take whatever the count, and what each permutation adds.
   const std::uint64_t fixed = permutationRunBytes(objectCount, 0, std::min(jobs, permutationCount));
   const std::uint64_t perPermutation =
-      bytesPerPermutation(countsClusters) + (showPermutationFit ? kFitTableRowBytes : 0);
+      bytesPerPermutation(countsClusters, cuts) + (showPermutationFit ? kFitTableRowBytes : 0);
   // Before the matrix is known only the permutations' share can be told.
   const std::string what = objectCount > 0 ? "The run of " + std::to_string(permutationCount) + " permutations of " +
                                                  std::to_string(objectCount) + " objects"
@@ -160,7 +162,16 @@ void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool sh
 
 void ClusterAnalysis::runPermutations() {
   const bool tally = clusterSupport_ || countClusters_ || solutionsShown_ == SolutionsShown::hierarchies;
-  checkMemory(matrix_.getNumberOfObjects(), permutationCount_, showPermutationFit_, jobs_, tally);
+  const int n = matrix_.getNumberOfObjects();
+  if (membershipFrom_ > 0 && (membershipFrom_ < 2 || membershipTo_ < membershipFrom_ || membershipTo_ > n - 1))
+    throw EKorvanaError("Cluster membership for " +
+                        (membershipTo_ == membershipFrom_ ? std::to_string(membershipFrom_)
+                                                          : std::to_string(membershipFrom_) + " to " +
+                                                                std::to_string(membershipTo_)) +
+                        " clusters cannot be had from " + std::to_string(n) +
+                        " objects: the numbers of clusters must lie from 2 to " + std::to_string(n - 1));
+  const int cuts = membershipFrom_ > 0 ? membershipTo_ - membershipFrom_ + 1 : 0;
+  checkMemory(n, permutationCount_, showPermutationFit_, jobs_, tally, cuts);
   PermutationSettings settings;
   settings.permutationCount = permutationCount_;
   settings.firstPermutationIsIdentity = firstPermutationIsIdentity_;
@@ -168,8 +179,11 @@ void ClusterAnalysis::runPermutations() {
   settings.jobs = jobs_;
   settings.tallyClusters = tally;
   settings.stopWhenStable = stopWhenStable_;
+  settings.membershipFrom = membershipFrom_;
+  settings.membershipTo = membershipFrom_ > 0 ? membershipTo_ : 0;
   results_ = PermutationResults{};
   support_.reset();
+  stability_.clear();
   const auto run = [&] {
     results_ = runner_ ? runner_(matrix_, method_, settings, *progress_)
                        : korvana::runPermutations(matrix_, method_, settings, *progress_);
@@ -195,11 +209,13 @@ void ClusterAnalysis::runPermutations() {
     }
     // Also for a canceled run: the results file holds what was completed.
     if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
+    stability_ = reportPartitionStability(matrix_, method_, settings, results_);
   } catch (const std::bad_alloc&) {
     // What the check above cannot know: how many distinct trees fit equally
     // well, each of which is kept, and how many clusters the trees hold.
     results_ = PermutationResults{};
     support_.reset();
+    stability_.clear();
     const std::optional<std::uint64_t> available = availableMemoryBytes();
     throw EKorvanaError("The run of " + std::to_string(permutationCount_) + " permutations of " +
                         std::to_string(matrix_.getNumberOfObjects()) + " objects outgrew the memory" +
@@ -229,6 +245,20 @@ void ClusterAnalysis::commitTreesFile() {
   if (!treesFile_) return;
   const std::unique_ptr<PendingFile> file = std::move(treesFile_);
   file->commit();
+}
+
+void ClusterAnalysis::saveMembership(Spsswin_tlb::ISpssDataDoc* data) {
+  MembershipColumns columns;
+  columns.solutions = getShownSolutions();
+  columns.from = membershipFrom_;
+  columns.to = membershipTo_;
+  columns.solutionWord = solutionsShown_ == SolutionsShown::hierarchies ? "hierarchy" : "solution";
+  // The objects are the cases of the data only when cases were clustered.
+  const bool ofCases = analysisType_ == AnalysisType::data && view_ == ClusterView::cases && matrix_.hasCaseNumbers();
+  if (ofCases && data == nullptr) throw EKorvanaError("There is no data set to save the cluster memberships with");
+  const CaseTable table =
+      ofCases ? caseMembershipTable(*data, matrix_, columns) : objectMembershipTable(matrix_, columns);
+  table.save(membershipFileName_, "Korvana Cluster Membership");
 }
 
 void ClusterAnalysis::savePermutationFitTable() {
@@ -361,6 +391,19 @@ void ClusterAnalysis::run() {
     progress.showProgress();
     produceOutput(document);
     progress.hideProgress();
+    if (!membershipFileName_.empty() && membershipFrom_ > 0 && !progress.isCanceled()) {
+      try {
+        saveMembership(data.get());
+      } catch (const std::exception& error) {
+        promoteToLevel(document,
+                       writeError(document, "Cluster membership could not be saved to file '" + membershipFileName_ +
+                                                "': " + error.what()),
+                       2);
+        progress.requestClose();
+        runOutcome_ = RunOutcome::membershipNotSaved;
+        return;
+      }
+    }
     progress.requestClose();
     runOutcome_ = progress.isCanceled() ? RunOutcome::canceled : RunOutcome::completed;
   } catch (const EAnalysisCanceledException&) {
@@ -390,11 +433,19 @@ std::vector<std::vector<std::size_t>> ClusterAnalysis::shownSolutions() const {
   return groups;
 }
 
+std::vector<const ClusterSolution*> ClusterAnalysis::getShownSolutions() const {
+  std::vector<const ClusterSolution*> shown;
+  for (const auto& group : shownSolutions()) shown.push_back(results_.solutions.at(group.front()).get());
+  return shown;
+}
+
 int ClusterAnalysis::outputSteps() const {
   const bool support = clusterSupport_ && support_;
   const bool hierarchies = solutionsShown_ == SolutionsShown::hierarchies;
   const auto shown = static_cast<int>(shownSolutions().size());
-  return 4 + (verdictShown() ? 1 : 0) + (support ? 8 : 0) + (orderFreeTreeWanted_ ? 4 : 0) + shown * (6 + (support ? 1 : 0) + (hierarchies ? 1 : 0));
+  const bool membership = membershipFrom_ > 0;
+  return 4 + (verdictShown() ? 1 : 0) + (support ? 8 : 0) + (orderFreeTreeWanted_ ? 4 : 0) + (membership ? 1 : 0) +
+         shown * (6 + (support ? 1 : 0) + (hierarchies ? 1 : 0) + (membership ? 1 : 0));
 }
 
 bool ClusterAnalysis::proximitiesMisfitMethod() const {
@@ -480,6 +531,10 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
       check();
     }
   }
+  if (membershipFrom_ > 0) {
+    writePartitionStabilityTable(document, stability_, results_.records.completed);
+    check();
+  }
   auto& solutions = results_.solutions;
   const std::vector<std::vector<std::size_t>> groups = shownSolutions();
   const std::size_t count = groups.size();
@@ -532,6 +587,10 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
       std::vector<const ClusterSolution*> others;
       for (std::size_t o = 1; o < groups[g].size(); ++o) others.push_back(solutions[groups[g][o]].get());
       if (!others.empty()) writeOtherMergeOrdersTable(document, others);
+      check();
+    }
+    if (membershipFrom_ > 0) {
+      writeClusterMembershipTable(document, *solution, matrix_, membershipFrom_, membershipTo_);
       check();
     }
     // The solution stays: the results file is written from it after the run.

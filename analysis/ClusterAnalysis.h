@@ -19,6 +19,7 @@
 #include "analysis/AnalysisRequest.h"
 #include "engine/ClusterSolution.h"
 #include "engine/OrderFreeTree.h"
+#include "engine/PartitionStability.h"
 #include "engine/PermutationRun.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
@@ -97,6 +98,20 @@ class ClusterAnalysis {
   /// default): no such file.
   void setTreesFileName(std::string fileName) { treesFileName_ = std::move(fileName); }
   const std::string& getTreesFileName() const { return treesFileName_; }
+  /// Cuts the shown solutions into from … to clusters ("Cluster Membership"
+  /// tables, one per shown solution) and counts the permutations' partitions
+  /// for the "Partition Stability" table; 0, 0 (the default): none. The run
+  /// refuses a range outside 2 … n − 1 for n objects.
+  void setMembershipRange(int from, int to) {
+    membershipFrom_ = from;
+    membershipTo_ = to;
+  }
+  int getMembershipFrom() const { return membershipFrom_; }
+  int getMembershipTo() const { return membershipTo_; }
+  /// Saves the memberships with the data (.sav, or .csv by the name's
+  /// extension) after the output; empty (the default): not saved.
+  void setMembershipFileName(std::string fileName) { membershipFileName_ = std::move(fileName); }
+  const std::string& getMembershipFileName() const { return membershipFileName_; }
   /// Puts the trees file of a completed or canceled run in place (once the
   /// run's other files are); without this call it is removed again.
   void commitTreesFile();
@@ -126,7 +141,7 @@ class ClusterAnalysis {
   /// leaves it. Needs the application given at construction.
   void run();
   /// How the last run ended.
-  enum class RunOutcome { notRun, completed, matrixNotLoaded, fitTableNotSaved, canceled };
+  enum class RunOutcome { notRun, completed, matrixNotLoaded, fitTableNotSaved, membershipNotSaved, canceled };
   RunOutcome getRunOutcome() const { return runOutcome_; }
 
   /// Clusters the loaded matrix once per permutation (the engine's
@@ -148,15 +163,19 @@ class ClusterAnalysis {
   /// counted) and, when shown, the rows of the permutation fit table in the
   /// output.
   static std::uint64_t memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1,
-                                    bool countsClusters = false);
+                                    bool countsClusters = false, int cuts = 0);
   /// Throws EKorvanaError when that memory is not available, saying what the
   /// run needs, what there is and how many permutations would fit.
   static void checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1,
-                          bool countsClusters = false);
+                          bool countsClusters = false, int cuts = 0);
 
   /// Writes the fit of every permutation as a data file (fitTableFileName).
   /// Raises EKorvanaError on failure.
   void savePermutationFitTable();
+  /// Writes the memberships of the shown solutions with the data of `data`
+  /// (its cases, when the objects are its cases) or one case per object
+  /// (membershipFileName). Raises EKorvanaError on failure.
+  void saveMembership(Spsswin_tlb::ISpssDataDoc* data);
 
   ClusterMethod& getMethod() const { return method_; }
   Spsswin_tlb::ISpssApp* getApplication() const { return application_.get(); }
@@ -174,6 +193,13 @@ class ClusterAnalysis {
   /// The support of the kept solutions' stages and the distinct-solution
   /// accounting, once the permutations ran with the clusters counted.
   const std::optional<SupportReport>& getSupportReport() const { return support_; }
+  /// The stability of the best solution's partitions, per k of the
+  /// membership range, once the permutations ran; empty when it is not
+  /// known.
+  const std::vector<PartitionStability>& getPartitionStability() const { return stability_; }
+  /// The kept solutions the output shows (one per hierarchy when so asked),
+  /// in the order they were found.
+  std::vector<const ClusterSolution*> getShownSolutions() const;
   int getCompletedPermutations() const { return results_.records.completed; }
   const std::string& getMatrixFileName() const { return matrixFileName_; }
   const std::string& getTemporaryFileName() const { return temporaryFileName_; }
@@ -261,6 +287,10 @@ class ClusterAnalysis {
   ProximityMatrix matrix_;
   PermutationResults results_;
   std::optional<SupportReport> support_;
+  std::vector<PartitionStability> stability_;
+  int membershipFrom_ = 0;
+  int membershipTo_ = 0;
+  std::string membershipFileName_;
   std::optional<OrderFreeTree> orderFreeTree_;
   std::string orderFreeTreeProblem_;
   PermutationRunner runner_;

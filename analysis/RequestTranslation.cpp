@@ -129,6 +129,17 @@ void checkRequest(const AnalysisRequest& request, const ChosenVariables& variabl
       request.permutationFitTableFilename.find_first_not_of(" \t") == std::string::npos)
     throw EKorvanaError("No file name is given for the permutation fit table");
   if (request.savePermutationFitTable) fitTableFormatOf(fitTableFileNameOf(request.permutationFitTableFilename));
+  if (request.membershipType == MembershipType::single && request.membershipFrom < 2)
+    throw EKorvanaError("The number of clusters for the cluster membership must be at least 2, not " +
+                        std::to_string(request.membershipFrom));
+  if (request.membershipType == MembershipType::range &&
+      (request.membershipFrom < 2 || request.membershipTo < request.membershipFrom))
+    throw EKorvanaError("The range of clusters for the cluster membership must run from at least 2 up, not from " +
+                        std::to_string(request.membershipFrom) + " to " + std::to_string(request.membershipTo));
+  if (request.membershipType == MembershipType::none &&
+      request.membershipFilename.find_first_not_of(" \t") != std::string::npos)
+    throw EKorvanaError("The cluster membership is to be saved to '" + request.membershipFilename +
+                        "', but no number of clusters is given");
 }
 
 std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, const ChosenVariables& variables,
@@ -183,6 +194,13 @@ std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, co
   analysis->setSaveFitTable(request.savePermutationFitTable);
   if (request.savePermutationFitTable)
     analysis->setFitTableFileName(fitTableFileNameOf(request.permutationFitTableFilename));
+  if (request.membershipType != MembershipType::none) {
+    analysis->setMembershipRange(request.membershipFrom, request.membershipType == MembershipType::range
+                                                             ? request.membershipTo
+                                                             : request.membershipFrom);
+    if (request.membershipFilename.find_first_not_of(" \t") != std::string::npos)
+      analysis->setMembershipFileName(fitTableFileNameOf(request.membershipFilename));
+  }
   return analysis;
 }
 

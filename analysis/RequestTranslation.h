@@ -31,8 +31,9 @@ struct RequestProblems {
   std::string text() const;
 };
 
-/// The fit table's file name as the analysis uses it: ".sav" appended when
-/// the name is not empty and has no "." anywhere.
+/// The fit table's (and the saved membership's) file name as the analysis
+/// uses it: ".sav" appended when the name is not empty and has no "."
+/// anywhere.
 std::string fitTableFileNameOf(const std::string& text);
 
 /// The variables of the request found in the dictionary (findNamedVariable):
@@ -49,7 +50,9 @@ ChosenVariables chooseVariables(const AnalysisRequest& request, const std::vecto
 /// Checks what the dialog's OK button requires: at least one permutation;
 /// with the data, at least two cluster variables, none of them twice, and a
 /// binary measure's present and absent values that differ; with a matrix
-/// file, a file name; a file name when the fit table is saved. Throws
+/// file, a file name; a file name when the fit table is saved; a number of
+/// clusters from 2 (a range that does not run backwards) for the cluster
+/// membership, and one when the membership is to be saved. Throws
 /// EKorvanaError with a message naming the problem.
 void checkRequest(const AnalysisRequest& request, const ChosenVariables& variables);
 

@@ -13,6 +13,7 @@
 #include "common/ScientificFormat.h"
 #include "engine/BestFitHistory.h"
 #include "engine/ClusterMethod.h"
+#include "engine/TreeCut.h"
 #include "output/Newick.h"
 #include "output/Version.h"
 
@@ -175,6 +176,63 @@ void writeOrderFreeTree(JsonOut& out, const OrderFreeTree& tree, const Proximity
   out.raw("\n  }");
 }
 
+/// The memberships of the shown solutions for each k of the range, and the
+/// stability of the best solution's partitions (null when not known).
+void writeMembership(JsonOut& out, const ClusterAnalysis& analysis) {
+  const int from = analysis.getMembershipFrom();
+  const int to = analysis.getMembershipTo();
+  out.raw(",\n  ").key("membership").raw("{").key("k").raw("[");
+  for (int k = from; k <= to; ++k) out.raw(k > from ? ", " : "").integer(k);
+  out.raw("], ").key("solutions").raw("[");
+  const std::vector<const ClusterSolution*> shown = analysis.getShownSolutions();
+  for (std::size_t s = 0; s < shown.size(); ++s) {
+    const ClusterSolution& solution = *shown[s];
+    out.raw(s > 0 ? ",\n    " : "\n    ").raw("{").key("solution").string(solutionIdText(solution.getSolutionId()));
+    out.raw(", ").key("clusters").raw("{");
+    TreeCut cut(solution);
+    std::vector<std::vector<int>> clusters;
+    for (int k = to; k >= from; --k) {
+      cut.cutTo(k);
+      clusters.push_back(cut.memberships());
+    }
+    for (int k = from; k <= to; ++k) {
+      const std::vector<int>& members = clusters[static_cast<std::size_t>(to - k)];
+      out.raw(k > from ? ",\n      " : "\n      ").key(std::to_string(k)).raw("[");
+      for (std::size_t o = 0; o < members.size(); ++o) out.raw(o > 0 ? ", " : "").integer(members[o]);
+      out.raw("]");
+    }
+    out.raw("}, ").key("tiedCut").raw("[");
+    bool first = true;
+    for (int k = from; k <= to; ++k)
+      if (isTiedCut(solution, k)) {
+        out.raw(first ? "" : ", ").integer(k);
+        first = false;
+      }
+    out.raw("]}");
+  }
+  out.raw(shown.empty() ? "]}" : "\n  ]}");
+  out.raw(",\n  ").key("partitionStability");
+  const std::vector<PartitionStability>& stability = analysis.getPartitionStability();
+  if (stability.empty()) {
+    out.raw("null");
+    return;
+  }
+  out.raw("[");
+  for (std::size_t i = 0; i < stability.size(); ++i) {
+    const PartitionStability& k = stability[i];
+    out.raw(i > 0 ? ",\n    " : "\n    ").raw("{").key("k").integer(k.k);
+    out.raw(", ").key("distinctAll").integer(k.distinctAll);
+    out.raw(", ").key("distinctBest").integer(k.distinctBest);
+    out.raw(", ").key("sameAsBest").number(k.sameAsBest);
+    out.raw(", ").key("meanAdjustedRand").number(k.meanAdjustedRand);
+    out.raw(", ").key("minAdjustedRand").number(k.minAdjustedRand);
+    out.raw(", ").key("clusterStability").raw("[");
+    for (std::size_t c = 0; c < k.clusterStability.size(); ++c) out.raw(c > 0 ? ", " : "").number(k.clusterStability[c]);
+    out.raw("]}");
+  }
+  out.raw("\n  ]");
+}
+
 }  // namespace
 
 void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) {
@@ -284,6 +342,7 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
       out.raw(",\n  ").key("orderFreeTree");
       writeOrderFreeTree(out, *tree, matrix);
     }
+    if (analysis.getMembershipFrom() > 0 && matrix.getNumberOfObjects() > 0) writeMembership(out, analysis);
     out.raw(",\n  ").key("completed").integer(records.completed);
     out.raw(",\n  ").key("stoppedWhenStable");
     if (analysis.getStoppedAfter() < 0)

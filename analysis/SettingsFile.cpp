@@ -263,6 +263,10 @@ void fromText(const std::string& text, SolutionsShown& shown) {
     shown = *read == static_cast<std::int32_t>(SolutionsShown::hierarchies) ? SolutionsShown::hierarchies
                                                                              : SolutionsShown::orders;
 }
+void fromText(const std::string& text, MembershipType& type) {
+  if (const auto read = parseSettingsInteger(text))
+    type = *read == 1 ? MembershipType::single : *read == 2 ? MembershipType::range : MembershipType::none;
+}
 void fromText(const std::string& text, SeedType& type) {
   if (const auto read = parseSettingsInteger(text))
     type = *read == static_cast<std::int32_t>(SeedType::random) ? SeedType::random : SeedType::custom;
@@ -293,6 +297,9 @@ constexpr Domain kSolutionsShown{[](std::int32_t n) { return n == 0 || n == 1; }
                                  "0 (every distinct merge order) or 1 (one per hierarchy)"};
 constexpr Domain kStopWhenStable{[](std::int32_t n) { return n >= 0; },
                                  "0 (run every permutation) or a number of permutations from 1"};
+constexpr Domain kMembershipType{[](std::int32_t n) { return n >= 0 && n <= 2; },
+                                 "0 (none), 1 (a single number of clusters) or 2 (a range)"};
+constexpr Domain kClusterCount{[](std::int32_t n) { return n >= 2; }, "a number of clusters from 2"};
 constexpr Domain kSeedType{[](std::int32_t n) { return n == 0 || n == 1; },
                            "0 (a random seed from the clock) or 1 (the Seed value)"};
 
@@ -351,7 +358,11 @@ constexpr SettingsKey kKeys[] = {
     key<&R::solutionsShown>(kOptions, "Solutions Shown", kSolutionsShown),
     key<&R::stopWhenStable>(kOptions, "Stop When Stable", kStopWhenStable),
     key<&R::orderFreeTree>(kOptions, "Order Free Tree", kFlag),
+    key<&R::membershipType>(kOptions, "Membership Type", kMembershipType),
+    key<&R::membershipFrom>(kOptions, "Membership From", kClusterCount),
+    key<&R::membershipTo>(kOptions, "Membership To", kClusterCount),
     key<&R::permutationFitTableFilename>(kGeneral, "Permutation Fit Table Filename", kText),
+    key<&R::membershipFilename>(kGeneral, "Membership Filename", kText),
 };
 
 /// The keys the desktop program keeps in the same sections that are not part

@@ -31,6 +31,7 @@ OptionsPage::OptionsPage(QWidget* parent) : QWidget(parent) {
   QGroupBox* statistics = createStatisticsGroupBox();
   QGroupBox* plots = createPlotsGroupBox();
   QGroupBox* save = createSaveGroupBox();
+  QGroupBox* membership = createMembershipGroupBox();
 
   auto* outputs = new QHBoxLayout;
   outputs->addWidget(statistics, 1);
@@ -39,6 +40,7 @@ OptionsPage::OptionsPage(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(10, 10, 10, 10);
   layout->addWidget(randomization);
   layout->addLayout(outputs);
+  layout->addWidget(membership);
   layout->addWidget(save);
   layout->addStretch();
   connectHandlers();
@@ -140,7 +142,47 @@ QGroupBox* OptionsPage::createSaveGroupBox() {
   save->addWidget(savePermutationFitTableCheckBox_, 0, 0, 1, 2);
   save->addWidget(permutationFitTableFilenameEdit_, 1, 0);
   save->addWidget(permutationFitTableFilenameBrowseButton_, 1, 1);
+  membershipFilenameEdit_ = named(new QLineEdit(saveGroupBox_), "membershipFilenameEdit");
+  membershipFilenameEdit_->setToolTip("The data with a variable CLUk_s per number of clusters k and shown solution "
+                                      "s (.sav, or .csv by the extension); empty: not saved");
+  auto* membershipLabel = new QLabel("Save membership:", saveGroupBox_);
+  membershipLabel->setBuddy(membershipFilenameEdit_);
+  save->addWidget(membershipLabel, 2, 0, 1, 2);
+  save->addWidget(membershipFilenameEdit_, 3, 0);
   return saveGroupBox_;
+}
+
+QGroupBox* OptionsPage::createMembershipGroupBox() {
+  membershipGroupBox_ = named(new QGroupBox("Cluster membership", this), "membershipGroupBox");
+  membershipNoneRadioButton_ = named(new QRadioButton("None", membershipGroupBox_), "membershipNoneRadioButton");
+  membershipNoneRadioButton_->setChecked(true);
+  membershipSingleRadioButton_ =
+      named(new QRadioButton("Single solution:", membershipGroupBox_), "membershipSingleRadioButton");
+  membershipRangeRadioButton_ =
+      named(new QRadioButton("Range of solutions from", membershipGroupBox_), "membershipRangeRadioButton");
+  const auto countEdit = [this](const char* name) {
+    auto* edit = named(new QLineEdit("2", membershipGroupBox_), name);
+    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance("2147483647") + 14);
+    NumberEditKeyFilter::install(edit, NumberEditKeyFilter::Sign::none);
+    return edit;
+  };
+  membershipClustersEdit_ = countEdit("membershipClustersEdit");
+  membershipFromEdit_ = countEdit("membershipFromEdit");
+  membershipToEdit_ = countEdit("membershipToEdit");
+  auto* grid = new QGridLayout(membershipGroupBox_);
+  grid->setContentsMargins(10, 6, 10, 8);
+  grid->setVerticalSpacing(4);
+  grid->addWidget(membershipNoneRadioButton_, 0, 0);
+  grid->addWidget(membershipSingleRadioButton_, 1, 0);
+  grid->addWidget(membershipClustersEdit_, 1, 1);
+  grid->addWidget(new QLabel("clusters", membershipGroupBox_), 1, 2);
+  grid->addWidget(membershipRangeRadioButton_, 2, 0);
+  grid->addWidget(membershipFromEdit_, 2, 1);
+  grid->addWidget(new QLabel("through", membershipGroupBox_), 2, 2);
+  grid->addWidget(membershipToEdit_, 2, 3);
+  grid->addWidget(new QLabel("clusters", membershipGroupBox_), 2, 4);
+  grid->setColumnStretch(5, 1);
+  return membershipGroupBox_;
 }
 
 void OptionsPage::connectHandlers() {
@@ -150,6 +192,10 @@ void OptionsPage::connectHandlers() {
           &OptionsPage::savePermutationFitTableCheckBoxClick);
   connect(customSeedEdit_, &QLineEdit::textChanged, this, &OptionsPage::customSeedEditChange);
   connect(permutationFitTableFilenameEdit_, &QLineEdit::textChanged, this, &OptionsPage::requestChanged);
+  for (QRadioButton* button : {membershipNoneRadioButton_, membershipSingleRadioButton_, membershipRangeRadioButton_})
+    connect(button, &QRadioButton::clicked, this, &OptionsPage::membershipRadioButtonClick);
+  for (QLineEdit* edit : {membershipClustersEdit_, membershipFromEdit_, membershipToEdit_})
+    connect(edit, &QLineEdit::textChanged, this, &OptionsPage::requestChanged);
 }
 
 // ---------------------------------------------------------------------------
@@ -164,12 +210,21 @@ void OptionsPage::updateControls() {
   const bool save = savePermutationFitTableCheckBox_->isChecked();
   permutationFitTableFilenameEdit_->setEnabled(save);
   permutationFitTableFilenameBrowseButton_->setEnabled(save);
+  membershipClustersEdit_->setEnabled(membershipSingleRadioButton_->isChecked());
+  membershipFromEdit_->setEnabled(membershipRangeRadioButton_->isChecked());
+  membershipToEdit_->setEnabled(membershipRangeRadioButton_->isChecked());
+  membershipFilenameEdit_->setEnabled(!membershipNoneRadioButton_->isChecked());
 }
 
 // ---------------------------------------------------------------------------
 // Handlers.
 
 void OptionsPage::seedTypeRadioButtonClick() {
+  updateControls();
+  emit requestChanged();
+}
+
+void OptionsPage::membershipRadioButtonClick() {
   updateControls();
   emit requestChanged();
 }

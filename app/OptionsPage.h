@@ -1,6 +1,6 @@
 // The main dialog's "Options" page: how the permutations are randomized, the
 // statistics and plots the output shows, and the permutation fit table
-// saved as a data file.
+// saved as a data file, and the cluster memberships shown and saved.
 //
 // The page keeps its own controls consistent and tells the dialog when OK
 // has to be looked at again; RequestBinding reaches the controls that hold
@@ -51,6 +51,15 @@ class OptionsPage final : public QWidget {
   QCheckBox* savePermutationFitTableCheckBox() const { return savePermutationFitTableCheckBox_; }
   QLineEdit* permutationFitTableFilenameEdit() const { return permutationFitTableFilenameEdit_; }
   QPushButton* permutationFitTableFilenameBrowseButton() const { return permutationFitTableFilenameBrowseButton_; }
+  /// Cluster membership: none, a single number of clusters, or a range.
+  QRadioButton* membershipNoneRadioButton() const { return membershipNoneRadioButton_; }
+  QRadioButton* membershipSingleRadioButton() const { return membershipSingleRadioButton_; }
+  QRadioButton* membershipRangeRadioButton() const { return membershipRangeRadioButton_; }
+  QLineEdit* membershipClustersEdit() const { return membershipClustersEdit_; }
+  QLineEdit* membershipFromEdit() const { return membershipFromEdit_; }
+  QLineEdit* membershipToEdit() const { return membershipToEdit_; }
+  /// Where the memberships are saved with the data (empty: not saved).
+  QLineEdit* membershipFilenameEdit() const { return membershipFilenameEdit_; }
 
  signals:
   /// A choice that OK depends on may have changed.
@@ -58,6 +67,7 @@ class OptionsPage final : public QWidget {
 
  private slots:
   void seedTypeRadioButtonClick();
+  void membershipRadioButtonClick();
   void savePermutationFitTableCheckBoxClick();
   void customSeedEditChange();
 
@@ -66,6 +76,7 @@ class OptionsPage final : public QWidget {
   QGroupBox* createStatisticsGroupBox();
   QGroupBox* createPlotsGroupBox();
   QGroupBox* createSaveGroupBox();
+  QGroupBox* createMembershipGroupBox();
   void connectHandlers();
 
   QGroupBox* permutationRandomizationGroupBox_{};
@@ -89,6 +100,14 @@ class OptionsPage final : public QWidget {
   QCheckBox* savePermutationFitTableCheckBox_{};
   QLineEdit* permutationFitTableFilenameEdit_{};
   QPushButton* permutationFitTableFilenameBrowseButton_{};
+  QLineEdit* membershipFilenameEdit_{};
+  QGroupBox* membershipGroupBox_{};
+  QRadioButton* membershipNoneRadioButton_{};
+  QRadioButton* membershipSingleRadioButton_{};
+  QRadioButton* membershipRangeRadioButton_{};
+  QLineEdit* membershipClustersEdit_{};
+  QLineEdit* membershipFromEdit_{};
+  QLineEdit* membershipToEdit_{};
 };
 
 }  // namespace korvana::app

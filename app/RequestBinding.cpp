@@ -76,6 +76,14 @@ AnalysisRequest RequestBinding::collect() const {
   request.orderFreeTree = o.orderFreeTreeCheckBox()->isChecked();
   request.savePermutationFitTable = o.savePermutationFitTableCheckBox()->isChecked();
   request.permutationFitTableFilename = o.permutationFitTableFilenameEdit()->text().toStdString();
+  request.membershipType = o.membershipSingleRadioButton()->isChecked()  ? MembershipType::single
+                           : o.membershipRangeRadioButton()->isChecked() ? MembershipType::range
+                                                                         : MembershipType::none;
+  const bool single = request.membershipType == MembershipType::single;
+  request.membershipFrom = numberIn(single ? o.membershipClustersEdit() : o.membershipFromEdit()).value_or(2);
+  request.membershipTo = numberIn(single ? o.membershipClustersEdit() : o.membershipToEdit()).value_or(2);
+  request.membershipFilename =
+      request.membershipType == MembershipType::none ? std::string() : o.membershipFilenameEdit()->text().toStdString();
   return request;
 }
 
@@ -124,6 +132,14 @@ void RequestBinding::restore(const AnalysisRequest& stored) {
   o.orderFreeTreeCheckBox()->setChecked(stored.orderFreeTree);
   o.savePermutationFitTableCheckBox()->setChecked(stored.savePermutationFitTable);
   o.permutationFitTableFilenameEdit()->setText(QString::fromStdString(stored.permutationFitTableFilename));
+  (stored.membershipType == MembershipType::single  ? o.membershipSingleRadioButton()
+   : stored.membershipType == MembershipType::range ? o.membershipRangeRadioButton()
+                                                    : o.membershipNoneRadioButton())
+      ->setChecked(true);
+  o.membershipClustersEdit()->setText(QString::number(stored.membershipFrom));
+  o.membershipFromEdit()->setText(QString::number(stored.membershipFrom));
+  o.membershipToEdit()->setText(QString::number(stored.membershipTo));
+  o.membershipFilenameEdit()->setText(QString::fromStdString(stored.membershipFilename));
 }
 
 bool RequestBinding::isComplete() const {
@@ -140,6 +156,11 @@ bool RequestBinding::isComplete() const {
     valid = valid && numberIn(g.binaryMeasurePresentEdit()) && numberIn(g.binaryMeasureAbsentEdit());
   if (o.customSeedRadioButton()->isChecked()) valid = valid && numberIn(o.customSeedEdit()).has_value();
   if (o.savePermutationFitTableCheckBox()->isChecked()) valid = valid && !isBlank(o.permutationFitTableFilenameEdit());
+  const auto clusters = [](const QLineEdit* edit) { return numberIn(edit).value_or(0); };
+  if (o.membershipSingleRadioButton()->isChecked()) valid = valid && clusters(o.membershipClustersEdit()) >= 2;
+  if (o.membershipRangeRadioButton()->isChecked())
+    valid = valid && clusters(o.membershipFromEdit()) >= 2 &&
+            clusters(o.membershipToEdit()) >= clusters(o.membershipFromEdit());
   return valid;
 }
 

@@ -500,6 +500,8 @@ void TKorvanaDialog::okButtonClick() {
   AnalysisRequest request = collectRequest();
   request.permutationFitTableFilename = fitTableFileNameOf(request.permutationFitTableFilename);
   if (request.savePermutationFitTable && !confirmFitTableFile(request.permutationFitTableFilename)) return;
+  request.membershipFilename = fitTableFileNameOf(request.membershipFilename);
+  if (!request.membershipFilename.empty() && !confirmMembershipFile(request.membershipFilename)) return;
   if (!confirmMeasureForMethod(request)) return;
   hide();  // for good: one run per start
   try {
@@ -511,16 +513,25 @@ void TKorvanaDialog::okButtonClick() {
   runRequest(request);
 }
 
-bool TKorvanaDialog::confirmFitTableFile(std::string& fileName) {
-  std::error_code error;
-  if (!std::filesystem::exists(fileName, error)) return true;
+namespace {
+
+/// Asks whether an existing file may be overwritten (No by default).
+host::MessageAnswer askToOverwrite(const std::string& caption, const std::string& fileName) {
   host::MessageBoxRequest question;
-  question.caption = "Save Permutation Fit Table";
+  question.caption = caption;
   question.text = "The filename '" + fileName + "' already exists.\nDo you want to overwrite it?";
   question.icon = host::MessageIcon::warning;
   question.buttons = host::MessageButtons::yesNo;
   question.defaultButton = host::MessageAnswer::no;
-  const host::MessageAnswer answer = host::messageBoxes().show(question);
+  return host::messageBoxes().show(question);
+}
+
+}  // namespace
+
+bool TKorvanaDialog::confirmFitTableFile(std::string& fileName) {
+  std::error_code error;
+  if (!std::filesystem::exists(fileName, error)) return true;
+  const host::MessageAnswer answer = askToOverwrite("Save Permutation Fit Table", fileName);
   if (answer == host::MessageAnswer::yes) return true;
   if (answer != host::MessageAnswer::no) return false;
 
@@ -537,6 +548,18 @@ bool TKorvanaDialog::confirmFitTableFile(std::string& fileName) {
   if (!chosen) return false;
   fileName = chosen->toStdString();
   return true;
+}
+
+bool TKorvanaDialog::confirmMembershipFile(const std::string& fileName) {
+  std::error_code error;
+  // The data set open in the package is never written over.
+  if (!dataFilePath_.empty() && std::filesystem::equivalent(fileName, dataFilePath_, error)) {
+    host::showErrorBox("The cluster membership cannot be saved to '" + fileName +
+                       "': that is the data file being analyzed. Choose another name.");
+    return false;
+  }
+  if (!std::filesystem::exists(fileName, error)) return true;
+  return askToOverwrite("Save Membership", fileName) == host::MessageAnswer::yes;
 }
 
 bool TKorvanaDialog::confirmMeasureForMethod(const AnalysisRequest& request) {

@@ -156,6 +156,9 @@ class TKorvanaDialog final : public QDialog {
   /// Asks whether the fit table file may be replaced; false to go back to
   /// the dialog. A new name picked instead goes into fileName.
   bool confirmFitTableFile(std::string& fileName);
+  /// Refuses the data file itself and asks before an existing file is
+  /// replaced by the saved memberships.
+  bool confirmMembershipFile(const std::string& fileName);
   /// Warns about a measure unsuited to the method; false to go back.
   bool confirmMeasureForMethod(const AnalysisRequest& request);
   std::optional<QString> askForFile(QFileDialog& prompt);

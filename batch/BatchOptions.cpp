@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "analysis/DataDictionary.h"
 #include "analysis/RequestTranslation.h"
@@ -103,6 +105,14 @@ const Measure* requestedMeasure(const AnalysisRequest& request) {
 /// RANGE1 for the range 0 to 1 (the command's RESCALE).
 std::string standardizeWord(const std::string& keyword) { return keyword == "RESCALE" ? "RANGE1" : keyword; }
 
+/// A number of clusters as an option gives it: a whole number from 2.
+std::optional<std::int32_t> clusterCount(const std::string& text) {
+  std::int32_t value = 0;
+  const auto read = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || read.ec != std::errc() || read.ptr != text.data() + text.size() || value < 2) return std::nullopt;
+  return value;
+}
+
 constexpr const char* kPrintItems[] = {"matrix", "fit", "order", "schedule", "dendrogram"};
 constexpr const char* kTransforms[] = {"absolute", "reverse", "rescale"};
 
@@ -111,7 +121,7 @@ constexpr const char* kTransforms[] = {"absolute", "reverse", "rescale"};
 bool BatchOptions::setsRequest() const {
   return method || permutations || seed || identity || matrix || variables || label || cluster || measure || power ||
          root || present || absent || standardize || standardizeBy || transform || print || fitTable || support ||
-         solutions || untilStable || reproduce || orderFree;
+         solutions || untilStable || reproduce || orderFree || membership || saveMembership;
 }
 
 std::vector<std::string> splitVariableList(const std::string& text) { return splitCommas(text); }
@@ -223,6 +233,14 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
        "what the output holds: matrix,fit,order,schedule,dendrogram (any of them, or none)", contents);
   text("--fit-table", options.fitTable,
        "save the permutation fit table as this file: FILE.sav (a data file) or FILE.csv", contents);
+  text("--membership", options.membership,
+       "K or K1-K2: each shown solution cut into K clusters (or K1 to K2), a Cluster Membership table each, and "
+       "the Partition Stability table across the permutations; none: off",
+       contents);
+  text("--save-membership", options.saveMembership,
+       "save the memberships as variables CLUk_s with the data's cases (one row per object for a matrix "
+       "file): a .sav data file, or .csv by the extension",
+       contents);
 
   const char* running = "Running";
   cli.add_option("-j,--jobs", options.jobs,
@@ -406,6 +424,23 @@ void applyRequestOptions(const BatchOptions& options, AnalysisRequest& request) 
     request.savePermutationFitTable = !options.fitTable->empty();
     request.permutationFitTableFilename = *options.fitTable;
   }
+  if (options.membership) {
+    const std::string& value = *options.membership;
+    const std::size_t dash = value.find('-');
+    const std::optional<std::int32_t> from = clusterCount(value.substr(0, dash));
+    const std::optional<std::int32_t> to = dash == std::string::npos ? from : clusterCount(value.substr(dash + 1));
+    if (lower(value) == "none") {
+      request.membershipType = MembershipType::none;
+    } else if (!from || !to || *to < *from) {
+      refuse("--membership", value, "a number of clusters K from 2, a range K1-K2 with 2 <= K1 <= K2, or none");
+    } else {
+      request.membershipType = *from == *to && dash == std::string::npos ? MembershipType::single
+                                                                          : MembershipType::range;
+      request.membershipFrom = *from;
+      request.membershipTo = *to;
+    }
+  }
+  if (options.saveMembership) request.membershipFilename = *options.saveMembership;
   if (!problems.empty()) throw EKorvanaError(joined(problems, "\n"));
 }
 
@@ -501,6 +536,15 @@ std::string describeRequest(const AnalysisRequest& request) {
   line("output", shown.empty() ? "each solution's fit" : "each solution's fit, " + joined(shown));
   line("fit table",
        request.savePermutationFitTable ? "saved to " + fitTableFileNameOf(request.permutationFitTableFilename) : "not saved");
+  if (request.membershipType != MembershipType::none) {
+    const bool range = request.membershipType == MembershipType::range;
+    line("membership", (range ? std::to_string(request.membershipFrom) + " to " + std::to_string(request.membershipTo)
+                              : std::to_string(request.membershipFrom)) +
+                           " clusters, with the partition stability" +
+                           (request.membershipFilename.empty()
+                                ? std::string()
+                                : ", saved to " + fitTableFileNameOf(request.membershipFilename)));
+  }
   return text;
 }
 

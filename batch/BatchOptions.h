@@ -49,6 +49,8 @@ struct BatchOptions {
   std::optional<std::string> transform;
   std::optional<std::string> print;
   std::optional<std::string> fitTable;
+  std::optional<std::string> membership;
+  std::optional<std::string> saveMembership;
   bool support = false;
   std::optional<std::string> solutions;
   std::optional<long long> untilStable;

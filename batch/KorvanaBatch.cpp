@@ -268,14 +268,21 @@ int main(int argc, char** argv) {
     if (!options.svg.empty()) outputs.push_back({options.svg, "the SVG folder", true});
     if (request.savePermutationFitTable)
       outputs.push_back({korvana::fitTableFileNameOf(request.permutationFitTableFilename), "the fit table"});
+    if (request.membershipType != korvana::MembershipType::none && !request.membershipFilename.empty())
+      outputs.push_back({korvana::fitTableFileNameOf(request.membershipFilename), "the membership file"});
     std::vector<korvana::RunFile> inputs = {{options.settings, "the settings file"}, {options.data, "the data file"}};
     if (request.analysisType == korvana::AnalysisType::matrixFile)
       inputs.push_back({request.matrixFilename, "the matrix file"});
     korvana::refuseUnwritableOutputs(options.output, outputs);
     korvana::refuseOutputsThatAreInputs(outputs, inputs);
     if (!options.dryRun)
-      korvana::ClusterAnalysis::checkMemory(0, request.numberOfPermutations, request.permutationFit, options.jobs,
-                                            request.clusterSupport || !resultsFile.empty() || !options.newick.empty());
+      korvana::ClusterAnalysis::checkMemory(
+          0, request.numberOfPermutations, request.permutationFit, options.jobs,
+          request.clusterSupport || !resultsFile.empty() || !options.newick.empty(),
+          request.membershipType == korvana::MembershipType::none
+              ? 0
+              : request.membershipType == korvana::MembershipType::single ? 1
+                                                                           : request.membershipTo - request.membershipFrom + 1);
   } catch (const EKorvanaError& error) {
     if (!distributed) {
       printError(error.what());
@@ -414,7 +421,10 @@ int main(int argc, char** argv) {
     status = 1;
   } else {
     switch (analysis->getRunOutcome()) {
-      case korvana::ClusterAnalysis::RunOutcome::completed: status = 0; break;
+      case korvana::ClusterAnalysis::RunOutcome::completed:
+        status = 0;
+        if (!analysis->getMembershipFileName().empty()) printSaved("Membership", analysis->getMembershipFileName());
+        break;
       case korvana::ClusterAnalysis::RunOutcome::canceled:
         std::fprintf(stderr, "korvana-batch: the analysis was canceled\n");
         status = 128 + (gSignal != 0 ? static_cast<int>(gSignal) : SIGINT);

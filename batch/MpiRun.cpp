@@ -46,6 +46,8 @@ struct Header {
   std::int32_t tally = 0;
   std::int32_t trees = 0;  // each permutation's hierarchy as a line of Newick
   std::int32_t stable = 0;  // the window of a run that stops when stable; 0: none
+  std::int32_t membershipFrom = 0;  // the partitions counted: from … to clusters; 0: none
+  std::int32_t membershipTo = 0;
 };
 
 /// A run that stops when stable goes in rounds, so that rank 0 can decide
@@ -313,7 +315,8 @@ ClusterAnalysis::PermutationRunner Session::coordinator(bool fromData, std::atom
                                      const PermutationSettings& settings, ProgressMonitor& progress) {
     started_ = true;
     Header header{1, fromData ? 1 : 0, settings.permutationCount, settings.firstPermutationIsIdentity ? 1 : 0,
-                  settings.seed, settings.tallyClusters ? 1 : 0, settings.describe ? 1 : 0, settings.stopWhenStable};
+                  settings.seed, settings.tallyClusters ? 1 : 0, settings.describe ? 1 : 0, settings.stopWhenStable,
+                  settings.membershipFrom, settings.membershipTo};
     MPI_Bcast(&header, sizeof header, MPI_BYTE, 0, MPI_COMM_WORLD);
     if (fromData) {
       ByteWriter description;
@@ -454,6 +457,8 @@ int Session::serve(const AnalysisRequest& request, int jobs, std::atomic<bool>& 
   share.seed = header.seed;
   share.jobs = jobs;
   share.tallyClusters = header.tally != 0;
+  share.membershipFrom = header.membershipFrom;
+  share.membershipTo = header.membershipTo;
   if (header.trees != 0)
     share.describe = [&matrix](const ClusterSolution& solution) {
       return hierarchyNewickOf(solution, matrix, foldedStages(solution)) + "\n";

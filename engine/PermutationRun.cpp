@@ -41,17 +41,19 @@ void PermutationRecords::allocate(int count) {
   completed = 0;
 }
 
-std::uint64_t bytesPerPermutation(bool tallyClusters) {
+std::uint64_t bytesPerPermutation(bool tallyClusters, int cuts) {
   // A node of an ordered set or a hash map: the entry, two or three links
   // and the allocator's header.
   constexpr std::uint64_t kNode = 48;
   const std::uint64_t completed = sizeof(int) + kNode;
   const std::uint64_t accounting = kNode + 8 + 2 * sizeof(int);  // map entry and bucket, two curves
   const std::uint64_t tally = 2 * (kNode + 8);                     // in all permutations and at the lowest fit
-  return kRecordBytesPerPermutation + completed + (tallyClusters ? accounting + tally : 0);
+  // Each cut may find a new partition: in all permutations and at the lowest fit.
+  const std::uint64_t partitions = static_cast<std::uint64_t>(cuts > 0 ? cuts : 0) * tally;
+  return kRecordBytesPerPermutation + completed + (tallyClusters ? accounting + tally : 0) + partitions;
 }
 
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs, bool tallyClusters) {
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs, bool tallyClusters, int cuts) {
   const auto n = static_cast<std::uint64_t>(objectCount > 0 ? objectCount : 0);
   const auto p = static_cast<std::uint64_t>(permutationCount > 0 ? permutationCount : 0);
   const auto j = static_cast<std::uint64_t>(jobs > 1 ? jobs : 1);
@@ -60,7 +62,7 @@ std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int job
   const std::uint64_t solution = n * 64;  // the schedule, the permutation and the fit's work
   // Each job has its own working matrix and run state, builds one solution,
   // and at most two per job wait to be kept in order.
-  return p * bytesPerPermutation(tallyClusters) + j * (workingMatrix + runState + 3 * solution);
+  return p * bytesPerPermutation(tallyClusters, cuts) + j * (workingMatrix + runState + 3 * solution);
 }
 
 int preferredJobs() {
@@ -150,15 +152,19 @@ class TicketSource {
 
 /// What one job owns: its working matrix, run state and copy of the method.
 struct Job {
-  Job(const ProximityMatrix& matrix, const ClusterMethod& shared)
+  Job(const ProximityMatrix& matrix, const ClusterMethod& shared, const PermutationSettings* settings = nullptr)
       : workingMatrix(matrix.isDissimilarity(), matrix.getNumberOfObjects()),
         state(matrix.getNumberOfObjects()),
-        method(shared.clone()) {}
+        method(shared.clone()) {
+    if (settings != nullptr && settings->membershipFrom > 0)
+      partitions = PartitionTally(settings->membershipFrom, settings->membershipTo);
+  }
   SimilarityMatrix workingMatrix;
   AgglomerationState state;
   std::unique_ptr<ClusterMethod> method;
   ClusterTally tally;           // of the permutations this job ran
   ClusterTally hierarchyTally;  // of their hierarchies
+  PartitionTally partitions;    // of their partitions, with a membership range
 };
 
 /// Clusters one permutation and writes its record.
@@ -185,6 +191,7 @@ std::unique_ptr<ClusterSolution> runTicket(const ProximityMatrix& matrix, Job& j
     job.tally.add(keys, solution->getNormalizedSSDif());
     job.hierarchyTally.add(hierarchy.clusters, solution->getNormalizedSSDif(), ticket.index);
   }
+  job.partitions.add(*solution, ticket.index);
   return solution;
 }
 
@@ -410,11 +417,11 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
   results.records.allocate(settings.permutationCount);
   const int jobCount = std::max(1, std::min(settings.jobs, settings.permutationCount));
   std::vector<std::unique_ptr<Job>> jobs;
-  jobs.push_back(std::make_unique<Job>(matrix, method));
+  jobs.push_back(std::make_unique<Job>(matrix, method, &settings));
   // A job whose working matrix cannot be had leaves the run to the others.
   for (int j = 1; j < jobCount; ++j) {
     try {
-      jobs.push_back(std::make_unique<Job>(matrix, method));
+      jobs.push_back(std::make_unique<Job>(matrix, method, &settings));
     } catch (const std::bad_alloc&) {
       break;
     }
@@ -436,13 +443,16 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
   for (const auto& job : jobs) {
     results.tally.merge(job->tally);
     results.hierarchyTally.merge(job->hierarchyTally);
+    results.partitions.merge(job->partitions);
   }
-  if (settings.tallyClusters)
-    for (const auto& solution : discarded) {
+  for (const auto& solution : discarded) {
+    if (settings.tallyClusters) {
       const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
       results.tally.remove(keys, solution->getNormalizedSSDif());
       results.hierarchyTally.remove(hierarchyOf(*solution, keys).clusters, solution->getNormalizedSSDif());
     }
+    results.partitions.remove(*solution);
+  }
   return results;
 }
 
@@ -510,6 +520,24 @@ Consensus consensusOf(const ClusterCensus& census, const ProximityMatrix& matrix
 }
 
 }  // namespace
+
+void clusterPermutationsAgain(const ProximityMatrix& matrix, ClusterMethod& method, const PermutationSettings& settings,
+                              const PermutationResults& results, const std::vector<int>& permutations,
+                              const std::function<void(const ClusterSolution&)>& take) {
+  std::unique_ptr<Job> job;
+  for (const int k : permutations) {
+    const ClusterSolution* kept = nullptr;
+    for (const auto& solution : results.solutions)
+      if (solution->getPermutationIndex() == k) kept = solution.get();
+    if (kept != nullptr) {
+      take(*kept);
+      continue;
+    }
+    if (!job) job = std::make_unique<Job>(matrix, method);
+    const std::unique_ptr<ClusterSolution> again = rerun(matrix, *job, settings, results.records, k);
+    take(*again);
+  }
+}
 
 SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method, const PermutationSettings& settings,
                             const PermutationResults& results) {

@@ -20,6 +20,7 @@
 #include "engine/ClusterTally.h"
 #include "engine/DistinctSolutions.h"
 #include "engine/Hierarchy.h"
+#include "engine/PartitionTally.h"
 
 namespace korvana {
 
@@ -77,6 +78,10 @@ struct PermutationSettings {
   /// work done past it is discarded). A run of a share ignores it: whoever
   /// spreads the shares decides.
   int stopWhenStable = 0;
+  /// Counts every permutation's partitions into membershipFrom …
+  /// membershipTo clusters (PermutationResults::partitions); 0: none.
+  int membershipFrom = 0;
+  int membershipTo = 0;
 };
 
 /// One job per hardware thread.
@@ -106,6 +111,9 @@ struct PermutationResults {
   /// The clusters of their hierarchies (the trees with the folded clusters
   /// left out), with the first permutation of each, with tallyClusters.
   ClusterTally hierarchyTally;
+  /// The partitions of the completed permutations' trees, with a membership
+  /// range.
+  PartitionTally partitions;
   /// The permutations that completed, in order (0 … completed − 1 unless the
   /// run had a share of them).
   std::vector<int> completedIndices;
@@ -175,6 +183,13 @@ struct SupportReport {
 SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method, const PermutationSettings& settings,
                             const PermutationResults& results);
 
+/// Clusters the given completed permutations again, in the order given, as
+/// the run clustered them (from their seeds in the records), and hands each
+/// tree to `take`; the kept solutions are handed over as they are.
+void clusterPermutationsAgain(const ProximityMatrix& matrix, ClusterMethod& method, const PermutationSettings& settings,
+                              const PermutationResults& results, const std::vector<int>& permutations,
+                              const std::function<void(const ClusterSolution&)>& take);
+
 /// Applies the keeping rule to a new solution, in permutation order: into an
 /// empty list it goes; a better fit, or one of two fits that do not compare
 /// (not-a-number), replaces the list; an equal fit joins it unless the same
@@ -189,14 +204,15 @@ inline constexpr std::uint64_t kRecordBytesPerPermutation =
 /// completed permutations and, with tallyClusters, the distinct-solution
 /// accounting (an entry per distinct tree, two curves) and the tally of the
 /// clusters (taken to find one new cluster per permutation; ties can make
-/// it more).
-std::uint64_t bytesPerPermutation(bool tallyClusters);
+/// it more), and the tally of the partitions of `cuts` numbers of clusters.
+std::uint64_t bytesPerPermutation(bool tallyClusters, int cuts = 0);
 
 /// The memory a permutation run takes before it keeps any solution: the
 /// bytes of every permutation and, per job, a working matrix, a run state
 /// and the solutions being built or waiting, for n objects. (The kept
 /// solutions come on top; how many there are depends on the ties.)
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1, bool tallyClusters = false);
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1, bool tallyClusters = false,
+                                  int cuts = 0);
 
 /// Refuses a matrix with a proximity of magnitude 1e50 or more (or infinite):
 /// throws EKorvanaError naming the two objects. Not-a-number is allowed.

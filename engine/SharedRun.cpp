@@ -35,6 +35,7 @@ std::vector<char> encodeShare(const PermutationResults& results) {
   for (const auto& solution : results.solutions) solution->encode(out);
   results.tally.encode(out);
   results.hierarchyTally.encode(out);
+  results.partitions.encode(out);
   out.put(results.tallyComplete);
   out.put(static_cast<std::uint64_t>(results.texts.size()));
   for (const std::string& text : results.texts) out.put(text);
@@ -70,6 +71,7 @@ PermutationResults decodeShare(const std::vector<char>& bytes, int permutationCo
   for (std::uint64_t s = 0; s < solutions; ++s) results.solutions.push_back(ClusterSolution::decode(in));
   results.tally.decode(in);
   results.hierarchyTally.decode(in);
+  results.partitions.decode(in);
   in.get(results.tallyComplete);
   const auto texts = in.take<std::uint64_t>();
   if (texts != 0 && texts != count) throw EKorvanaError("The tree texts of a share of the permutations are damaged");
@@ -95,6 +97,8 @@ std::unique_ptr<ClusterSolution> clusterAgain(int k, const ProximityMatrix& matr
   one.describe = nullptr;
   one.sink = nullptr;
   one.stopWhenStable = 0;
+  one.membershipFrom = 0;
+  one.membershipTo = 0;
   SilentProgress silent;
   PermutationResults rerun = runPermutations(matrix, method, one, silent);
   if (rerun.solutions.size() != 1) throw EKorvanaError("Permutation " + std::to_string(k + 1) + " could not be run again");
@@ -131,6 +135,7 @@ PermutationResults mergeShares(std::vector<PermutationResults> shares, const Pro
     }
     merged.tally.merge(share.tally);
     merged.hierarchyTally.merge(share.hierarchyTally);
+    merged.partitions.merge(share.partitions);
     merged.tallyComplete = merged.tallyComplete && share.tallyComplete;
   }
   int prefix = 0;
@@ -139,11 +144,14 @@ PermutationResults mergeShares(std::vector<PermutationResults> shares, const Pro
     // Past the stop: out of the tallies again.
     for (int k = limit; k < settings.permutationCount; ++k) {
       if (!done[static_cast<std::size_t>(k)]) continue;
-      if (settings.tallyClusters) {
+      if (settings.tallyClusters || !merged.partitions.empty()) {
         const std::unique_ptr<ClusterSolution> solution = clusterAgain(k, matrix, method, settings);
-        const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
-        merged.tally.remove(keys, solution->getNormalizedSSDif());
-        merged.hierarchyTally.remove(hierarchyOf(*solution, keys).clusters, solution->getNormalizedSSDif());
+        if (settings.tallyClusters) {
+          const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
+          merged.tally.remove(keys, solution->getNormalizedSSDif());
+          merged.hierarchyTally.remove(hierarchyOf(*solution, keys).clusters, solution->getNormalizedSSDif());
+        }
+        merged.partitions.remove(*solution);
       }
       --completedInAll;
     }

@@ -9,10 +9,12 @@
 
 #include "SPSS/Spsspvt_tlb.h"
 #include "SPSS/Spssrtf_tlb.h"
+#include "common/PrintableText.h"
 #include "common/Utf8.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
+#include "engine/TreeCut.h"
 #include "output/AutomationCallChecks.h"
 #include "output/Version.h"
 
@@ -894,6 +896,113 @@ void writeBestFitTable(ISpssOutputDoc* document, const BestFitHistory& history) 
     cells->put_ValueAt(r, 1, formatScientific(record.normalizedSSDif, 13));
     cells->put_HAlignAt(r, 1, alignRight);
     cells->put_HDecimalDigitsAt(r, 1, storedDecimals(record.normalizedSSDif, 13));
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
+void writeClusterMembershipTable(ISpssOutputDoc* document, const ClusterSolution& solution,
+                                 const ProximityMatrix& matrix, int from, int to) {
+  const std::int32_t objects = solution.getObjectCount();
+  const std::int32_t columnCount = to - from + 1;
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Cluster Membership", objects, columnCount, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Cluster Membership");
+  bool tied = false;
+  for (int k = from; k <= to; ++k) tied = tied || isTiedCut(solution, k);
+  open.table->put_Caption(
+      std::string("The cluster of each object when the tree is cut into k clusters: the clusters its first n - k "
+                  "merges leave, numbered by their first object in the proximity matrix") +
+      (tied ? ". A tied cut: the last merge made and the next one have the same height, so the k clusters "
+              "depend on how the tie was broken"
+            : ""));
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  columns->put_ValueAt(0, 0, "Number of Clusters");
+  TreeCut cut(solution);
+  for (int k = to; k >= from; --k) {
+    const std::int32_t c = k - from;
+    columns->put_ValueAt(1, c, integerText(k) + (isTiedCut(solution, k) ? " (tied cut)" : ""));
+    cut.cutTo(k);
+    const std::vector<int> clusters = cut.memberships();
+    for (std::int32_t o = 0; o < objects; ++o) {
+      cells->put_ValueAt(o, c, integerText(clusters[static_cast<std::size_t>(o)]));
+      cells->put_HAlignAt(o, c, alignRight);
+      cells->put_HDecimalDigitsAt(o, c, 0);
+    }
+  }
+  for (std::int32_t o = 0; o < objects; ++o) {
+    if (matrix.hasObjectLabels()) {
+      const std::string& label = matrix.getObjectLabel(o);
+      rows->put_ValueAt(o, 0, printableText(label.substr(0, label.find_last_not_of(' ') + 1)));
+    } else if (o == 0) {
+      rows->put_ValueAt(0, 0, "Object");
+    }
+    rows->put_ValueAt(o, 1, " " + integerText(o + 1));
+    rows->put_TextAlignmentAt(o, 1, alignRight);
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
+void writePartitionStabilityTable(ISpssOutputDoc* document, const std::vector<PartitionStability>& stability,
+                                  int permutations) {
+  if (stability.empty()) {
+    writeMessageTable(document, "Partition Stability",
+                      "The stability of the partitions is not known: no solution was kept, or the permutations "
+                      "counted are not those the run completed.");
+    return;
+  }
+  const auto count = static_cast<std::int32_t>(stability.size());
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Partition Stability", count, 6, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Partition Stability");
+  open.table->put_Caption(
+      "Each permutation's tree cut into k clusters, against the best solution's (solution 1) over the " +
+      integerText(permutations) +
+      " completed permutations: the distinct k-partitions among all permutations and among the best-fitting "
+      "ones; the percentage whose k-partition is the best solution's; the adjusted Rand index (Hubert and Arabie) "
+      "with the best solution's k-partition, its mean and lowest; and for each cluster of the best solution's "
+      "k-partition, numbered as in its Cluster Membership table, the mean of its highest Jaccard similarity with "
+      "a cluster of each permutation's k-partition");
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  rows->put_ValueAt(0, 0, "Number of Clusters");
+  static const char* const headers[6] = {"Distinct Partitions: All",   "Distinct Partitions: Best-fitting",
+                                         "Same as Best (%)",           "Adjusted Rand: Mean",
+                                         "Adjusted Rand: Lowest",      "Cluster Stability (Jaccard)"};
+  columns->put_ValueAt(0, 0, "Statistics");
+  for (std::int32_t c = 0; c < 6; ++c) columns->put_ValueAt(1, c, headers[c]);
+  const auto numberCell = [&](std::int32_t row, std::int32_t column, const std::string& text, std::int32_t decimals) {
+    cells->put_ValueAt(row, column, text);
+    cells->put_HAlignAt(row, column, alignRight);
+    cells->put_HDecimalDigitsAt(row, column, decimals);
+  };
+  for (std::int32_t r = 0; r < count; ++r) {
+    const PartitionStability& k = stability[static_cast<std::size_t>(r)];
+    rows->put_ValueAt(r, 1, " " + integerText(k.k));
+    rows->put_TextAlignmentAt(r, 1, alignRight);
+    numberCell(r, 0, integerText(k.distinctAll), 0);
+    numberCell(r, 1, integerText(k.distinctBest), 0);
+    numberCell(r, 2, formatScientific(k.sameAsBest * 100.0, 8), 1);
+    numberCell(r, 3, formatScientific(k.meanAdjustedRand, 8), 3);
+    numberCell(r, 4, formatScientific(k.minAdjustedRand, 8), 3);
+    std::string clusters;
+    for (std::size_t c = 0; c < k.clusterStability.size(); ++c) {
+      char value[32];
+      std::snprintf(value, sizeof value, "%zu: %.3f", c + 1, k.clusterStability[c]);
+      clusters += (c > 0 ? "; " : "") + std::string(value);
+    }
+    cells->put_ValueAt(r, 5, clusters);
+    cells->put_HAlignAt(r, 5, alignLeft);
   }
   HRCHECK(open.table->Autofit());
   finishTable(open);

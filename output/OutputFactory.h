@@ -24,6 +24,7 @@
 #include "engine/BestFitHistory.h"
 #include "engine/ClusterSolution.h"
 #include "engine/OrderFreeTree.h"
+#include "engine/PartitionStability.h"
 #include "engine/PermutationRun.h"
 #include "output/Dendrogram.h"
 #include "proximity/ProximitiesCommand.h"
@@ -173,6 +174,20 @@ void writeConsensusTable(ISpssOutputDoc* document, const Consensus& consensus, i
 /// The kept solutions that share the shown solution's hierarchy: their ids,
 /// permutations and seeds.
 void writeOtherMergeOrdersTable(ISpssOutputDoc* document, const std::vector<const ClusterSolution*>& others);
+
+/// The "Cluster Membership" table of a solution: per object (labelled as in
+/// the dendrogram) its cluster for each k from `from` to `to`; a k whose cut
+/// depends on how a tie was broken is marked as a tied cut.
+void writeClusterMembershipTable(ISpssOutputDoc* document, const ClusterSolution& solution,
+                                 const ProximityMatrix& matrix, int from, int to);
+
+/// The "Partition Stability" table: per k the distinct k-partitions of all
+/// and of the best-fitting permutations, the percentage equal to the best
+/// solution's, the mean and lowest adjusted Rand index against it and the
+/// stability of each of its clusters; a message saying that it is not known
+/// when `stability` is empty.
+void writePartitionStabilityTable(ISpssOutputDoc* document, const std::vector<PartitionStability>& stability,
+                                  int permutations);
 
 /// The "Best Fit" table: the permutations at which the best fit improved,
 /// with the fit each reached; its caption says where the final best was

@@ -158,6 +158,22 @@ TEST_F(RequestTranslation, WhatTheDialogWouldRefuseIsRefused) {
   EXPECT_EQ(analysis->getAnalysisType(), AnalysisType::matrixFile);
   EXPECT_EQ(analysis->getMatrixFileName(), "m.sav");
   EXPECT_EQ(analysis->getFitTableFileName(), "my.tables/fit");
+  // Cluster membership: from 2, never backwards, and saved only with a number of clusters.
+  request_.membershipFilename = "members";
+  refused("no number of clusters");
+  request_.membershipType = MembershipType::single;
+  request_.membershipFrom = 1;
+  refused("at least 2, not 1");
+  request_.membershipType = MembershipType::range;
+  request_.membershipFrom = 4;
+  request_.membershipTo = 3;
+  refused("from 4 to 3");
+  request_.membershipType = MembershipType::single;
+  request_.membershipFrom = 5;
+  analysis = make();
+  EXPECT_EQ(analysis->getMembershipFrom(), 5);
+  EXPECT_EQ(analysis->getMembershipTo(), 5);
+  EXPECT_EQ(analysis->getMembershipFileName(), "members.sav");
 }
 
 }  // namespace

@@ -100,6 +100,8 @@ TEST_F(SettingsFileTest, TheReportNamesValuesAKeyCannotTakeAndUnknownKeys) {
       {"Options", "Seed Type", "-1", false},                     {"General", "Cluster Method", "-1", false},
       {"General", "Cluster Method", "99", true},  // a number: its list decides (the request's translation)
       {"General", "Matrix Filename", "any text at all", true},
+      {"Options", "Membership Type", "3", false},                {"Options", "Membership Type", "2", true},
+      {"Options", "Membership From", "1", false},                {"Options", "Membership To", "40", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.key) + "=" + c.value);
@@ -148,6 +150,10 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTripAndUnknownKeysAreKept) {
   r.proximityMatrix = r.permutationFit = r.objectOrder = r.dendrogram = r.savePermutationFitTable = true;
   r.agglomerationSchedule = false;
   r.permutationFitTableFilename = "fit.sav";
+  r.membershipType = MembershipType::range;
+  r.membershipFrom = 3;
+  r.membershipTo = 7;
+  r.membershipFilename = "with clusters.csv";
   {
     SettingsFile settings;
     settings.load(path());
@@ -163,7 +169,8 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTripAndUnknownKeysAreKept) {
   // "key=value" without blanks, with the keys' own spellings.
   for (const char* line : {"Cluster Method=6\n", "Cluster Variables=sepal_length:Petal.Width\n",
                            "Fist Permutation Identity=0\n", "Standardise View=0\n", "Seed=-123\n",
-                           "Permutation Fit Table Filename=fit.sav\n"})
+                           "Permutation Fit Table Filename=fit.sav\n", "Membership Type=2\n",
+                           "Membership From=3\n", "Membership To=7\n", "Membership Filename=with clusters.csv\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line << text;
   // Options keys in their section, the fit table's file name back in General.
   EXPECT_LT(text.find("[Options]"), text.find("Seed Type="));

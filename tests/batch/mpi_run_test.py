@@ -5,7 +5,8 @@ Usage: mpi_run_test.py KORVANA_BATCH MPIEXEC EXAMPLES_DIR
 
 - From data and from a matrix file, tie-rich, with a number of permutations
   the three ranks do not divide evenly: every output file (HTML, JSON, text,
-  results, Newick trees, fit table) is the one-process run's, byte for byte
+  results, Newick trees, fit table, saved memberships) is the one-process
+  run's, byte for byte
   but for the creation time; from the matrix file also with the order-free
   tree.
 - SIGINT to mpirun: the output is still saved, ending with "Canceled", and
@@ -149,21 +150,24 @@ class MpiRun(unittest.TestCase):
         self.assert_same_output(["-d", os.path.join(EXAMPLES, "iris.sav"), "--variables",
                                  "sepal_length TO petal_width", "--label", "species", "--method", "ward",
                                  "--permutations", "40", "--seed", "7", "--support", "--solutions", "hierarchies",
-                                 "--fit-table", "fit"])
+                                 "--fit-table", "fit", "--membership", "2-4", "--save-membership", "members.sav"],
+                                "members.sav")
 
     def test_from_a_matrix_file_the_output_is_the_single_process_output(self):
         matrix = write_tied_matrix(self.folder)
         # With the order-free tree, which rank 0 builds after the permutations.
         self.assert_same_output(["--matrix", matrix, "--method", "single", "--permutations", "31", "--seed", "3",
                                  "--no-identity", "--print", "fit,order,schedule,dendrogram", "--fit-table", "fit",
-                                 "--order-free"], "trees/order-free.nwk")
+                                 "--order-free", "--membership", "2-8", "--save-membership", "members.csv"],
+                                "trees/order-free.nwk")
 
     def test_a_run_stopped_when_stable_stops_where_one_process_stops(self):
         # The ranks run in rounds; rank 0 applies the stop rule in
         # permutation order and takes the work past the stop out again.
         matrix = write_tied_matrix(self.folder)
         arguments = ["--matrix", matrix, "--method", "average", "--permutations", "2000", "--seed", "11",
-                     "--until-stable", "40", "--support", "-o", "out", "-f", "text,results,trees", "-q"]
+                     "--until-stable", "40", "--support", "--membership", "2-6", "-o", "out", "-f",
+                     "text,results,trees", "-q"]
         single = self.run_in("single", [BATCH, "--jobs", "1"] + arguments)
         spread = self.run_in("spread", mpirun(3, ["--jobs", "2"] + arguments))
         with open(os.path.join(single, "out.results.json")) as f:

@@ -13,6 +13,8 @@
 //   S lines "cluster1 cluster2 coefficient" (0-based cluster numbers; the
 //   merged cluster keeps the cluster1 number; coefficient as %.17g)
 //   cophenetic R
+//   with --memberships, then for k = 2 … n − 1 a line "membership k c1 … cn":
+//   each object's cluster when the tree is cut into k (TreeCut)
 //
 // Exit status 0 on success, 2 on malformed input or an engine error.
 #include <cstdio>
@@ -27,6 +29,7 @@
 #include "engine/PermutationRun.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
+#include "engine/TreeCut.h"
 
 using namespace korvana;
 
@@ -41,8 +44,9 @@ constexpr int kMethodCount = 7;
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  const bool memberships = argc > 1 && std::string(argv[1]) == "--memberships";
   int methodIndex = -1;
   int n = -1;
   if (!(std::cin >> methodIndex >> n)) fail("expected a method index and an object count");
@@ -81,6 +85,11 @@ int main() {
     for (int t = 0; t < solution.getStageCount(); ++t)
       std::printf("%d %d %.17g\n", solution.getCluster1(t), solution.getCluster2(t), solution.getCoefficient(t));
     std::printf("cophenetic %.17g\n", solution.getCopheneticCorrelation());
+    for (int k = 2; memberships && k < n; ++k) {
+      std::printf("membership %d", k);
+      for (const int cluster : clusterMembership(solution, k)) std::printf(" %d", cluster);
+      std::printf("\n");
+    }
     ClusterMethodFactory::destroyClusterMethods();
   } catch (const std::exception& e) {
     fail(e.what());
