@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,10 @@ class SavOutputFile {
   SavOutputFile& operator=(const SavOutputFile&) = delete;
 
   bool write(const void* data, std::size_t length);
+  // The bytes written so far.
+  std::uint64_t size() const { return written_ + buffer_.size(); }
+  // Replaces bytes written earlier, at `offset` from the start of the file.
+  bool overwrite(std::uint64_t offset, const void* data, std::size_t length);
   bool failed() const { return failed_; }
 
   // SAV_OK or SAV_FILE_WRITE_ERROR.
@@ -43,6 +48,7 @@ class SavOutputFile {
   std::string folder_;
   int fd_ = -1;
   bool failed_ = false;
+  std::uint64_t written_ = 0;  // bytes passed to the file, the buffer's not counted
   std::vector<unsigned char> buffer_;
 };
 
