@@ -1,5 +1,6 @@
 // Reading a proximity matrix from a data file written by the statistics
 // package's proximities command (or any file with its layout).
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <limits>
@@ -100,6 +101,16 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
     for (int i = 0; i < count; ++i) variableHandles[static_cast<std::size_t>(i)] = savGetVarHandle(handle, names[i]);
     auto variable = [&](int position) { return variableHandles[static_cast<std::size_t>(position)]; };
 
+    // The proximities of a case are read as one record, where the object
+    // columns lie side by side; a file whose columns are not all numbers
+    // takes them value by value, which reports the first that is not.
+    std::size_t firstColumn = 0;
+    for (int k = 0; k <= variableNamePosition; ++k)
+      firstColumn += types[k] == 0 ? 8 : (static_cast<std::size_t>(types[k]) + 7) / 8 * 8;
+    bool numericColumns = true;
+    for (int k = variableNamePosition + 1; k < count; ++k) numericColumns = numericColumns && types[k] == 0;
+    std::vector<char> record(numericColumns ? static_cast<std::size_t>(savGetCaseSize(handle)) : 0);
+
     matrix.reserve(caseCount);
     for (int i = 0; i < caseCount; ++i) {
       if (!savReadCaseRecord(handle))
@@ -108,8 +119,13 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
       const std::string rowType = savGetValueChar(handle, variable(rowTypePosition));
       const std::string name = savGetValueChar(handle, variable(variableNamePosition));
       ProximityMatrixRow& row = matrix.appendRow(name, rowType);
-      for (int k = variableNamePosition + 1, l = 0; k < count && l < i; ++k, ++l)
-        row.setValue(l, savGetValueNumeric(handle, variable(k)));
+      if (numericColumns) {
+        savWholeCaseIn(handle, record.data());
+        row.setValues(record.data() + firstColumn, std::min(i, count - variableNamePosition - 1));
+      } else {
+        for (int k = variableNamePosition + 1, l = 0; k < count && l < i; ++k, ++l)
+          row.setValue(l, savGetValueNumeric(handle, variable(k)));
+      }
       if (hasLabelVariable) row.setLabel(savGetValueChar(handle, variable(labelPosition)));
       if (hasCaseNumbers) row.setCaseNumber(caseNumberOf(savGetValueNumeric(handle, variable(caseNumberPosition))));
     }

@@ -294,6 +294,14 @@ int sav_set_compression(int handle, int compressionSwitch) {
   });
 }
 
+int sav_set_sync(int handle, int syncSwitch) {
+  return guarded([&]() -> int {
+    int status = SAV_OK;
+    SavWriter* writer = writerFor(handle, status);
+    return writer == nullptr ? status : writer->setSync(syncSwitch);
+  });
+}
+
 int sav_set_var_name(int handle, const char* variableName, int lengthCode) {
   return guarded([&]() -> int {
     int status = SAV_OK;

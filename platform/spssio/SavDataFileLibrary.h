@@ -247,6 +247,11 @@ int sav_set_file_label(int handle, const char* label);
 /* 0: no compression (the default); 1: bytecode compression; anything else
    SAV_INVALID_COMPRESSION. */
 int sav_set_compression(int handle, int compressionSwitch);
+/* 1 (the default): sav_close_write syncs the file to disk before it renames
+   it over the target; 0: it does not, for a scratch file that is read and
+   removed at once (its cases then never need to reach the disk). Anything
+   else gives SAV_INVALID_COMPRESSION. Allowed until the file is closed. */
+int sav_set_sync(int handle, int syncSwitch);
 /* lengthCode 0: numeric; 1 … SAV_MAX_SHORT_STRING: string of that many bytes.
    Checked in this order: the name (SAV_INVALID_VARIABLE_NAME), the length code
    (SAV_INVALID_LENGTH_CODE), duplicates (SAV_DUPLICATE_VARIABLE, without regard

@@ -118,14 +118,14 @@ bool SavOutputFile::flush() {
 
 int SavOutputFile::commit() {
   if (fd_ < 0) return SAV_FILE_WRITE_ERROR;
-  bool ok = flush() && ::fsync(fd_) == 0;
+  bool ok = flush() && (!synced_ || ::fsync(fd_) == 0);
   ok = (::close(fd_) == 0) && ok;
   fd_ = -1;
   if (ok && ::rename(temporaryPath_.c_str(), targetPath_.c_str()) == 0) {
     temporaryPath_.clear();
     // The rename itself is made durable by syncing the folder; a folder that
     // cannot be synced does not undo a file that is complete and in place.
-    const int folderFd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderFd = synced_ ? ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (folderFd >= 0) {
       ::fsync(folderFd);
       ::close(folderFd);

@@ -137,6 +137,12 @@ int SavWriter::setCompression(int compressionSwitch) {
   return SAV_OK;
 }
 
+int SavWriter::setSync(int syncSwitch) {
+  if (syncSwitch != 0 && syncSwitch != 1) return SAV_INVALID_COMPRESSION;
+  output_->setSynced(syncSwitch == 1);
+  return SAV_OK;
+}
+
 int SavWriter::addVariable(const char* name, int lengthCode) {
   if (committed_) return SAV_DICTIONARY_COMMITTED;
   if (name == nullptr || !SavVariableName::isValid(name)) return SAV_INVALID_VARIABLE_NAME;

@@ -42,6 +42,8 @@ class SavWriter {
   // Dictionary calls: SAV_DICTIONARY_COMMITTED once the header is committed.
   int setFileLabel(const char* label);
   int setCompression(int compressionSwitch);
+  // Whether close() syncs the file to disk (1, the default) or not (0).
+  int setSync(int syncSwitch);
   int addVariable(const char* name, int lengthCode);
   int setVariableLabel(const char* name, const char* label);
   int setStringValueLabel(const char* name, const char* value, const char* label);
