@@ -98,35 +98,94 @@ constexpr std::uint64_t kFitTableRowBytes = 1536;
 
 }  // namespace
 
-std::uint64_t ClusterAnalysis::memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit,
-                                            int jobs) {
-  const std::uint64_t rows = showPermutationFit ? static_cast<std::uint64_t>(std::max(permutationCount, 0)) : 0;
-  return permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount)) +
-         rows * kFitTableRowBytes;
+namespace {
+
+/// The proximity matrix of n objects: its triangle and, per object, its row
+/// with the object's names.
+std::uint64_t matrixBytes(int objectCount) {
+  const auto n = static_cast<std::uint64_t>(std::max(objectCount, 0));
+  return n * (n > 0 ? n - 1 : 0) / 2 * sizeof(double) + n * 256;
 }
 
-void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs) {
+/// The matrix file of n objects where it is held in memory (a temporary
+/// folder in memory), else nothing: n cases of n values and some names.
+std::uint64_t matrixFileBytes(int objectCount) {
+  if (!host::temporaryFolderIsInMemory()) return 0;
+  const auto n = static_cast<std::uint64_t>(std::max(objectCount, 0));
+  return n * n * sizeof(double) + n * 64;
+}
+
+}  // namespace
+
+std::uint64_t ClusterAnalysis::memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit,
+                                            int jobs, bool matrixToBeMade) {
+  const std::uint64_t rows = showPermutationFit ? static_cast<std::uint64_t>(std::max(permutationCount, 0)) : 0;
+  const std::uint64_t run =
+      permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount)) + rows * kFitTableRowBytes;
+  if (!matrixToBeMade) return run;
+  // The matrix is read from its file while the file exists; the run follows
+  // once the file is gone.
+  return matrixBytes(objectCount) + std::max(run, matrixFileBytes(objectCount));
+}
+
+void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs,
+                                  bool matrixToBeMade) {
   const std::optional<std::uint64_t> available = availableMemoryBytes();
   if (!available) return;
-  const std::uint64_t needed = memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs);
+  const std::uint64_t needed = memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs, matrixToBeMade);
   if (needed <= *available) return;
-  // What the jobs take whatever the count, and what each permutation adds.
-  const std::uint64_t fixed = permutationRunBytes(objectCount, 0, std::min(jobs, permutationCount));
-  const std::uint64_t perPermutation = kRecordBytesPerPermutation + (showPermutationFit ? kFitTableRowBytes : 0);
+  const int usedJobs = std::max(1, std::min(jobs, permutationCount));
   // Before the matrix is known only the permutations' share can be told.
-  const std::string what = objectCount > 0 ? "The run of " + std::to_string(permutationCount) + " permutations of " +
-                                                 std::to_string(objectCount) + " objects"
-                                           : "Keeping the fit of " + std::to_string(permutationCount) + " permutations";
-  std::string message =
-      what + " needs " + memoryText(needed) + " of memory, but only " + memoryText(*available) + " is available";
-  if (fixed < *available && perPermutation > 0) {
+  const std::string what =
+      objectCount > 0 ? "The run of " + std::to_string(permutationCount) + " permutations of " +
+                            std::to_string(objectCount) + " objects" +
+                            (usedJobs > 1 ? " with " + std::to_string(usedJobs) + " jobs" : std::string())
+                      : "Keeping the fit of " + std::to_string(permutationCount) + " permutations";
+  // What takes the memory: the matrix and each job's working matrix.
+  std::string parts;
+  if (objectCount > 0)
+    parts = " (" + (matrixToBeMade ? memoryText(matrixBytes(objectCount)) + " for the proximity matrix and " : std::string()) +
+            memoryText(permutationRunBytes(objectCount, 0, 1)) + " for " +
+            (usedJobs > 1 ? "each job's working matrix)" : "the working matrix)");
+  std::string message = what + " needs " + memoryText(needed) + " of memory" + parts + ", but only " +
+                        memoryText(*available) + " is available";
+  // Fewer jobs, each with a working matrix of its own; then fewer permutations.
+  int fittingJobs = 0;
+  for (int j = usedJobs - 1; j >= 1 && fittingJobs == 0; --j)
+    if (memoryNeeded(objectCount, permutationCount, showPermutationFit, j, matrixToBeMade) <= *available) fittingJobs = j;
+  const std::uint64_t fixed = memoryNeeded(objectCount, 0, false, 1, matrixToBeMade);
+  const std::uint64_t perPermutation = kRecordBytesPerPermutation + (showPermutationFit ? kFitTableRowBytes : 0);
+  if (fittingJobs > 0) {
+    message += "; at most " + std::to_string(fittingJobs) + (fittingJobs == 1 ? " job fits" : " jobs fit");
+  } else if (fixed < *available && perPermutation > 0) {
     const std::uint64_t fitting = (*available - fixed) / perPermutation;
-    message += "; at most " + std::to_string(std::min<std::uint64_t>(fitting, 2147483647u)) +
-               " permutations fit" + (showPermutationFit ? " (more without the permutation fit table in the output)" : "");
+    message += "; at most " + std::to_string(std::min<std::uint64_t>(fitting, 2147483647u)) + " permutations fit" +
+               (usedJobs > 1 ? " with 1 job" : "") +
+               (showPermutationFit ? " (more without the permutation fit table in the output)" : "");
   } else {
     message += "; the matrix is too large for this machine";
   }
   throw EKorvanaError(message);
+}
+
+void ClusterAnalysis::checkMemoryForRun() const {
+  int objects = 0;
+  if (analysisType_ == AnalysisType::data) {
+    if (view_ == ClusterView::variables) {
+      objects = static_cast<int>(clusterVariables_.size());
+    } else if (application_) {
+      AutomationPtr<ISpssDocuments> documents;
+      AutomationPtr<ISpssDataDoc> data;
+      std::int32_t cases = 0;
+      if (application_->get_Documents(documents.put()) == automation::S_OK && documents &&
+          documents->GetDataDoc(0, data.put()) == automation::S_OK && data &&
+          data->GetNumberOfCases(&cases) == automation::S_OK)
+        objects = cases;
+    }
+  } else {
+    objects = std::max(proximityMatrixObjectCount(matrixFileName_), 0);
+  }
+  checkMemory(objects, permutationCount_, showPermutationFit_, jobs_, true);
 }
 
 void ClusterAnalysis::runPermutations() {
@@ -154,6 +213,9 @@ void ClusterAnalysis::run() {
   using namespace OutputFactory;
   ProgressMonitor& progress = *progress_;
   runOutcome_ = RunOutcome::notRun;
+  // A run that cannot fit is refused before anything starts, not once the
+  // matrix is made.
+  checkMemoryForRun();
   BusyCursor busy(progress);
   progress.processMessages();
 

@@ -105,11 +105,24 @@ class ClusterAnalysis {
 
   /// The memory a run of n objects and P permutations needs beyond the
   /// matrix: the permutation run and, when shown, the rows of the
-  /// permutation fit table in the output.
-  static std::uint64_t memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1);
+  /// permutation fit table in the output. With matrixToBeMade, the memory of
+  /// the whole run from before the matrix exists: the proximity matrix too,
+  /// and the matrix file where the temporary folder keeps its files in
+  /// memory (the run holds no more at any time: the package writes the file
+  /// a block of rows at a time).
+  static std::uint64_t memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1,
+                                    bool matrixToBeMade = false);
   /// Throws EKorvanaError when that memory is not available, saying what the
-  /// run needs, what there is and how many permutations would fit.
-  static void checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1);
+  /// run needs, what there is and what would fit: fewer jobs (each holds a
+  /// working matrix of its own) or fewer permutations.
+  static void checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1,
+                          bool matrixToBeMade = false);
+  /// checkMemory for the whole run before it starts, for the objects the
+  /// matrix will have: the cases (or the cluster variables) of the data set,
+  /// or the objects of the matrix file. Needs the application given at
+  /// construction for an analysis of data; a matrix file that cannot be
+  /// opened is left for the run to report.
+  void checkMemoryForRun() const;
 
   /// Writes the fit of every permutation as a data file (fitTableFileName).
   /// Raises EKorvanaError on failure.

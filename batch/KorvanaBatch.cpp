@@ -347,6 +347,7 @@ int main(int argc, char** argv) {
     korvana::checkRequest(request, chosen);
     analysis = korvana::makeAnalysis(request, chosen, app, std::time(nullptr));
     analysis->setJobs(options.jobs);
+    analysis->checkMemoryForRun();
     analysis->setCountClusters(!resultsFile.empty() || !options.newick.empty());
 #ifdef KORVANA_WITH_MPI
     if (distributed)

@@ -162,4 +162,22 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
   }
 }
 
+int proximityMatrixObjectCount(const std::string& fileName) {
+  int handle = -1;
+  try {
+    handle = savOpenRead(fileName);
+    const int count = savGetNumberOfCases(handle);
+    savCloseRead(handle);
+    return count;
+  } catch (const EKorvanaError&) {
+    if (handle >= 0) {
+      try {
+        savCloseRead(handle);
+      } catch (const EKorvanaError&) {
+      }
+    }
+    return -1;
+  }
+}
+
 }  // namespace korvana

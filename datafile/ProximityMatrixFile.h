@@ -14,4 +14,8 @@ class ProximityMatrix;
 /// failure in the standard error box and returns false; never raises.
 bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix);
 
+/// The number of objects of a proximity-matrix data file (its number of
+/// cases), from its dictionary alone; -1 when the file cannot be opened.
+int proximityMatrixObjectCount(const std::string& fileName);
+
 }  // namespace korvana

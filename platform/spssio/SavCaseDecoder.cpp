@@ -77,13 +77,18 @@ std::optional<SavCaseDecoder::Plan> SavCaseDecoder::planFor(const SavByteSource&
   if (!source.read(kBiasOffset, &bias, sizeof bias)) return std::nullopt;
   if (layout.swapBytes) bias = swapped64(bias);
   std::memcpy(&plan.bias, &bias, sizeof bias);
-  plan.numericElements.reserve(layout.variableRecords.size());
   for (const SavDictionaryLayout::VariableRecord& record : layout.variableRecords) {
-    if (record.type > 0) plan.strings.emplace_back(plan.numericElements.size() * 8, 0);
-    if (record.type != 0) plan.strings.back().second += 8;
-    plan.numericElements.push_back(record.type == 0);
+    const std::size_t element = plan.elements++;
+    if (record.type > 0) plan.strings.emplace_back(element * 8, 0);
+    if (record.type != 0) {
+      plan.strings.back().second += 8;
+    } else if (!plan.numbers.empty() && plan.numbers.back().first + plan.numbers.back().second == element) {
+      ++plan.numbers.back().second;
+    } else {
+      plan.numbers.emplace_back(element, 1);
+    }
   }
-  if (plan.numericElements.empty()) return std::nullopt;
+  if (plan.elements == 0) return std::nullopt;
   return plan;
 }
 
@@ -119,7 +124,7 @@ bool SavCaseDecoder::nextUnit(unsigned char* unit) {
 }
 
 bool SavCaseDecoder::next(char* record) {
-  const std::size_t elements = plan_.numericElements.size();
+  const std::size_t elements = plan_.elements;
   if (!plan_.bytecode) {
     if (!ensure(elements * 8)) return false;
     std::memcpy(record, buffer_.data() + position_, elements * 8);
@@ -153,20 +158,17 @@ bool SavCaseDecoder::next(char* record) {
       ++e;
     }
   }
-  for (std::size_t e = 0; e < elements; ++e) {
-    if (!plan_.numericElements[e]) continue;
-    char* element = record + e * 8;
-    double value = 0;
-    if (plan_.swapBytes) {
+  for (const auto& [firstElement, count] : plan_.numbers) {
+    char* numbers = record + firstElement * 8;
+    for (std::size_t k = 0; k < count; ++k) {
       std::uint64_t bits = 0;
-      std::memcpy(&bits, element, 8);
-      bits = swapped64(bits);
+      std::memcpy(&bits, numbers + k * 8, 8);
+      if (plan_.swapBytes) bits = swapped64(bits);
+      double value = 0;
       std::memcpy(&value, &bits, 8);
-    } else {
-      std::memcpy(&value, element, 8);
+      value = std::isnan(value) ? kSystemMissing : value;
+      std::memcpy(numbers + k * 8, &value, 8);
     }
-    if (std::isnan(value)) value = kSystemMissing;
-    std::memcpy(element, &value, 8);
   }
   for (const auto& [offset, bytes] : plan_.strings) {
     char* slot = record + offset;

@@ -32,8 +32,10 @@ class SavCaseDecoder {
     bool bytecode = false;
     bool swapBytes = false;
     double bias = 100.0;
-    // Per 8-byte element of a case: whether it holds a number.
-    std::vector<bool> numericElements;
+    // The 8-byte elements of a case.
+    std::size_t elements = 0;
+    // Neighbouring numeric elements: first element and count.
+    std::vector<std::pair<std::size_t, std::size_t>> numbers;
     // The string variables' slots in a case record: offset and bytes.
     std::vector<std::pair<std::size_t, std::size_t>> strings;
   };
@@ -47,7 +49,7 @@ class SavCaseDecoder {
 
   SavCaseDecoder(int fd, Plan plan);
 
-  std::size_t recordSize() const { return plan_.numericElements.size() * 8; }
+  std::size_t recordSize() const { return plan_.elements * 8; }
   // Decodes the next case into `record` (recordSize() bytes), each string
   // slot holding its value followed by blanks. False when the data end
   // before a whole case, cannot be read, or hold a string that is not UTF-8.

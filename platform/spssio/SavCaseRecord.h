@@ -24,9 +24,10 @@ class SavCaseRecord {
 
   // Every numeric value system-missing, every string blank.
   void clear(char* record) const;
-  // Numbers that are not a number become system-missing, as every value the
-  // library stores or hands out does.
-  void normalizeMissing(char* record) const;
+  // Copies a record; numbers that are not a number become system-missing, as
+  // every value the library stores or hands out does, and the bytes of a
+  // string slot beyond its width blanks.
+  void copyNormalized(const char* from, char* to) const;
 
   double numeric(const char* record, std::size_t variable) const;
   // The value as stored: its variable's width, blank-padded.
@@ -35,9 +36,16 @@ class SavCaseRecord {
   }
 
  private:
+  // Neighbouring variables of one kind, as one stretch of the record.
+  struct Run {
+    std::size_t offset = 0;
+    std::size_t bytes = 0;
+    bool numeric = false;
+  };
+
   std::vector<int> widths_;
   std::vector<std::size_t> offsets_;
-  std::vector<std::size_t> numericOffsets_;
+  std::vector<Run> runs_;
   std::size_t size_ = 0;
 };
 

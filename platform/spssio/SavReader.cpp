@@ -356,7 +356,7 @@ int SavReader::open(const char* path, std::unique_ptr<SavReader>& result, bool d
   if (plan) {
     // Each variable's record slot must be its elements in the file; where
     // ReadStat saw the variables otherwise, the parser reads the cases.
-    if (reader->record_->size() != plan->numericElements.size() * 8 || !reader->parseFinished_) {
+    if (reader->record_->size() != plan->elements * 8 || !reader->parseFinished_) {
       lock.unlock();
       reader.reset();
       return open(path, result, false);
@@ -504,19 +504,22 @@ std::string_view SavReader::stringValue(std::size_t variable) const {
 }
 
 void SavReader::wholeCase(char* record) const {
-  if (decoder_) std::memcpy(record, decoded_.data(), decoded_.size());
-  for (std::size_t i = 0; i < variables_.size(); ++i) {
-    char* slot = record + record_->offset(i);
-    if (variables_[i].width == 0) {
-      if (!decoder_) {
-        const double value = numericValue(i);
-        std::memcpy(slot, &value, sizeof value);
-      }
-      continue;
+  // Decoded cases are records already, each string its value and blanks.
+  if (decoder_) {
+    std::memcpy(record, decoded_.data(), decoded_.size());
+  } else {
+    for (std::size_t i = 0; i < variables_.size(); ++i) {
+      if (variables_[i].width != 0) continue;
+      const double value = numericValue(i);
+      std::memcpy(record + record_->offset(i), &value, sizeof value);
     }
+  }
+  for (std::size_t i = 0; i < variables_.size(); ++i) {
+    if (variables_[i].width == 0) continue;
+    char* slot = record + record_->offset(i);
     const std::size_t bytes = SavCaseRecord::slotBytes(variables_[i].width);
     const std::string_view value = stringValue(i).substr(0, static_cast<std::size_t>(variables_[i].width));
-    std::memcpy(slot, value.data(), value.size());
+    std::memmove(slot, value.data(), value.size());
     std::memset(slot + value.size(), ' ', bytes - value.size());
   }
 }

@@ -237,6 +237,7 @@ int SavWriter::setNumeric(std::size_t variable, double value) {
   if (!committed_) return SAV_DICTIONARY_NOT_COMMITTED;
   if (variables_[variable].width != 0) return SAV_VARIABLE_NOT_NUMERIC;
   if (std::isnan(value)) value = kSystemMissing;
+  startCase();
   std::memcpy(current_.data() + layout_->offset(variable), &value, sizeof value);
   return SAV_OK;
 }
@@ -251,6 +252,7 @@ int SavWriter::setString(std::size_t variable, const char* value) {
       text.size() > static_cast<std::size_t>(width) ? SavText::trimTrailingBlanks(text) : text;
   if (kept.size() > static_cast<std::size_t>(width)) return SAV_VALUE_TOO_LONG;
   if (!utf8::isWellFormed(kept)) return SAV_INVALID_TEXT;
+  startCase();
   char* cell = current_.data() + layout_->offset(variable);
   std::memcpy(cell, kept.data(), kept.size());
   std::memset(cell + kept.size(), ' ', SavCaseRecord::slotBytes(width) - kept.size());
@@ -268,21 +270,21 @@ int SavWriter::commitWholeCase(const char* record) {
     if (value.size() > static_cast<std::size_t>(width)) return SAV_VALUE_TOO_LONG;
     if (!utf8::isWellFormed(value)) return SAV_INVALID_TEXT;
   }
-  std::memcpy(current_.data(), record, current_.size());
-  // What lies beyond a string's width is written as blanks.
-  for (std::size_t i = 0; i < variables_.size(); ++i) {
-    const int width = variables_[i].width;
-    if (width == 0) continue;
-    char* slot = current_.data() + layout_->offset(i);
-    std::memset(slot + width, ' ', SavCaseRecord::slotBytes(width) - static_cast<std::size_t>(width));
-  }
-  layout_->normalizeMissing(current_.data());
+  layout_->copyNormalized(record, current_.data());
+  blankPending_ = false;
   return commitCase();
+}
+
+void SavWriter::startCase() {
+  if (!blankPending_) return;
+  layout_->clear(current_.data());
+  blankPending_ = false;
 }
 
 int SavWriter::commitCase() {
   if (!committed_) return SAV_DICTIONARY_NOT_COMMITTED;
   if (caseCount_ >= kMaxCases || output_->failed()) return SAV_FILE_WRITE_ERROR;
+  startCase();
   readstat_writer_t* writer = nullptr;
   if (!encoder_) {
     // The first case: ReadStat writes the dictionary when it starts.
@@ -319,7 +321,9 @@ int SavWriter::commitCase() {
     return SAV_FILE_WRITE_ERROR;
   }
   ++caseCount_;
-  layout_->clear(current_.data());
+  // The next case starts blank: cleared once a value is set, unless it is
+  // given whole.
+  blankPending_ = true;
   return SAV_OK;
 }
 

@@ -101,6 +101,8 @@ class SavWriter {
   int writeEmptyFile();
   // Writes the number of cases into the header and its dictionary record.
   bool recordCaseCount();
+  // Blanks the case being filled if the last one was committed since.
+  void startCase();
 
   std::unique_ptr<SavOutputFile> output_;
   std::vector<Variable> variables_;
@@ -110,6 +112,7 @@ class SavWriter {
   bool committed_ = false;
   std::optional<SavCaseRecord> layout_;
   std::vector<char> current_;  // the record of the case being filled
+  bool blankPending_ = false;
   std::uint64_t caseCount_ = 0;
   std::unique_ptr<Encoder> encoder_;
   // Where the number of cases lies in the file (0: nowhere).

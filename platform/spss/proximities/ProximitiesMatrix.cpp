@@ -142,7 +142,9 @@ void ProximitiesMatrix::rows(std::size_t first, std::size_t end, double* out) co
   }
   // Above it: cell (i, j), j > i, is cell (j, i) of a later row.
   if (first + 1 >= n) return;
-  std::vector<double> mirrored((n - first - 1) * count);
+  // Grown once and kept: fresh memory for every block would be zeroed each time.
+  std::vector<double>& mirrored = mirrored_;
+  if (mirrored.size() < (n - first - 1) * count) mirrored.resize((n - first - 1) * count);
   measure({first + 1, n, first, end}, [&](std::size_t j) { return mirrored.data() + (j - first - 1) * count; });
   for (std::size_t j = first + 1; j < n; ++j) {
     double* cells = mirrored.data() + (j - first - 1) * count;

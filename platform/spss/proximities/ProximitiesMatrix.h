@@ -45,7 +45,7 @@ class ProximitiesMatrix {
   std::size_t itemCount() const { return n_; }
 
   /// Rows [first, end) of the whole symmetric matrix, the diagonal included:
-  /// row after row, itemCount() values each.
+  /// row after row, itemCount() values each. Not for two threads at once.
   void rows(std::size_t first, std::size_t end, double* out) const;
   /// The rows of `rows` that take about `bytes` of memory (at least one).
   std::size_t rowsPerBlock(std::size_t bytes) const;
@@ -64,6 +64,7 @@ class ProximitiesMatrix {
   std::size_t n_ = 0;
   std::size_t dims_ = 0;
   kernels::PreparedItems items_;
+  mutable std::vector<double> mirrored_;  // rows(): the cells above the diagonal
   bool rescale_ = false;             // a RESCALE with at least one value
   double minimum_ = 0.0;
   double maximum_ = 0.0;

@@ -111,8 +111,10 @@ TEST_P(SavWholeCases, RecordsAndValueCallsAgree) {
       const Cell& got = read.file.cases[c][i];
       if (const double* number = std::get_if<double>(&want)) {
         ASSERT_TRUE(std::holds_alternative<double>(got));
-        EXPECT_EQ(std::memcmp(number, &std::get<double>(got), 8) == 0 || GetParam() == 1, true)
-            << "case " << c << " variable " << i;
+        // Bytecode compression stores -0 as 0; otherwise every bit comes back.
+        if (GetParam() == 0) {
+          EXPECT_EQ(std::memcmp(number, &std::get<double>(got), 8), 0) << "case " << c << " variable " << i;
+        }
         EXPECT_EQ(*number, std::get<double>(got)) << "case " << c << " variable " << i;
       } else {
         EXPECT_EQ(want, got) << "case " << c << " variable " << i;
@@ -138,7 +140,9 @@ TEST_P(SavWholeCases, RecordsAndValueCallsAgree) {
       std::memcpy(&a, want.data() + at, 8);
       std::memcpy(&b, record.data() + at, 8);
       // With compression -0 is stored as 0; the values compare equal.
-      if (std::memcmp(want.data() + at, record.data() + at, 8) != 0) EXPECT_EQ(a, b) << "bytes " << at;
+      if (std::memcmp(want.data() + at, record.data() + at, 8) != 0) {
+        EXPECT_EQ(a, b) << "bytes " << at;
+      }
     }
   }
   EXPECT_EQ(sav_read_case_record(handle), SAV_END_OF_CASES);
