@@ -145,7 +145,7 @@ void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool sh
   std::string parts;
   if (objectCount > 0)
     parts = " (" + (matrixToBeMade ? memoryText(matrixBytes(objectCount)) + " for the proximity matrix and " : std::string()) +
-            memoryText(permutationRunBytes(objectCount, 0, 1)) + " for " +
+            memoryText(permutationRunBytes(objectCount, 0, usedJobs) / static_cast<std::uint64_t>(usedJobs)) + " for " +
             (usedJobs > 1 ? "each job's working matrix)" : "the working matrix)");
   std::string message = what + " needs " + memoryText(needed) + " of memory" + parts + ", but only " +
                         memoryText(*available) + " is available";
@@ -196,10 +196,23 @@ void ClusterAnalysis::runPermutations() {
   settings.seed = seed_;
   settings.jobs = jobs_;
   settings.tallyClusters = clusterSupport_ || countClusters_;
+  // Square working matrices, filled from the proximities as whole rows, are
+  // faster where they fit; the check above counted triangles, the least a
+  // run needs.
+  const int n = matrix_.getNumberOfObjects();
+  const int jobs = std::max(1, std::min(jobs_, permutationCount_));
+  settings.layout = workingLayoutFor(n, jobs);
+  const std::optional<std::uint64_t> available = availableMemoryBytes();
+  const std::uint64_t squareRows = static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(n) * sizeof(double);
+  if (*settings.layout == WorkingLayout::square && available &&
+      permutationRunBytes(n, permutationCount_, jobs, WorkingLayout::square) + squareRows > *available)
+    settings.layout = WorkingLayout::triangle;
+  if (*settings.layout == WorkingLayout::square) matrix_.makeSquareRows();
   results_ = PermutationResults{};
   support_.reset();
   results_ = runner_ ? runner_(matrix_, method_, settings, *progress_)
                      : korvana::runPermutations(matrix_, method_, settings, *progress_);
+  matrix_.dropSquareRows();
   // Also for a canceled run: the results file holds what was completed.
   if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
 }

@@ -79,6 +79,15 @@ class ClusterMethod {
   template <Direction dir, class Score>
   static void updateNearestNeighbours(const AgglomerationState& state, SimilarityMatrix& matrix,
                                       int d, int b, const Score& score) {
+    if (matrix.isSquare()) updateNearest<dir, true>(state, matrix, d, b, score);
+    else updateNearest<dir, false>(state, matrix, d, b, score);
+  }
+
+  /// updateNearestNeighbours for one layout. In the square one the score to d
+  /// is read from row d (every score is the same in either order).
+  template <Direction dir, bool square, class Score>
+  static void updateNearest(const AgglomerationState& state, SimilarityMatrix& matrix, int d, int b,
+                            const Score& score) {
     const int count = state.activeCount();
     const int* active = state.activeList();
     for (int k = static_cast<int>(std::lower_bound(active, active + count, d) - active); k < count; ++k) {
@@ -111,7 +120,7 @@ class ClusterMethod {
         matrix.setNearest(x, best);
         matrix.setNearestValue(x, bestValue);
       } else {
-        const double value = score(x, d);
+        const double value = square ? score(d, x) : score(x, d);
         if (isStrictlyBetter<dir>(value, matrix.getNearestValue(x))) {
           matrix.setNearest(x, d);
           matrix.setNearestValue(x, value);
@@ -190,6 +199,19 @@ inline void updateProximities(const AgglomerationState& state, SimilarityMatrix&
                               Rule&& rule) {
   const int count = state.activeCount();
   const int* active = state.activeList();
+  if (matrix.isSquare()) {
+    // Rows d and b from one end to the other; column d follows row d.
+    double* rowD = matrix.rowCells(d);
+    const double* rowB = matrix.rowCells(b);
+    for (int k = 0; k < count; ++k) {
+      const int x = active[k];
+      if (x == d) continue;
+      const double value = rule(x, rowD[x], rowB[x]);
+      rowD[x] = value;
+      matrix.cell(x, d) = value;
+    }
+    return;
+  }
   for (int k = 0; k < count; ++k) {
     const int x = active[k];
     if (x == d) continue;

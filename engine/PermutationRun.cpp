@@ -36,11 +36,11 @@ void PermutationRecords::allocate(int count) {
   completed = 0;
 }
 
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs) {
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs, WorkingLayout layout) {
   const auto n = static_cast<std::uint64_t>(objectCount > 0 ? objectCount : 0);
   const auto p = static_cast<std::uint64_t>(permutationCount > 0 ? permutationCount : 0);
   const auto j = static_cast<std::uint64_t>(jobs > 1 ? jobs : 1);
-  const std::uint64_t workingMatrix = n * (n > 0 ? n - 1 : 0) / 2 * sizeof(double) + n * 16;
+  const std::uint64_t workingMatrix = workingMatrixBytes(objectCount, layout);
   const std::uint64_t runState = n * 40;
   const std::uint64_t solution = n * 64;  // the schedule, the permutation and the fit's work
   // Each job has its own working matrix and run state, builds one solution,
@@ -132,8 +132,8 @@ class TicketSource {
 
 /// What one job owns: its working matrix, run state and copy of the method.
 struct Job {
-  Job(const ProximityMatrix& matrix, const ClusterMethod& shared)
-      : workingMatrix(matrix.isDissimilarity(), matrix.getNumberOfObjects()),
+  Job(const ProximityMatrix& matrix, const ClusterMethod& shared, WorkingLayout layout)
+      : workingMatrix(matrix.isDissimilarity(), matrix.getNumberOfObjects(), layout),
         state(matrix.getNumberOfObjects()),
         method(shared.clone()) {}
   SimilarityMatrix workingMatrix;
@@ -340,12 +340,13 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
   PermutationResults results;
   results.records.allocate(settings.permutationCount);
   const int jobCount = std::max(1, std::min(settings.jobs, settings.permutationCount));
+  const WorkingLayout layout = settings.layout.value_or(workingLayoutFor(matrix.getNumberOfObjects(), jobCount));
   std::vector<std::unique_ptr<Job>> jobs;
-  jobs.push_back(std::make_unique<Job>(matrix, method));
+  jobs.push_back(std::make_unique<Job>(matrix, method, layout));
   // A job whose working matrix cannot be had leaves the run to the others.
   for (int j = 1; j < jobCount; ++j) {
     try {
-      jobs.push_back(std::make_unique<Job>(matrix, method));
+      jobs.push_back(std::make_unique<Job>(matrix, method, layout));
     } catch (const std::bad_alloc&) {
       break;
     }
@@ -380,7 +381,7 @@ SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method
   const ClusterCensus* best = results.tally.at(keptFit);
   ClusterCensus recounted;
   if (best == nullptr && results.tallyComplete) {
-    Job job(matrix, method);
+    Job job(matrix, method, workingLayoutFor(matrix.getNumberOfObjects(), 1));
     const int n = matrix.getNumberOfObjects();
     PermutationRecords scratch;
     scratch.allocate(records.completed);

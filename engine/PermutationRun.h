@@ -11,12 +11,14 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/EKorvanaError.h"
 #include "engine/ClusterSolution.h"
 #include "engine/ClusterTally.h"
 #include "engine/DistinctSolutions.h"
+#include "engine/SimilarityMatrix.h"
 
 namespace korvana {
 
@@ -58,6 +60,9 @@ struct PermutationSettings {
   /// When set (and once it is set), a permutation in progress is given up at
   /// its next stage instead of being finished: for a stop that cannot wait.
   const std::atomic<bool>* abandon = nullptr;
+  /// The layout of the working matrices; without one, workingLayoutFor's.
+  /// The results do not depend on it.
+  std::optional<WorkingLayout> layout;
 };
 
 /// One job per hardware thread.
@@ -128,10 +133,12 @@ inline constexpr std::uint64_t kRecordBytesPerPermutation =
     2 * sizeof(double) + sizeof(std::int32_t) + sizeof(SolutionId);
 
 /// The memory a permutation run takes before it keeps any solution: the
-/// records of every permutation and, per job, a working matrix, a run state
-/// and the solutions being built or waiting, for n objects. (The kept
-/// solutions come on top; how many there are depends on the ties.)
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1);
+/// records of every permutation and, per job, a working matrix in the given
+/// layout, a run state and the solutions being built or waiting, for n
+/// objects. (The kept solutions come on top; how many there are depends on
+/// the ties.)
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1,
+                                  WorkingLayout layout = WorkingLayout::triangle);
 
 /// Refuses a matrix with a proximity of magnitude 1e50 or more (or infinite):
 /// throws EKorvanaError naming the two objects. Not-a-number is allowed.
