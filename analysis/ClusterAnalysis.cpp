@@ -160,7 +160,7 @@ void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool sh
   } else if (fixed < *available && perPermutation > 0) {
     const std::uint64_t fitting = (*available - fixed) / perPermutation;
     message += "; at most " + std::to_string(std::min<std::uint64_t>(fitting, 2147483647u)) + " permutations fit" +
-               (usedJobs > 1 ? " with 1 job" : "") +
+               (objectCount > 0 && usedJobs > 1 ? " with 1 job" : "") +
                (showPermutationFit ? " (more without the permutation fit table in the output)" : "");
   } else {
     message += "; the matrix is too large for this machine";

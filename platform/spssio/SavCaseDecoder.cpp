@@ -1,5 +1,6 @@
 #include "platform/spssio/SavCaseDecoder.h"
 
+#include "platform/spssio/SavDataExtent.h"
 #include "platform/spssio/SavText.h"
 #include "common/Utf8.h"
 
@@ -23,12 +24,6 @@ constexpr std::int32_t kSubtypeEncoding = 20;
 constexpr std::int32_t kCodePageUtf8 = 65001;
 constexpr std::uint64_t kRecordHeaderBytes = 16;
 constexpr std::uint64_t kBiasOffset = 84;
-
-constexpr unsigned char kCommandPadding = 0;
-constexpr unsigned char kCommandEnd = 252;
-constexpr unsigned char kCommandRaw = 253;
-constexpr unsigned char kCommandBlanks = 254;
-constexpr unsigned char kCommandMissing = 255;
 
 std::uint64_t swapped64(std::uint64_t value) { return __builtin_bswap64(value); }
 
@@ -146,13 +141,13 @@ bool SavCaseDecoder::next(char* record) {
         std::memcpy(element, &bits, 8);
       };
       switch (command) {
-        case kCommandPadding: continue;
-        case kCommandEnd: ended_ = true; return false;
-        case kCommandRaw:
+        case SavDataExtent::kCommandPadding: continue;
+        case SavDataExtent::kCommandEnd: ended_ = true; return false;
+        case SavDataExtent::kCommandRaw:
           if (!nextUnit(reinterpret_cast<unsigned char*>(element))) return false;
           break;
-        case kCommandBlanks: std::memset(element, ' ', 8); break;
-        case kCommandMissing: putNumber(kSystemMissing); break;
+        case SavDataExtent::kCommandBlanks: std::memset(element, ' ', 8); break;
+        case SavDataExtent::kCommandMissing: putNumber(kSystemMissing); break;
         default: putNumber(command - plan_.bias); break;
       }
       ++e;

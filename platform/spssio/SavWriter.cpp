@@ -1,6 +1,7 @@
 #include "platform/spssio/SavWriter.h"
 
 #include "platform/spssio/SavByteSource.h"
+#include "platform/spssio/SavDataExtent.h"
 #include "platform/spssio/SavDataFileLibrary.h"
 #include "platform/spssio/SavDictionaryEditor.h"
 #include "platform/spssio/SavDictionaryLayout.h"
@@ -49,8 +50,8 @@ struct OutputSink {
   std::uint64_t freeCommandOffset = 0;
 };
 
-constexpr unsigned char kCommandEndOfData = 252;
-constexpr unsigned char kCommandRaw = 253;
+constexpr unsigned char kCommandEndOfData = SavDataExtent::kCommandEnd;
+constexpr unsigned char kCommandRaw = SavDataExtent::kCommandRaw;
 
 // The offset in a compressed case of its first free (padding) command: each
 // block of 8 commands is followed by the 8 bytes of each raw element it
