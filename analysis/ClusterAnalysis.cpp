@@ -197,11 +197,11 @@ void ClusterAnalysis::runPermutations() {
   settings.jobs = jobs_;
   settings.tallyClusters = clusterSupport_ || countClusters_;
   // Square working matrices, filled from the proximities as whole rows, are
-  // faster where they fit; the check above counted triangles, the least a
-  // run needs.
+  // faster for some methods where they fit; the check above counted
+  // triangles, the least a run needs.
   const int n = matrix_.getNumberOfObjects();
   const int jobs = std::max(1, std::min(jobs_, permutationCount_));
-  settings.layout = workingLayoutFor(n, jobs);
+  settings.layout = workingLayoutFor(method_, n, jobs);
   const std::optional<std::uint64_t> available = availableMemoryBytes();
   const std::uint64_t squareRows = static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(n) * sizeof(double);
   if (*settings.layout == WorkingLayout::square && available &&

@@ -334,10 +334,11 @@ Options parseOptions(int argc, char** argv) {
   return options;
 }
 
-/// The most objects a run of one job clusters in square working matrices.
+/// The most objects a run of one job clusters in square working matrices
+/// (with a method that prefers them).
 int largestSquare() {
   int n = 2;
-  while (workingLayoutFor(n + 1, 1) == WorkingLayout::square) ++n;
+  while (squareLayoutFits(n + 1, 1)) ++n;
   return n;
 }
 
@@ -406,8 +407,8 @@ void printTable(const bench::FastestRunReporter& reporter, const Options& option
     }
   std::printf("Target: ours/pipe <= 0.5. floor: the exact fit alone (every pair summed in extended precision,\n"
               "in memory order, no clustering), which every exact run spends at least. ours: the working matrix\n"
-              "in the layout a run of one job takes (square up to %d objects: whole rows, filled from the\n"
-              "proximities as whole rows); triangle: the lower-triangle working matrix, for comparison.\n\n",
+              "in the layout a run of one job takes (square for single linkage up to %d objects: whole rows,\n"
+              "filled from the proximities as whole rows); triangle: the lower-triangle working matrix.\n\n",
               largestSquare());
 
   std::printf("Memory in use (glibc mallinfo2 and the engine's own mappings), T = n(n-1)/2 doubles; run/T = held during one run on top of\n"
@@ -466,8 +467,9 @@ int main(int argc, char** argv) {
                                          if (kind == Kind::analysis) runAnalysis(state, method, n);
                                          else runPermutation(state, method, n,
                                                              kind == Kind::twoThreads ? RunThreads::two : RunThreads::one,
-                                                             kind == Kind::triangle ? WorkingLayout::triangle
-                                                                                    : workingLayoutFor(n, 1));
+                                                             kind == Kind::triangle
+                                                                 ? WorkingLayout::triangle
+                                                                 : workingLayoutFor(methodAt(method), n, 1));
                                        })
               ->Unit(benchmark::kMillisecond)
               ->UseRealTime()

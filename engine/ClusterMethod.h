@@ -46,6 +46,12 @@ class ClusterMethod {
   /// from its coefficient and the previous stage's: the coefficient itself
   /// unless the method accumulates its coefficients.
   virtual double fittingHeight(double coefficient, double previousCoefficient) const;
+  /// True for a method that changes few cells of the working matrix in a
+  /// merge, so that a square working matrix (SimilarityMatrix), which reads
+  /// the rows of the clusters joined whole but writes every change twice,
+  /// pays. Methods that rewrite the merged cluster's every cell do better
+  /// with the triangle, half the memory to pass through the caches.
+  virtual bool prefersWholeRows() const { return false; }
   /// True for the methods whose updates assume squared Euclidean distances
   /// (centroid, median, Ward); the output warns when other proximities meet
   /// them.
@@ -191,6 +197,13 @@ class ClusterMethod {
   std::string displayName_;
   std::string keyword_;
 };
+
+/// The layout of the working matrices of `jobs` runs of `method` at once on n
+/// objects: square where the method prefers whole rows and they fit
+/// (squareLayoutFits), else triangle.
+inline WorkingLayout workingLayoutFor(const ClusterMethod& method, int n, int jobs) {
+  return method.prefersWholeRows() && squareLayoutFits(n, jobs) ? WorkingLayout::square : WorkingLayout::triangle;
+}
 
 /// The new working proximity of (x, d) computed by `rule(x, Mxd, Mxb)` for
 /// every active cluster x ≠ d, in list order.

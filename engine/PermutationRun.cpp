@@ -340,7 +340,8 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
   PermutationResults results;
   results.records.allocate(settings.permutationCount);
   const int jobCount = std::max(1, std::min(settings.jobs, settings.permutationCount));
-  const WorkingLayout layout = settings.layout.value_or(workingLayoutFor(matrix.getNumberOfObjects(), jobCount));
+  const WorkingLayout layout =
+      settings.layout.value_or(workingLayoutFor(method, matrix.getNumberOfObjects(), jobCount));
   std::vector<std::unique_ptr<Job>> jobs;
   jobs.push_back(std::make_unique<Job>(matrix, method, layout));
   // A job whose working matrix cannot be had leaves the run to the others.
@@ -381,7 +382,7 @@ SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method
   const ClusterCensus* best = results.tally.at(keptFit);
   ClusterCensus recounted;
   if (best == nullptr && results.tallyComplete) {
-    Job job(matrix, method, workingLayoutFor(matrix.getNumberOfObjects(), 1));
+    Job job(matrix, method, workingLayoutFor(method, matrix.getNumberOfObjects(), 1));
     const int n = matrix.getNumberOfObjects();
     PermutationRecords scratch;
     scratch.allocate(records.completed);

@@ -9,13 +9,11 @@
 
 namespace korvana {
 
-WorkingLayout workingLayoutFor(int n, int jobs) {
+bool squareLayoutFits(int n, int jobs) {
   const auto size = static_cast<std::size_t>(std::max(n, 0));
   const std::size_t square = size * size * sizeof(double);
   const std::size_t extra = square - TriangularStorage::offset(std::max(n, 0)) * sizeof(double);
-  return square + extra * static_cast<std::size_t>(std::max(jobs, 1)) <= kSquareWorkingExtraBytes
-             ? WorkingLayout::square
-             : WorkingLayout::triangle;
+  return square + extra * static_cast<std::size_t>(std::max(jobs, 1)) <= kSquareWorkingExtraBytes;
 }
 
 std::size_t workingMatrixBytes(int n, WorkingLayout layout) {

@@ -10,7 +10,8 @@
 //   - square: every row is whole, and each pair is kept twice, at (i, j) and
 //     at (j, i). A merge then reads the rows of the two clusters it joins
 //     from one end to the other instead of walking their columns (one cache
-//     line per cell); it costs twice the memory (workingLayoutFor).
+//     line per cell), but writes each updated cell twice and takes twice the
+//     memory (workingLayoutFor in ClusterMethod.h).
 // One matrix is allocated per analysis and refilled for every permutation.
 #pragma once
 
@@ -26,11 +27,12 @@ class ProximityMatrix;
 
 enum class WorkingLayout { triangle, square };
 
-/// The layout of the working matrices of `jobs` runs at once on n objects:
-/// square while the memory that takes beyond triangles, with the proximities
+/// Whether the working matrices of `jobs` runs at once on n objects may be
+/// square: while the memory that takes beyond triangles, with the proximities
 /// as whole rows (ProximityMatrix::makeSquareRows) that go with it, stays
-/// within kSquareWorkingExtraBytes; else triangle.
-WorkingLayout workingLayoutFor(int n, int jobs);
+/// within kSquareWorkingExtraBytes. (Which layout pays depends on the method:
+/// workingLayoutFor in ClusterMethod.h.)
+bool squareLayoutFits(int n, int jobs);
 inline constexpr std::size_t kSquareWorkingExtraBytes = std::size_t{512} << 20;
 /// The bytes of the working matrix (its cells and its nearest neighbours).
 std::size_t workingMatrixBytes(int n, WorkingLayout layout);
