@@ -25,6 +25,13 @@ enum class SeedType : std::int32_t {
   custom = 1,  // the request's seed
 };
 
+/// Which kept solutions the output shows (the settings file stores the
+/// numbers).
+enum class SolutionsShown : std::int32_t {
+  orders = 0,       // every distinct merge order
+  hierarchies = 1,  // one per hierarchy: the first kept merge order that has it
+};
+
 struct AnalysisRequest {
   // "General"
   std::int32_t clusterMethod = 0;
@@ -58,6 +65,11 @@ struct AnalysisRequest {
   bool dendrogram = false;
   bool savePermutationFitTable = false;
   bool clusterSupport = false;
+  SolutionsShown solutionsShown = SolutionsShown::orders;
+  /// Stop once neither the best fit nor the best-fitting hierarchies changed
+  /// in this many permutations; 0: run them all.
+  std::int32_t stopWhenStable = 0;
+  bool orderFreeTree = false;
   // "General", written last
   std::string permutationFitTableFilename;
 

@@ -1,6 +1,8 @@
 #include "analysis/ClusterAnalysis.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -11,15 +13,20 @@
 #include "analysis/Variable.h"
 #include "common/EAnalysisCanceledException.h"
 #include "common/EKorvanaError.h"
+#include "common/AtomicFile.h"
 #include "common/SystemMemory.h"
 #include "datafile/PermutationFitTableFile.h"
 #include "datafile/ProximityMatrixFile.h"
 #include "engine/ClusterMethod.h"
+#include "engine/VariableGroupAgglomeration.h"
 #include "output/AutomationCallChecks.h"
 #include "output/DendrogramSvg.h"
 #include "output/Newick.h"
 #include "output/OutputGraphics.h"
 #include "output/OutputFactory.h"
+#include "output/Verdict.h"
+#include "engine/BestFitHistory.h"
+#include "proximity/BinaryMeasure.h"
 #include "platform/host/TemporaryFiles.h"
 
 namespace korvana {
@@ -46,6 +53,26 @@ class BusyCursor {
  private:
   ProgressMonitor& progress_;
   bool shown_ = true;
+};
+
+/// Removes the temporary matrix file when the run ends however it ends, or
+/// earlier once the matrix is read.
+class TemporaryFile {
+ public:
+  TemporaryFile() = default;
+  ~TemporaryFile() { remove(); }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  void hold(const std::string& path) { path_ = path; }
+  void remove() {
+    if (path_.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+    path_.clear();
+  }
+
+ private:
+  std::string path_;
 };
 
 /// The designated output document with its visible flag set, as every
@@ -118,10 +145,11 @@ std::uint64_t matrixFileBytes(int objectCount) {
 }  // namespace
 
 std::uint64_t ClusterAnalysis::memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit,
-                                            int jobs, bool matrixToBeMade) {
+                                            int jobs, bool countsClusters, bool matrixToBeMade) {
   const std::uint64_t rows = showPermutationFit ? static_cast<std::uint64_t>(std::max(permutationCount, 0)) : 0;
   const std::uint64_t run =
-      permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount)) + rows * kFitTableRowBytes;
+      permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount), countsClusters) +
+      rows * kFitTableRowBytes;
   if (!matrixToBeMade) return run;
   // The matrix is read from its file while the file exists; the run follows
   // once the file is gone.
@@ -129,10 +157,11 @@ std::uint64_t ClusterAnalysis::memoryNeeded(int objectCount, int permutationCoun
 }
 
 void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs,
-                                  bool matrixToBeMade) {
+                                  bool countsClusters, bool matrixToBeMade) {
   const std::optional<std::uint64_t> available = availableMemoryBytes();
   if (!available) return;
-  const std::uint64_t needed = memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs, matrixToBeMade);
+  const std::uint64_t needed =
+      memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs, countsClusters, matrixToBeMade);
   if (needed <= *available) return;
   const int usedJobs = std::max(1, std::min(jobs, permutationCount));
   // Before the matrix is known only the permutations' share can be told.
@@ -144,7 +173,8 @@ void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool sh
   // What takes the memory: the matrix and each job's working matrix.
   std::string parts;
   if (objectCount > 0)
-    parts = " (" + (matrixToBeMade ? memoryText(matrixBytes(objectCount)) + " for the proximity matrix and " : std::string()) +
+    parts = " (" +
+            (matrixToBeMade ? memoryText(matrixBytes(objectCount)) + " for the proximity matrix and " : std::string()) +
             memoryText(permutationRunBytes(objectCount, 0, usedJobs) / static_cast<std::uint64_t>(usedJobs)) + " for " +
             (usedJobs > 1 ? "each job's working matrix)" : "the working matrix)");
   std::string message = what + " needs " + memoryText(needed) + " of memory" + parts + ", but only " +
@@ -152,9 +182,12 @@ void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool sh
   // Fewer jobs, each with a working matrix of its own; then fewer permutations.
   int fittingJobs = 0;
   for (int j = usedJobs - 1; j >= 1 && fittingJobs == 0; --j)
-    if (memoryNeeded(objectCount, permutationCount, showPermutationFit, j, matrixToBeMade) <= *available) fittingJobs = j;
-  const std::uint64_t fixed = memoryNeeded(objectCount, 0, false, 1, matrixToBeMade);
-  const std::uint64_t perPermutation = kRecordBytesPerPermutation + (showPermutationFit ? kFitTableRowBytes : 0);
+    if (memoryNeeded(objectCount, permutationCount, showPermutationFit, j, countsClusters, matrixToBeMade) <= *available)
+      fittingJobs = j;
+  // What one job takes whatever the count, and what each permutation adds.
+  const std::uint64_t fixed = memoryNeeded(objectCount, 0, false, 1, countsClusters, matrixToBeMade);
+  const std::uint64_t perPermutation =
+      bytesPerPermutation(countsClusters) + (showPermutationFit ? kFitTableRowBytes : 0);
   if (fittingJobs > 0) {
     message += "; at most " + std::to_string(fittingJobs) + (fittingJobs == 1 ? " job fits" : " jobs fit");
   } else if (fixed < *available && perPermutation > 0) {
@@ -185,36 +218,100 @@ void ClusterAnalysis::checkMemoryForRun() const {
   } else {
     objects = std::max(proximityMatrixObjectCount(matrixFileName_), 0);
   }
-  checkMemory(objects, permutationCount_, showPermutationFit_, jobs_, true);
+  checkMemory(objects, permutationCount_, showPermutationFit_, jobs_, talliesClusters(), true);
 }
 
 void ClusterAnalysis::runPermutations() {
-  checkMemory(matrix_.getNumberOfObjects(), permutationCount_, showPermutationFit_, jobs_);
+  const bool tally = talliesClusters();
+  checkMemory(matrix_.getNumberOfObjects(), permutationCount_, showPermutationFit_, jobs_, tally);
   PermutationSettings settings;
   settings.permutationCount = permutationCount_;
   settings.firstPermutationIsIdentity = firstPermutationIsIdentity_;
   settings.seed = seed_;
   settings.jobs = jobs_;
-  settings.tallyClusters = clusterSupport_ || countClusters_;
+  settings.tallyClusters = tally;
+  settings.stopWhenStable = stopWhenStable_;
   // Square working matrices, filled from the proximities as whole rows, are
   // faster for some methods where they fit; the check above counted
   // triangles, the least a run needs.
   const int n = matrix_.getNumberOfObjects();
   const int jobs = std::max(1, std::min(jobs_, permutationCount_));
   settings.layout = workingLayoutFor(method_, n, jobs);
-  const std::optional<std::uint64_t> available = availableMemoryBytes();
-  const std::uint64_t squareRows = static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(n) * sizeof(double);
-  if (*settings.layout == WorkingLayout::square && available &&
-      permutationRunBytes(n, permutationCount_, jobs, WorkingLayout::square) + squareRows > *available)
-    settings.layout = WorkingLayout::triangle;
-  if (*settings.layout == WorkingLayout::square) matrix_.makeSquareRows();
+  if (*settings.layout == WorkingLayout::square) {
+    const std::optional<std::uint64_t> available = availableMemoryBytes();
+    const std::uint64_t squareRows = static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(n) * sizeof(double);
+    if (available &&
+        permutationRunBytes(n, permutationCount_, jobs, tally, WorkingLayout::square) + squareRows > *available)
+      settings.layout = WorkingLayout::triangle;
+  }
   results_ = PermutationResults{};
   support_.reset();
-  results_ = runner_ ? runner_(matrix_, method_, settings, *progress_)
-                     : korvana::runPermutations(matrix_, method_, settings, *progress_);
-  matrix_.dropSquareRows();
-  // Also for a canceled run: the results file holds what was completed.
-  if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
+  // The whole rows go with the run, whichever way it ends.
+  struct SquareRows {
+    ProximityMatrix& matrix;
+    SquareRows(ProximityMatrix& m, bool wanted) : matrix(m) { if (wanted) matrix.makeSquareRows(); }
+    ~SquareRows() { matrix.dropSquareRows(); }
+  };
+  const auto run = [&] {
+    const SquareRows rows(matrix_, *settings.layout == WorkingLayout::square);
+    results_ = runner_ ? runner_(matrix_, method_, settings, *progress_)
+                       : korvana::runPermutations(matrix_, method_, settings, *progress_);
+  };
+  try {
+    if (treesFileName_.empty()) {
+      run();
+    } else {
+      settings.describe = [this](const ClusterSolution& solution) {
+        return hierarchyNewickOf(solution, matrix_, foldedStages(solution)) + "\n";
+      };
+      // Written as the permutations complete, put in place by
+      // commitTreesFile once the run's other files are.
+      treesFile_ = std::make_unique<PendingFile>(treesFileName_, documentFileMode);
+      if (runner_) {
+        run();
+        for (const std::string& line : results_.texts) treesFile_->write(line);
+        results_.texts.clear();
+      } else {
+        settings.sink = [this](int, const std::string& line) { treesFile_->write(line); };
+        run();
+      }
+    }
+    // Also for a canceled run: the results file holds what was completed.
+    if (settings.tallyClusters) support_ = reportSupport(matrix_, method_, settings, results_);
+  } catch (const std::bad_alloc&) {
+    // What the check above cannot know: how many distinct trees fit equally
+    // well, each of which is kept, and how many clusters the trees hold.
+    results_ = PermutationResults{};
+    support_.reset();
+    const std::optional<std::uint64_t> available = availableMemoryBytes();
+    throw EKorvanaError("The run of " + std::to_string(permutationCount_) + " permutations of " +
+                        std::to_string(matrix_.getNumberOfObjects()) + " objects outgrew the memory" +
+                        (available ? " (" + memoryText(*available) + " available)" : std::string()) +
+                        ": the distinct best-fitting trees it keeps" + (tally ? " and the clusters it counts" : "") +
+                        " grow with the permutations where many trees fit equally well; run fewer permutations");
+  }
+}
+
+void ClusterAnalysis::computeOrderFreeTree() {
+  orderFreeTree_.reset();
+  orderFreeTreeProblem_.clear();
+  ProgressMonitor& progress = *progress_;
+  try {
+    orderFreeTree_.emplace(buildOrderFreeTree(matrix_, method_, nullptr, [&progress] {
+      progress.processMessages();
+      return progress.isCanceled();
+    }));
+  } catch (const EAnalysisCanceledException&) {
+    throw;
+  } catch (const EKorvanaError& error) {
+    orderFreeTreeProblem_ = error.what();
+  }
+}
+
+void ClusterAnalysis::commitTreesFile() {
+  if (!treesFile_) return;
+  const std::unique_ptr<PendingFile> file = std::move(treesFile_);
+  file->commit();
 }
 
 void ClusterAnalysis::savePermutationFitTable() {
@@ -234,8 +331,10 @@ void ClusterAnalysis::run() {
 
   AutomationPtr<ISpssOutputDoc> output = designatedOutputDocument(application_.get());
   std::string command;
+  TemporaryFile temporaryFile;
   if (analysisType_ == AnalysisType::data) {
     temporaryFileName_ = makeTemporaryMatrixFileName();
+    temporaryFile.hold(temporaryFileName_);
     matrixFileName_ = temporaryFileName_;
     const std::wstring wide = buildProximitiesCommand();
     command = automation::utf8Text(wide);
@@ -260,7 +359,17 @@ void ClusterAnalysis::run() {
   // A cancellation while the package computed the matrix ends the run before
   // the matrix is read.
   const bool canceledEarly = progress.isCanceled();
-  const bool loaded = !canceledEarly && loadProximityMatrix(matrixFileName_, matrix_);
+  std::string missingHint;
+  if (const auto* binary = dynamic_cast<const BinaryMeasure*>(measure_); binary && analysisType_ == AnalysisType::data)
+    missingHint = "; the binary measure " + binary->getKeyword() +
+                  " has no value for a pair whose variables hold neither the present value " +
+                  std::to_string(binary->getPresentValue()) + " nor the absent value " +
+                  std::to_string(binary->getAbsentValue()) + ": are those the values the data use?";
+  // The package's own matrix is symmetric; a user's file is checked.
+  MatrixFileReport report;
+  const bool loaded =
+      !canceledEarly && loadProximityMatrix(matrixFileName_, matrix_, missingHint,
+                                            analysisType_ == AnalysisType::matrixFile ? &report : nullptr);
   NotesTableSettings notes;
   notes.document = document;
   notes.dataDocument = data.get();
@@ -277,24 +386,23 @@ void ClusterAnalysis::run() {
   notes.fitTableFileName = fitTableFileName_;
   writeNotesTable(notes);
   if (canceledEarly) {
-    if (analysisType_ == AnalysisType::data) {
-      std::error_code ignored;
-      std::filesystem::remove(temporaryFileName_, ignored);
-    }
     promoteToLevel(document, writeCanceled(document, "Korvana analysis has been canceled by user."), 2);
     progress.requestClose();
     runOutcome_ = RunOutcome::canceled;
     return;
   }
   if (!loaded) {
-    // The temporary file stays, so that the package's matrix can be looked at.
     writeError(document, "Proximity matrix '" + matrixFileName_ + "' could not be loaded, analysis stopped.");
     runOutcome_ = RunOutcome::matrixNotLoaded;
     return;
   }
-  if (analysisType_ == AnalysisType::data) {
-    std::error_code ignored;
-    std::filesystem::remove(temporaryFileName_, ignored);
+  temporaryFile.remove();
+  if (report.asymmetricObject) {
+    const int object = *report.asymmetricObject;
+    const std::string& name = matrix_.getRow(object).getName();
+    writeWarning(document, "The proximity matrix is not symmetric: the column of object " + std::to_string(object + 1) +
+                               " (" + name.substr(0, name.find_last_not_of(' ') + 1) +
+                               ") differs from its row. Only the lower triangle is used.");
   }
   busy.restore();
   progress.processMessages();
@@ -310,6 +418,10 @@ void ClusterAnalysis::run() {
     progress.showProgress();
     runPermutations();
     if (progress.isCanceled()) throw EAnalysisCanceledException();
+    if (orderFreeTreeWanted_) {
+      progress.setStatus("Building the order-free tree");
+      computeOrderFreeTree();
+    }
     progress.hideProgress();
 
     if (saveFitTable_) {
@@ -331,8 +443,7 @@ void ClusterAnalysis::run() {
     }
 
     const int lastStep = saveFitTable_ ? 2 : 1;
-    const int solutionCount = static_cast<int>(results_.solutions.size());
-    progress.setStep(lastStep, 0, 6 * solutionCount + 4 + (clusterSupport_ ? solutionCount + 1 : 0));
+    progress.setStep(lastStep, 0, outputSteps());
     progress.showProgress();
     produceOutput(document);
     progress.hideProgress();
@@ -343,6 +454,41 @@ void ClusterAnalysis::run() {
     progress.requestClose();
     runOutcome_ = RunOutcome::canceled;
   }
+}
+
+std::vector<std::vector<std::size_t>> ClusterAnalysis::shownSolutions() const {
+  std::vector<std::vector<std::size_t>> groups;
+  const auto& solutions = results_.solutions;
+  for (std::size_t k = 0; k < solutions.size(); ++k) {
+    bool joined = false;
+    if (solutionsShown_ == SolutionsShown::hierarchies) {
+      const HierarchyId& id = results_.records.hierarchyIds.at(static_cast<std::size_t>(solutions[k]->getPermutationIndex()));
+      for (auto& group : groups) {
+        if (results_.records.hierarchyIds.at(static_cast<std::size_t>(solutions[group.front()]->getPermutationIndex())) == id) {
+          group.push_back(k);
+          joined = true;
+          break;
+        }
+      }
+    }
+    if (!joined) groups.push_back({k});
+  }
+  return groups;
+}
+
+int ClusterAnalysis::outputSteps() const {
+  const bool support = clusterSupport_ && support_;
+  const bool hierarchies = solutionsShown_ == SolutionsShown::hierarchies;
+  const auto shown = static_cast<int>(shownSolutions().size());
+  return 4 + (verdictShown() ? 1 : 0) + (support ? 8 : 0) + (orderFreeTreeWanted_ ? 4 : 0) + shown * (6 + (support ? 1 : 0) + (hierarchies ? 1 : 0));
+}
+
+bool ClusterAnalysis::talliesClusters() const {
+  return clusterSupport_ || countClusters_ || solutionsShown_ == SolutionsShown::hierarchies;
+}
+
+bool ClusterAnalysis::verdictShown() const {
+  return support_.has_value() && (clusterSupport_ || solutionsShown_ == SolutionsShown::hierarchies);
 }
 
 void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
@@ -364,35 +510,73 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
                  "method is requested.");
   }
   check();
+  const bool support = clusterSupport_ && support_;
+  const bool byHierarchy = solutionsShown_ == SolutionsShown::hierarchies;
+  if (verdictShown()) {
+    const BestFitHistory history = bestFitHistoryOf(results_.records);
+    writeVerdict(document, verdictText(*support_, &history));
+    check();
+  }
+  if (results_.stoppedAfter >= 0) {
+    writeMessage(document, "Stopped When Stable",
+                      "The run stopped after permutation " + std::to_string(results_.stoppedAfter + 1) +
+                          " of at most " + std::to_string(permutationCount_) +
+                          ": neither the best fit nor the set of best-fitting hierarchies changed in the last " +
+                          std::to_string(stopWhenStable_) + " permutations.");
+  }
   if (showPermutationFit_) {
     const PermutationRecords& records = results_.records;
-    writePermutationFitTable(document, permutationCount_, records.fitValues, records.correlations,
+    writePermutationFitTable(document, results_.stoppedAfter >= 0 ? records.completed : permutationCount_,
+                             records.fitValues, records.correlations,
                              matrix_.getSumOfSquares(), firstPermutationIsIdentity_, records.seeds,
                              records.solutionIds, progress,
                              [&progress] { progress.processMessages(); });
   }
   check();
-  if (clusterSupport_ && support_) {
-    writeDistinctSolutionsTable(document, support_->all, support_->best);
+  if (support) {
+    writeDistinctSolutionsTable(document, *support_);
     check();
     OutputGraphics::writeGraphic(document, "Distinct Solutions",
-                                 distinctSolutionsCurveSvg(support_->all.curve, support_->best.curve));
+                                 distinctSolutionsCurveSvg(support_->all.curve, support_->best.curve,
+                                                           &support_->hierarchiesAll.curve,
+                                                           &support_->hierarchiesBest.curve));
     check();
+    const BestFitHistory history = bestFitHistoryOf(results_.records);
+    writeBestFitTable(document, history);
+    check();
+    OutputGraphics::writeGraphic(document, "Best Fit", bestFitCurveSvg(history.curve));
+    check();
+    for (const bool best : {false, true}) {
+      const Consensus& consensus = best ? support_->consensusBest : support_->consensusAll;
+      if (consensus.known) {
+        writeConsensusTable(document, consensus,
+                            best ? support_->hierarchiesBest.permutations : support_->hierarchiesAll.permutations, best);
+        check();
+        OutputGraphics::writeGraphic(document, "Consensus Tree", consensusTreeSvg(consensus, matrix_));
+      } else {
+        check();
+      }
+      check();
+    }
   }
   auto& solutions = results_.solutions;
-  const std::size_t count = solutions.size();
+  const std::vector<std::vector<std::size_t>> groups = shownSolutions();
+  const std::size_t count = groups.size();
+  const std::string single = byHierarchy ? "Hierarchy" : "Solution";
   if (count > 1) {
-    insertHeading(document, "Multiple Solutions");
-    insertTitle(document, "Multiple Solutions");
+    const std::string multiple = byHierarchy ? "Multiple Hierarchies" : "Multiple Solutions";
+    insertHeading(document, multiple);
+    insertTitle(document, multiple);
   }
-  for (std::size_t k = 0; k < count && !progress.isCanceled(); ++k) {
+  for (std::size_t g = 0; g < count && !progress.isCanceled(); ++g) {
+    const std::size_t k = groups[g].front();
     std::unique_ptr<ClusterSolution>& solution = solutions[k];
     if (count == 1) {
-      insertHeading(document, "Solution");
+      insertHeading(document, single);
       check();
-      insertTitle(document, "Solution");
+      insertTitle(document, single);
     } else {
-      const std::string heading = "Solution " + std::to_string(k + 1);
+      const std::string heading = single + " " + std::to_string(g + 1);
       promoteToLevel(document, insertHeading(document, heading), 4);
       check();
       insertTitle(document, heading);
@@ -404,24 +588,74 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
     check();
     if (showAgglomerationSchedule_) writeAgglomerationSchedule(document, *solution);
     check();
+    const std::vector<char> folded = foldedStages(*solution);
     if (showDendrogram_) {
       insertTitle(document, "Dendrogram");
       writeDendrogram(document, method_, matrix_, *solution);
-      // The same tree drawn, with each merge's support when it was counted.
+      // The same tree drawn (its hierarchy, when one is shown per
+      // hierarchy), with the support of its clusters when it was counted.
       std::vector<int> percents;
-      if (clusterSupport_ && support_) {
-        for (const StageSupport& stage : support_->solutions.at(k)) percents.push_back(wholePercent(stage.all));
+      if (support) {
+        for (const StageSupport& stage : support_->hierarchySupport.at(k))
+          percents.push_back(std::isnan(stage.all) ? -1 : wholePercent(stage.all));
       }
-      OutputGraphics::writeGraphic(document, "Dendrogram",
-                                   dendrogramSvg(*solution, matrix_, clusterSupport_ && support_ ? &percents : nullptr));
+      OutputGraphics::writeGraphic(
+          document, "Dendrogram",
+          dendrogramSvg(*solution, matrix_, support ? &percents : nullptr, byHierarchy ? &folded : nullptr));
     }
-    if (clusterSupport_ && support_) {
-      writeClusterSupportTable(document, *solution, support_->solutions.at(k));
+    if (support) {
+      writeClusterSupportTable(document, *solution, support_->hierarchySupport.at(k), support_->folded.at(k));
+      check();
+    }
+    if (byHierarchy) {
+      std::vector<const ClusterSolution*> others;
+      for (std::size_t o = 1; o < groups[g].size(); ++o) others.push_back(solutions[groups[g][o]].get());
+      if (!others.empty()) writeOtherMergeOrdersTable(document, others);
       check();
     }
     // The solution stays: the results file is written from it after the run.
     check();
   }
+  if (orderFreeTreeWanted_ && !progress.isCanceled()) produceOrderFreeOutput(document, check);
+}
+
+void ClusterAnalysis::produceOrderFreeOutput(Spsswin_tlb::ISpssOutputDoc* document,
+                                             const std::function<void()>& check) {
+  using namespace OutputFactory;
+  promoteToLevel(document, insertHeading(document, "Order-Free Tree"), 3);
+  insertTitle(document, "Order-Free Tree");
+  check();
+  if (!orderFreeTree_) {
+    writeWarning(document, orderFreeTreeProblem_);
+    return;
+  }
+  const OrderFreeTree& tree = *orderFreeTree_;
+  writeOrderFreeSchedule(document, tree);
+  check();
+  const double best = results_.solutions.empty() ? std::numeric_limits<double>::quiet_NaN()
+                                                 : results_.solutions.front()->getNormalizedSSDif();
+  const HierarchyId hierarchy = tree.hierarchyId();
+  const PermutationRecords& records = results_.records;
+  int bestCount = 0, bestWithIt = 0, allWithIt = 0;
+  for (int k = 0; k < records.completed; ++k) {
+    const auto uk = static_cast<std::size_t>(k);
+    const double fit = records.fitValues[uk];
+    const bool bestFitting = fit == best || (std::isnan(fit) && std::isnan(best));
+    const bool same = records.hierarchyIds[uk] == hierarchy;
+    bestCount += bestFitting ? 1 : 0;
+    bestWithIt += bestFitting && same ? 1 : 0;
+    allWithIt += same ? 1 : 0;
+  }
+  writeOrderFreeFitTable(document, tree,
+                         orderFreeComparison(tree.getNormalizedSSDif(), best) + " " +
+                             orderFreeHierarchySentence(bestWithIt, bestCount, allWithIt, records.completed));
+  check();
+  if (tree.getBinaryForm().getStageCount() > 0) {
+    insertTitle(document, "Dendrogram");
+    writeDendrogram(document, method_, matrix_, tree.getBinaryForm());
+    OutputGraphics::writeGraphic(document, "Dendrogram", multidendrogramSvg(tree, matrix_));
+  }
+  check();
 }
 
 }  // namespace korvana

@@ -18,6 +18,7 @@
 #include "SPSS/Spsswin_tlb.h"
 #include "analysis/AnalysisRequest.h"
 #include "engine/ClusterSolution.h"
+#include "engine/OrderFreeTree.h"
 #include "engine/PermutationRun.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
@@ -27,6 +28,7 @@ namespace korvana {
 
 class ClusterMethod;
 class Measure;
+class PendingFile;
 class StandardizeMethod;
 class Variable;
 
@@ -59,6 +61,20 @@ class ClusterAnalysis {
   /// Writes the "Distinct Solutions" table and each solution's "Cluster
   /// Support" table (and counts the clusters for them).
   void setClusterSupport(bool value) { clusterSupport_ = value; }
+  /// Every distinct merge order (the default), or one solution per
+  /// hierarchy: the first kept merge order that has it, with the others that
+  /// share it listed.
+  void setSolutionsShown(SolutionsShown value) { solutionsShown_ = value; }
+  /// Stops the permutations once neither the best fit nor the best-fitting
+  /// hierarchies changed in this many of them (0: never; the permutation
+  /// count is then the most that run).
+  void setStopWhenStable(int window) { stopWhenStable_ = window > 0 ? window : 0; }
+  int getStopWhenStable() const { return stopWhenStable_; }
+  /// The permutation after which a stable run stopped, −1 when it did not.
+  int getStoppedAfter() const { return results_.stoppedAfter; }
+  /// Builds the order-free tree after the permutations and writes its
+  /// "Order-Free Tree" section after theirs.
+  void setOrderFreeTree(bool value) { orderFreeTreeWanted_ = value; }
   /// Runs the permutations in place of the engine's runPermutations (with the
   /// same contract), for a run spread over processes.
   using PermutationRunner = std::function<PermutationResults(const ProximityMatrix&, ClusterMethod&,
@@ -67,6 +83,15 @@ class ClusterAnalysis {
   /// Counts the clusters of every permutation's tree, for getSupportReport,
   /// whether or not the output shows the support.
   void setCountClusters(bool value) { countClusters_ = value; }
+  /// Writes every completed permutation's hierarchy as a line of Newick into
+  /// this file, in permutation order, while the permutations run; it
+  /// replaces the file atomically when commitTreesFile is called. Empty (the
+  /// default): no such file.
+  void setTreesFileName(std::string fileName) { treesFileName_ = std::move(fileName); }
+  const std::string& getTreesFileName() const { return treesFileName_; }
+  /// Puts the trees file of a completed or canceled run in place (once the
+  /// run's other files are); without this call it is removed again.
+  void commitTreesFile();
   // The proximities command's choices. Variables, measure and
   // standardization are borrowed: they outlive the analysis.
   void addClusterVariable(const Variable& variable) { clusterVariables_.push_back(&variable); }
@@ -100,28 +125,36 @@ class ClusterAnalysis {
   /// permutation run). Stops before a permutation once the progress monitor
   /// reports a cancellation; the arrays then hold the permutations that ran
   /// (getCompletedPermutations). Throws EKorvanaError for proximities outside
-  /// ±1e50 (or infinite).
+  /// ±1e50 (or infinite), for a run checkMemory refuses, and for a run that
+  /// outgrows the memory as it goes (the distinct best solutions it keeps
+  /// grow with the ties), saying so.
   void runPermutations();
+  /// Builds the order-free tree of the loaded matrix with the method (see
+  /// VariableGroupAgglomeration.h). A matrix the tree cannot be built for (a
+  /// proximity that is not a number) leaves no tree and the reason in
+  /// getOrderFreeTreeProblem; a cancellation raises EAnalysisCanceledException.
+  void computeOrderFreeTree();
 
   /// The memory a run of n objects and P permutations needs beyond the
-  /// matrix: the permutation run and, when shown, the rows of the
-  /// permutation fit table in the output. With matrixToBeMade, the memory of
-  /// the whole run from before the matrix exists: the proximity matrix too,
-  /// and the matrix file where the temporary folder keeps its files in
-  /// memory (the run holds no more at any time: the package writes the file
-  /// a block of rows at a time).
+  /// matrix: the permutation run (with the clusters tallied when they are
+  /// counted) and, when shown, the rows of the permutation fit table in the
+  /// output. With matrixToBeMade, the memory of the whole run from before the
+  /// matrix exists: the proximity matrix too, and the matrix file where the
+  /// temporary folder keeps its files in memory (the run holds no more at any
+  /// time: the package writes the file a block of rows at a time).
   static std::uint64_t memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1,
-                                    bool matrixToBeMade = false);
+                                    bool countsClusters = false, bool matrixToBeMade = false);
   /// Throws EKorvanaError when that memory is not available, saying what the
-  /// run needs, what there is and what would fit: fewer jobs (each holds a
-  /// working matrix of its own) or fewer permutations.
+  /// run needs, what takes it, what there is and what would fit: fewer jobs
+  /// (each holds a working matrix of its own) or fewer permutations.
   static void checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1,
-                          bool matrixToBeMade = false);
+                          bool countsClusters = false, bool matrixToBeMade = false);
   /// checkMemory for the whole run before it starts, for the objects the
   /// matrix will have: the cases (or the cluster variables) of the data set,
-  /// or the objects of the matrix file. Needs the application given at
-  /// construction for an analysis of data; a matrix file that cannot be
-  /// opened is left for the run to report.
+  /// or the objects of the matrix file, with the tallies the options set so
+  /// far ask for. Needs the application given at construction for an
+  /// analysis of data; a matrix file that cannot be opened is left for the
+  /// run to report.
   void checkMemoryForRun() const;
 
   /// Writes the fit of every permutation as a data file (fitTableFileName).
@@ -135,6 +168,12 @@ class ClusterAnalysis {
   int getPermutationCount() const { return permutationCount_; }
   int getJobs() const { return jobs_; }
   bool getClusterSupport() const { return clusterSupport_; }
+  SolutionsShown getSolutionsShown() const { return solutionsShown_; }
+  bool getOrderFreeTreeWanted() const { return orderFreeTreeWanted_; }
+  /// The order-free tree once computeOrderFreeTree built it, else null.
+  const OrderFreeTree* getOrderFreeTree() const { return orderFreeTree_ ? &*orderFreeTree_ : nullptr; }
+  /// Why computeOrderFreeTree built none; empty otherwise.
+  const std::string& getOrderFreeTreeProblem() const { return orderFreeTreeProblem_; }
   /// The support of the kept solutions' stages and the distinct-solution
   /// accounting, once the permutations ran with the clusters counted.
   const std::optional<SupportReport>& getSupportReport() const { return support_; }
@@ -174,6 +213,19 @@ class ClusterAnalysis {
   /// the solutions (each destroyed once written); raises
   /// EAnalysisCanceledException when the user cancels between steps.
   void produceOutput(Spsswin_tlb::ISpssOutputDoc* document);
+  /// The kept solutions the output shows, each with the others that share
+  /// its hierarchy when one is shown per hierarchy (indices into the kept
+  /// solutions, in the order they were found).
+  std::vector<std::vector<std::size_t>> shownSolutions() const;
+  /// The steps of the output's progress.
+  int outputSteps() const;
+  /// Whether the run tallies the clusters: for the support, the count of
+  /// distinct solutions or one solution shown per hierarchy.
+  bool talliesClusters() const;
+  /// The verdict opens the output when the clusters were counted for it.
+  bool verdictShown() const;
+  /// The "Order-Free Tree" section, with `check` between its steps.
+  void produceOrderFreeOutput(Spsswin_tlb::ISpssOutputDoc* document, const std::function<void()>& check);
 
   ClusterMethod& method_;
   automation::AutomationPtr<Spsswin_tlb::ISpssApp> application_;
@@ -192,8 +244,13 @@ class ClusterAnalysis {
   bool saveFitTable_ = false;
   int jobs_ = 1;
   bool clusterSupport_ = false;
+  SolutionsShown solutionsShown_ = SolutionsShown::orders;
+  int stopWhenStable_ = 0;
   bool countClusters_ = false;
+  bool orderFreeTreeWanted_ = false;
   std::string fitTableFileName_;
+  std::string treesFileName_;
+  std::unique_ptr<PendingFile> treesFile_;
   std::vector<const Variable*> clusterVariables_;
   const Variable* labelVariable_ = nullptr;
   Measure* measure_ = nullptr;
@@ -202,6 +259,8 @@ class ClusterAnalysis {
   ProximityMatrix matrix_;
   PermutationResults results_;
   std::optional<SupportReport> support_;
+  std::optional<OrderFreeTree> orderFreeTree_;
+  std::string orderFreeTreeProblem_;
   PermutationRunner runner_;
   RunOutcome runOutcome_ = RunOutcome::notRun;
 

@@ -1,8 +1,10 @@
 #include "analysis/DataDictionary.h"
 
+#include <cctype>
 #include <string>
 
 #include "common/EKorvanaError.h"
+#include "common/SyntaxName.h"
 #include "output/AutomationCallChecks.h"
 
 namespace korvana {
@@ -42,6 +44,30 @@ std::vector<Variable> readDataDictionary(Spsswin_tlb::ISpssApp& application) {
                            k < labels.size() ? labels[k] : std::string(), k < types.size() ? types[k] : 0);
   }
   return variables;
+}
+
+const Variable* findNamedVariable(const std::vector<Variable>& dictionary, const std::string& text, bool anyCase) {
+  for (const Variable& variable : dictionary)
+    if (variable.getName() == text) return &variable;
+  // The one variable that matches otherwise, if there is exactly one.
+  const auto single = [&](auto matches) -> const Variable* {
+    const Variable* found = nullptr;
+    for (const Variable& variable : dictionary) {
+      if (!matches(variable)) continue;
+      if (found != nullptr) return nullptr;
+      found = &variable;
+    }
+    return found;
+  };
+  if (isSyntaxName(text)) {
+    if (!anyCase) return nullptr;
+    const auto upper = [](std::string name) {
+      for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      return name;
+    };
+    return single([&](const Variable& variable) { return upper(variable.getName()) == upper(text); });
+  }
+  return single([&](const Variable& variable) { return variable.getLabel() == text; });
 }
 
 }  // namespace korvana

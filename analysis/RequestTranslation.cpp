@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "engine/ClusterMethodFactory.h"
+#include "analysis/DataDictionary.h"
 #include "common/EKorvanaError.h"
+#include "engine/ClusterMethodFactory.h"
 #include "proximity/BinaryMeasureFactory.h"
 #include "proximity/CountsMeasureFactory.h"
 #include "proximity/IntervalMeasureFactory.h"
@@ -62,24 +63,41 @@ std::string fitTableFileNameOf(const std::string& text) {
   return text;
 }
 
+std::string RequestProblems::text() const {
+  std::string message;
+  if (!unknownClusterVariables.empty()) {
+    message = "The data set has no numeric variable ";
+    for (std::size_t i = 0; i < unknownClusterVariables.size(); ++i)
+      message += (i > 0 ? ", '" : "'") + unknownClusterVariables[i] + "'";
+  }
+  if (!unknownLabelVariable.empty())
+    message += (message.empty() ? "" : "\n") +
+               (labelVariableIsNumeric ? "'" + unknownLabelVariable +
+                                             "' is a numeric variable; the cases are labelled by a string variable"
+                                       : "The data set has no string variable '" + unknownLabelVariable +
+                                             "' to label the cases");
+  return message;
+}
+
 ChosenVariables chooseVariables(const AnalysisRequest& request, const std::vector<Variable>& dictionary,
                                 RequestProblems& problems) {
   ChosenVariables chosen;
-  const auto find = [&](const std::string& name, bool numeric) -> const Variable* {
-    for (const Variable& variable : dictionary)
-      if (variable.getName() == name && variable.isNumeric() == numeric) return &variable;
-    return nullptr;
-  };
   for (const std::string& name : request.clusterVariables) {
-    if (const Variable* variable = find(name, true)) {
+    const Variable* variable = findNamedVariable(dictionary, name);
+    if (variable != nullptr && variable->isNumeric()) {
       chosen.clusterVariables.push_back(variable);
     } else {
       problems.unknownClusterVariables.push_back(name);
     }
   }
   if (request.clusterView == ClusterView::cases && !request.labelVariable.empty()) {
-    chosen.labelVariable = find(request.labelVariable, false);
-    if (chosen.labelVariable == nullptr) problems.unknownLabelVariable = request.labelVariable;
+    const Variable* label = findNamedVariable(dictionary, request.labelVariable);
+    if (label != nullptr && !label->isNumeric()) {
+      chosen.labelVariable = label;
+    } else {
+      problems.unknownLabelVariable = request.labelVariable;
+      problems.labelVariableIsNumeric = label != nullptr;
+    }
   }
   return chosen;
 }
@@ -91,9 +109,18 @@ void checkRequest(const AnalysisRequest& request, const ChosenVariables& variabl
   if (request.analysisType == AnalysisType::matrixFile) {
     const auto first = request.matrixFilename.find_first_not_of(" \t");
     if (first == std::string::npos) throw EKorvanaError("No proximity matrix file is given");
-  } else if (variables.clusterVariables.size() < 2) {
-    throw EKorvanaError("At least two numeric cluster variables are needed, " +
-                        std::to_string(variables.clusterVariables.size()) + " given");
+  } else {
+    if (variables.clusterVariables.size() < 2)
+      throw EKorvanaError("At least two numeric cluster variables are needed, " +
+                          std::to_string(variables.clusterVariables.size()) + " given");
+    for (std::size_t i = 0; i < variables.clusterVariables.size(); ++i)
+      for (std::size_t j = 0; j < i; ++j)
+        if (variables.clusterVariables[i] == variables.clusterVariables[j])
+          throw EKorvanaError("The cluster variable '" + variables.clusterVariables[i]->getName() +
+                              "' is named twice; each variable can be clustered once");
+    if (request.selectedMeasure == 2 && request.binaryMeasurePresent == request.binaryMeasureAbsent)
+      throw EKorvanaError("The binary measure's present and absent values are both " +
+                          std::to_string(request.binaryMeasurePresent) + "; they must differ");
   }
   if (request.savePermutationFitTable &&
       request.permutationFitTableFilename.find_first_not_of(" \t") == std::string::npos)
@@ -145,6 +172,9 @@ std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, co
   analysis->setShowAgglomerationSchedule(request.agglomerationSchedule);
   analysis->setShowDendrogram(request.dendrogram);
   analysis->setClusterSupport(request.clusterSupport);
+  analysis->setSolutionsShown(request.solutionsShown);
+  analysis->setStopWhenStable(request.stopWhenStable);
+  analysis->setOrderFreeTree(request.orderFreeTree);
   analysis->setSaveFitTable(request.savePermutationFitTable);
   if (request.savePermutationFitTable)
     analysis->setFitTableFileName(fitTableFileNameOf(request.permutationFitTableFilename));

@@ -25,17 +25,20 @@ namespace korvana {
 struct RequestProblems {
   std::vector<std::string> unknownClusterVariables;  // no numeric variable of that name
   std::string unknownLabelVariable;                  // no string variable of that name
+  bool labelVariableIsNumeric = false;               // ... but a numeric one
   bool empty() const { return unknownClusterVariables.empty() && unknownLabelVariable.empty(); }
+  /// The problems in words, one a line ("" when there are none).
+  std::string text() const;
 };
 
 /// The fit table's file name as the analysis uses it: ".sav" appended when
 /// the name is not empty and has no "." anywhere.
 std::string fitTableFileNameOf(const std::string& text);
 
-/// The variables of the request found in the dictionary, by exact name: the
-/// cluster variables (numeric ones only, in the request's order) and the label
-/// variable (a string variable; only when cases are clustered). Names that
-/// match nothing go into `problems`.
+/// The variables of the request found in the dictionary (findNamedVariable):
+/// the cluster variables (numeric ones only, in the request's order) and the
+/// label variable (a string variable; only when cases are clustered). Names
+/// that match nothing go into `problems`.
 struct ChosenVariables {
   std::vector<const Variable*> clusterVariables;
   const Variable* labelVariable = nullptr;
@@ -44,9 +47,10 @@ ChosenVariables chooseVariables(const AnalysisRequest& request, const std::vecto
                                 RequestProblems& problems);
 
 /// Checks what the dialog's OK button requires: at least one permutation;
-/// with the data, at least two cluster variables; with a matrix file, a file
-/// name; a file name when the fit table is saved. Throws EKorvanaError with a
-/// message naming the problem.
+/// with the data, at least two cluster variables, none of them twice, and a
+/// binary measure's present and absent values that differ; with a matrix
+/// file, a file name; a file name when the fit table is saved. Throws
+/// EKorvanaError with a message naming the problem.
 void checkRequest(const AnalysisRequest& request, const ChosenVariables& variables);
 
 /// The list positions of the request that point past their lists (method,

@@ -13,7 +13,8 @@ class ClusterAnalysis;
 
 /// Writes the file atomically, streaming it (the permutations and merges are
 /// never held as JSON in memory). The analysis must have run with the
-/// clusters counted (setCountClusters), completed or canceled. Numbers are
+/// clusters counted (setCountClusters), completed or canceled (canceled before
+/// the matrix was read, "proximities" is null and nothing was counted). Numbers are
 /// written as the shortest text that reads back as the same double;
 /// not-a-number as null. Throws EKorvanaError naming the file on failure.
 void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis);

@@ -258,6 +258,11 @@ void fromText(const std::string& text, ClusterView& view) {
   if (const auto read = parseSettingsInteger(text))
     view = *read == static_cast<std::int32_t>(ClusterView::cases) ? ClusterView::cases : ClusterView::variables;
 }
+void fromText(const std::string& text, SolutionsShown& shown) {
+  if (const auto read = parseSettingsInteger(text))
+    shown = *read == static_cast<std::int32_t>(SolutionsShown::hierarchies) ? SolutionsShown::hierarchies
+                                                                             : SolutionsShown::orders;
+}
 void fromText(const std::string& text, SeedType& type) {
   if (const auto read = parseSettingsInteger(text))
     type = *read == static_cast<std::int32_t>(SeedType::random) ? SeedType::random : SeedType::custom;
@@ -284,6 +289,10 @@ constexpr Domain kStandardiseView{[](std::int32_t n) { return n == 0 || n == 1; 
                                   "1 (by variable) or 0 (by case)"};
 constexpr Domain kSelectedMeasure{[](std::int32_t n) { return n >= 0 && n <= 2; },
                                   "0 (interval), 1 (counts) or 2 (binary)"};
+constexpr Domain kSolutionsShown{[](std::int32_t n) { return n == 0 || n == 1; },
+                                 "0 (every distinct merge order) or 1 (one per hierarchy)"};
+constexpr Domain kStopWhenStable{[](std::int32_t n) { return n >= 0; },
+                                 "0 (run every permutation) or a number of permutations from 1"};
 constexpr Domain kSeedType{[](std::int32_t n) { return n == 0 || n == 1; },
                            "0 (a random seed from the clock) or 1 (the Seed value)"};
 
@@ -339,6 +348,9 @@ constexpr SettingsKey kKeys[] = {
     key<&R::dendrogram>(kOptions, "Dendrogram", kFlag),
     key<&R::savePermutationFitTable>(kOptions, "Save Permutation Fit Table", kFlag),
     key<&R::clusterSupport>(kOptions, "Cluster Support", kFlag),
+    key<&R::solutionsShown>(kOptions, "Solutions Shown", kSolutionsShown),
+    key<&R::stopWhenStable>(kOptions, "Stop When Stable", kStopWhenStable),
+    key<&R::orderFreeTree>(kOptions, "Order Free Tree", kFlag),
     key<&R::permutationFitTableFilename>(kGeneral, "Permutation Fit Table Filename", kText),
 };
 

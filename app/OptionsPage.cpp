@@ -1,6 +1,7 @@
 #include "app/OptionsPage.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -71,6 +72,17 @@ QGroupBox* OptionsPage::createPermutationRandomizationGroupBox() {
   randomization->addWidget(customSeedRadioButton_, 2, 0);
   randomization->addWidget(customSeedEdit_, 2, 1);
   randomization->addWidget(customSeedHelpLabel_, 3, 1, 1, 2);
+  stopWhenStableEdit_ = named(new QLineEdit("0", permutationRandomizationGroupBox_), "stopWhenStableEdit");
+  stopWhenStableEdit_->setFixedWidth(stopWhenStableEdit_->fontMetrics().horizontalAdvance("2147483647") + 14);
+  stopWhenStableEdit_->setToolTip("Stop once neither the best fit nor the set of best-fitting hierarchies changed in "
+                                  "this many permutations; the number of permutations is then the most that run. "
+                                  "0: run them all.");
+  NumberEditKeyFilter::install(stopWhenStableEdit_, NumberEditKeyFilter::Sign::none);
+  auto* stopLabel = new QLabel("Stop when stable for", permutationRandomizationGroupBox_);
+  stopLabel->setBuddy(stopWhenStableEdit_);
+  randomization->addWidget(stopLabel, 4, 0);
+  randomization->addWidget(stopWhenStableEdit_, 4, 1);
+  randomization->addWidget(new QLabel("permutations (0: off)", permutationRandomizationGroupBox_), 4, 2);
   randomization->setColumnStretch(2, 1);
   return permutationRandomizationGroupBox_;
 }
@@ -84,12 +96,24 @@ QGroupBox* OptionsPage::createStatisticsGroupBox() {
       named(new QCheckBox("Agglomeration schedule", statisticsGroupBox_), "agglomerationScheduleCheckBox");
   agglomerationScheduleCheckBox_->setChecked(true);
   clusterSupportCheckBox_ = named(new QCheckBox("Cluster support", statisticsGroupBox_), "clusterSupportCheckBox");
+  solutionsShownComboBox_ = named(new QComboBox(statisticsGroupBox_), "solutionsShownComboBox");
+  solutionsShownComboBox_->addItems({"Every merge order", "One per hierarchy"});
+  solutionsShownComboBox_->setToolTip(
+      "Merge orders that differ only in how ties at one height were broken have the same hierarchy: show each "
+      "distinct merge order, or one solution per hierarchy");
+  auto* solutionsShownLabel = new QLabel("Solutions shown:", statisticsGroupBox_);
+  solutionsShownLabel->setBuddy(solutionsShownComboBox_);
+  orderFreeTreeCheckBox_ = named(new QCheckBox("Order-free tree", statisticsGroupBox_), "orderFreeTreeCheckBox");
   auto* statistics = new QVBoxLayout(statisticsGroupBox_);
   statistics->setContentsMargins(10, 6, 10, 8);
   statistics->setSpacing(4);
   for (QCheckBox* box : {proximityMatrixCheckBox_, permutationFitCheckBox_, objectOrderCheckBox_,
-                         agglomerationScheduleCheckBox_, clusterSupportCheckBox_})
+                         agglomerationScheduleCheckBox_, clusterSupportCheckBox_, orderFreeTreeCheckBox_})
     statistics->addWidget(box);
+  auto* solutionsShown = new QHBoxLayout;
+  solutionsShown->addWidget(solutionsShownLabel);
+  solutionsShown->addWidget(solutionsShownComboBox_, 1);
+  statistics->addLayout(solutionsShown);
   return statisticsGroupBox_;
 }
 

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -42,6 +43,11 @@ class OptionsPage final : public QWidget {
   QCheckBox* agglomerationScheduleCheckBox() const { return agglomerationScheduleCheckBox_; }
   QCheckBox* dendrogramCheckBox() const { return dendrogramCheckBox_; }
   QCheckBox* clusterSupportCheckBox() const { return clusterSupportCheckBox_; }
+  /// 0: every distinct merge order; 1: one solution per hierarchy.
+  QComboBox* solutionsShownComboBox() const { return solutionsShownComboBox_; }
+  /// Stop once the best fit and the best-fitting hierarchies held this many permutations (0: off).
+  QLineEdit* stopWhenStableEdit() const { return stopWhenStableEdit_; }
+  QCheckBox* orderFreeTreeCheckBox() const { return orderFreeTreeCheckBox_; }
   QCheckBox* savePermutationFitTableCheckBox() const { return savePermutationFitTableCheckBox_; }
   QLineEdit* permutationFitTableFilenameEdit() const { return permutationFitTableFilenameEdit_; }
   QPushButton* permutationFitTableFilenameBrowseButton() const { return permutationFitTableFilenameBrowseButton_; }
@@ -74,6 +80,9 @@ class OptionsPage final : public QWidget {
   QCheckBox* objectOrderCheckBox_{};
   QCheckBox* agglomerationScheduleCheckBox_{};
   QCheckBox* clusterSupportCheckBox_{};
+  QComboBox* solutionsShownComboBox_{};
+  QLineEdit* stopWhenStableEdit_{};
+  QCheckBox* orderFreeTreeCheckBox_{};
   QGroupBox* plotsGroupBox_{};
   QCheckBox* dendrogramCheckBox_{};
   QGroupBox* saveGroupBox_{};

@@ -69,6 +69,11 @@ AnalysisRequest RequestBinding::collect() const {
   request.agglomerationSchedule = o.agglomerationScheduleCheckBox()->isChecked();
   request.dendrogram = o.dendrogramCheckBox()->isChecked();
   request.clusterSupport = o.clusterSupportCheckBox()->isChecked();
+  request.stopWhenStable = numberIn(o.stopWhenStableEdit()).value_or(0);
+  if (request.stopWhenStable < 0) request.stopWhenStable = 0;
+  request.solutionsShown = o.solutionsShownComboBox()->currentIndex() == 1 ? SolutionsShown::hierarchies
+                                                                          : SolutionsShown::orders;
+  request.orderFreeTree = o.orderFreeTreeCheckBox()->isChecked();
   request.savePermutationFitTable = o.savePermutationFitTableCheckBox()->isChecked();
   request.permutationFitTableFilename = o.permutationFitTableFilenameEdit()->text().toStdString();
   return request;
@@ -114,6 +119,9 @@ void RequestBinding::restore(const AnalysisRequest& stored) {
   o.agglomerationScheduleCheckBox()->setChecked(stored.agglomerationSchedule);
   o.dendrogramCheckBox()->setChecked(stored.dendrogram);
   o.clusterSupportCheckBox()->setChecked(stored.clusterSupport);
+  o.stopWhenStableEdit()->setText(QString::number(stored.stopWhenStable));
+  o.solutionsShownComboBox()->setCurrentIndex(stored.solutionsShown == SolutionsShown::hierarchies ? 1 : 0);
+  o.orderFreeTreeCheckBox()->setChecked(stored.orderFreeTree);
   o.savePermutationFitTableCheckBox()->setChecked(stored.savePermutationFitTable);
   o.permutationFitTableFilenameEdit()->setText(QString::fromStdString(stored.permutationFitTableFilename));
 }

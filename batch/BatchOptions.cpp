@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "analysis/DataDictionary.h"
 #include "analysis/RequestTranslation.h"
 #include "common/EKorvanaError.h"
 #include "engine/ClusterMethod.h"
@@ -109,7 +110,8 @@ constexpr const char* kTransforms[] = {"absolute", "reverse", "rescale"};
 
 bool BatchOptions::setsRequest() const {
   return method || permutations || seed || identity || matrix || variables || label || cluster || measure || power ||
-         root || present || absent || standardize || standardizeBy || transform || print || fitTable || support;
+         root || present || absent || standardize || standardizeBy || transform || print || fitTable || support ||
+         solutions || untilStable || orderFree;
 }
 
 std::vector<std::string> splitVariableList(const std::string& text) { return splitCommas(text); }
@@ -130,13 +132,15 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
                  "the data set the statistics package opens (.sav, .por, .dta, .sas7bdat, .xpt, .csv)")
       ->check(CLI::ExistingFile)
       ->group(files);
-  cli.add_option("-o,--output", options.output, "where the output goes: OUTPUT.html, .json, .txt, .results.json")
+  cli.add_option("-o,--output", options.output,
+                 "where the output goes: OUTPUT.html, .json, .txt, .results.json, .trees.nwk")
       ->capture_default_str()
       ->group(files);
   cli.add_option("-f,--format", options.formats,
                  "what to save: html, json, text (the output document), results (OUTPUT.results.json, for "
-                 "programs); default: html,json,results")
-      ->check(CLI::IsMember({"html", "json", "text", "results"}))
+                 "programs), trees (OUTPUT.trees.nwk: every permutation's hierarchy, a Newick line each); "
+                 "default: html,json,results")
+      ->check(CLI::IsMember({"html", "json", "text", "results", "trees"}))
       ->delimiter(',')
       ->group(files);
   cli.add_option("--newick", options.newick, "also write each kept tree as DIR/solution-K.nwk (Newick)")
@@ -161,7 +165,19 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
       ->group(analysis)
       ->excludes(identity);
   cli.add_flag("--support", options.support,
-               "cluster support: the Distinct Solutions table and each solution's Cluster Support table")
+               "cluster support: the verdict, the Distinct Solutions table, the consensus trees and each "
+               "solution's Cluster Support table")
+      ->group(analysis);
+  cli.add_option_function<long long>("--until-stable", [&options](long long v) { options.untilStable = v; },
+                                     "stop once neither the best fit nor the set of best-fitting hierarchies "
+                                     "changed in the last N permutations (--permutations is then the most; 0: off)")
+      ->group(analysis);
+  text("--solutions", options.solutions,
+       "orders|hierarchies: show every distinct merge order, or one solution per hierarchy (with the verdict)",
+       analysis);
+  cli.add_flag("--order-free", options.orderFree,
+               "also the order-free tree: every tie joined in one merge, so one tree whatever the order of the "
+               "objects, with its fit against the best-fitting permutations")
       ->group(analysis);
 
   const char* proximities = "Proximities";
@@ -245,6 +261,19 @@ void applyRequestOptions(const BatchOptions& options, AnalysisRequest& request) 
   }
   if (options.identity) request.firstPermutationIdentity = *options.identity;
   if (options.support) request.clusterSupport = true;
+  if (options.untilStable) {
+    if (*options.untilStable < 0 || *options.untilStable > INT32_MAX)
+      refuse("--until-stable", std::to_string(*options.untilStable), "0 (off) or a whole number from 1 to 2147483647");
+    else
+      request.stopWhenStable = static_cast<std::int32_t>(*options.untilStable);
+  }
+  if (options.solutions) {
+    const std::string value = lower(*options.solutions);
+    if (value == "orders") request.solutionsShown = SolutionsShown::orders;
+    else if (value == "hierarchies") request.solutionsShown = SolutionsShown::hierarchies;
+    else refuse("--solutions", *options.solutions, "orders, hierarchies");
+  }
+  if (options.orderFree) request.orderFreeTree = true;
 
   if (options.matrix) {
     request.analysisType = AnalysisType::matrixFile;
@@ -361,7 +390,9 @@ std::vector<std::string> expandVariableRanges(const std::vector<std::string>& it
     const std::string upperItem = upper(item);
     const std::size_t to = upperItem.find(" TO ");
     if (to == std::string::npos) {
-      names.push_back(item);
+      // A header as written names the variable the package made of it.
+      const Variable* variable = haveData ? findNamedVariable(dictionary, item, true) : nullptr;
+      names.push_back(variable != nullptr ? variable->getName() : item);
       continue;
     }
     if (!haveData)
@@ -370,9 +401,8 @@ std::vector<std::string> expandVariableRanges(const std::vector<std::string>& it
     const std::string first = trim(item.substr(0, to));
     const std::string last = trim(item.substr(to + 4));
     const auto position = [&](const std::string& name) -> std::ptrdiff_t {
-      for (std::size_t i = 0; i < dictionary.size(); ++i)
-        if (upper(dictionary[i].getName()) == upper(name)) return static_cast<std::ptrdiff_t>(i);
-      return -1;
+      const Variable* variable = findNamedVariable(dictionary, name, true);
+      return variable != nullptr ? variable - dictionary.data() : -1;
     };
     const std::ptrdiff_t from = position(first), until = position(last);
     if (from < 0 || until < 0)
@@ -397,6 +427,9 @@ std::string describeRequest(const AnalysisRequest& request) {
                                          : "?");
   line("permutations", std::to_string(request.numberOfPermutations) +
                            (request.firstPermutationIdentity ? ", the first in file order" : ", all drawn at random"));
+  if (request.stopWhenStable > 0)
+    line("stop", "when the best fit and the best-fitting hierarchies did not change in " +
+                     std::to_string(request.stopWhenStable) + " permutations");
   line("seed", request.seedType == SeedType::custom ? std::to_string(request.seed) : "from the clock");
   if (request.analysisType == AnalysisType::matrixFile) {
     line("proximities", "read from the matrix file " + request.matrixFilename);
@@ -437,6 +470,8 @@ std::string describeRequest(const AnalysisRequest& request) {
   if (request.agglomerationSchedule) shown.push_back("agglomeration schedule");
   if (request.dendrogram) shown.push_back("dendrogram");
   if (request.clusterSupport) shown.push_back("cluster support");
+  if (request.solutionsShown == SolutionsShown::hierarchies) shown.push_back("one solution per hierarchy");
+  if (request.orderFreeTree) shown.push_back("order-free tree");
   line("output", shown.empty() ? "each solution's fit" : "each solution's fit, " + joined(shown));
   line("fit table",
        request.savePermutationFitTable ? "saved to " + fitTableFileNameOf(request.permutationFitTableFilename) : "not saved");

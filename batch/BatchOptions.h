@@ -49,6 +49,9 @@ struct BatchOptions {
   std::optional<std::string> print;
   std::optional<std::string> fitTable;
   bool support = false;
+  std::optional<std::string> solutions;
+  std::optional<long long> untilStable;
+  bool orderFree = false;
 
   /// True when an option sets part of the request.
   bool setsRequest() const;
@@ -67,9 +70,11 @@ void applyRequestOptions(const BatchOptions& options, AnalysisRequest& request);
 std::vector<std::string> splitVariableList(const std::string& text);
 
 /// The cluster variables with each range "A TO B" replaced by the variables
-/// of the dictionary from A to B in its order. Throws EKorvanaError naming
-/// the range when A or B is missing or B comes before A, or, without the
-/// data set (`haveData` false), when there is a range at all.
+/// of the dictionary from A to B in its order, and, with the data set, each
+/// name found by findNamedVariable in any case (a CSV header as written, a
+/// name in other capitals) replaced by the variable's name. Throws EKorvanaError naming the range when A or B is
+/// missing or B comes before A, or, without the data set (`haveData` false),
+/// when there is a range at all.
 std::vector<std::string> expandVariableRanges(const std::vector<std::string>& items,
                                               const std::vector<Variable>& dictionary, bool haveData);
 

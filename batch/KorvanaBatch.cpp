@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@
 #include "batch/OutputFiles.h"
 #include "batch/TerminalProgress.h"
 #include "common/EKorvanaError.h"
+#include "common/PrintableText.h"
+#include "common/SystemMemory.h"
+#include "common/SyntaxName.h"
 #include "engine/PermutationRun.h"
 #include "output/AutomationCallChecks.h"
 #include "output/OutputFactory.h"
@@ -46,6 +50,7 @@
 #include "platform/spss/outputdoc/OutputDocument.h"
 #include "platform/spss/outputdoc/TextRenderer.h"
 #include "platform/host/MessageBoxes.h"
+#include "platform/host/TemporaryFiles.h"
 
 #ifndef KORVANA_EXAMPLES_DIR
 #define KORVANA_EXAMPLES_DIR "examples"
@@ -97,26 +102,28 @@ class PackageSession {
   AutomationPtr<korvana::spss::StatisticsPackage> package_;
 };
 
-std::string joinQuoted(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "'" : ", '") + name + "'";
-  return text;
-}
-
-/// Prints every line of a message, each with the program's name.
+/// Prints every line of a message, each with the program's name. Names and
+/// paths from files in it reach the terminal neutralised.
 void printError(const std::string& message) {
+  const std::string text = korvana::printableText(message, korvana::LineBreaks::keep);
   std::size_t start = 0;
-  while (start <= message.size()) {
-    const std::size_t end = message.find('\n', start);
-    const std::string line = message.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  while (start <= text.size()) {
+    const std::size_t end = text.find('\n', start);
+    const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     std::fprintf(stderr, "korvana-batch: %s\n", line.c_str());
     if (end == std::string::npos) break;
     start = end + 1;
   }
 }
 
+/// "What saved to PATH" on standard error.
+void printSaved(const char* what, const std::string& path) {
+  std::fprintf(stderr, "%s saved to %s\n", what, korvana::printableText(std::filesystem::absolute(path).string()).c_str());
+}
+
 /// Saves the output in the chosen formats and prints the text rendering
-/// unless quiet; false when the files could not be written.
+/// unless quiet; false when a file could not be written (the message names
+/// every one).
 bool saveOutput(const korvana::spss::OutputDocument& document, const korvana::spss::DocumentFiles& files,
                 const korvana::BatchOptions& options) {
   bool saved = false;
@@ -124,9 +131,9 @@ bool saveOutput(const korvana::spss::OutputDocument& document, const korvana::sp
     korvana::spss::saveDocument(document.model(), files);
     saved = true;
     for (const auto* path : {&files.html, &files.json, &files.text})
-      if (!path->empty()) std::fprintf(stderr, "Output saved to %s\n", std::filesystem::absolute(*path).c_str());
+      if (!path->empty()) printSaved("Output", path->string());
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "korvana-batch: the output could not be saved: %s\n", error.what());
+    printError(std::string("the output could not be saved whole: ") + error.what());
   }
   if (!options.quiet) {
     const std::string text = korvana::spss::renderText(document.model());
@@ -145,7 +152,7 @@ int listVariables(const std::string& dataFile) {
     AutomationPtr<Spsswin_tlb::ISpssApp> app;
     if (failed(korvana::spss::attachToApplication("SPSS.Application", app.put()))) return 1;
     for (const korvana::Variable& variable : korvana::readDataDictionary(*app))
-      std::printf("%s\n", variable.getName().c_str());
+      std::printf("%s\n", korvana::printableText(variable.getName()).c_str());
     return 0;
   } catch (const std::exception&) {
     return 1;
@@ -165,6 +172,12 @@ int main(int argc, char** argv) {
   const bool distributed = false;
   const bool leader = true;
 #endif
+  // A cancellation from the start on is a cancellation of the run: the run
+  // sees it at its first check and saves what a canceled run saves.
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) std::signal(number, onCancelSignal);
+  // A file size limit makes a write fail (and the failure is reported)
+  // instead of killing the program with files half replaced.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::string problem;  // why this rank cannot go on, for the ranks to agree
   CLI::App cli{"Runs one Korvana cluster analysis without a display and saves its output.", "korvana-batch"};
   korvana::BatchOptions options;
@@ -222,12 +235,12 @@ int main(int argc, char** argv) {
   korvana::output::BatchMessageBoxes boxes(stderr);
   korvana::host::ScopedMessageBoxService boxService(boxes);
   korvana::SharedInstances shared;
-  for (const int number : {SIGINT, SIGTERM, SIGHUP}) std::signal(number, onCancelSignal);
 
   // The whole request is checked before anything starts or is written.
   korvana::AnalysisRequest request;
   korvana::spss::DocumentFiles files;
   std::string resultsFile;
+  std::string treesFile;
   korvana::SettingsFile settingsFile;
   try {
     if (!problem.empty()) throw EKorvanaError(problem);
@@ -239,23 +252,26 @@ int main(int argc, char** argv) {
       settingsFile.load(options.settings);
     }
     korvana::applyRequestOptions(options, request);
+    // The files a run would write are checked by a dry run as well.
     std::vector<korvana::RunFile> outputs;
     if (!options.saveSettings.empty()) outputs.push_back({options.saveSettings, "the settings file to save"});
-    if (!options.dryRun) {
-      files = korvana::documentFilesOf(options.output, options.formats);
-      for (const korvana::RunFile& file : korvana::documentRunFiles(files)) outputs.push_back(file);
-      resultsFile = korvana::resultsFileOf(options.output, options.formats);
-      if (!resultsFile.empty()) outputs.push_back({resultsFile, "the results file"});
-      if (!options.newick.empty()) outputs.push_back({options.newick, "the Newick folder"});
-      if (request.savePermutationFitTable)
-        outputs.push_back({korvana::fitTableFileNameOf(request.permutationFitTableFilename), "the fit table"});
-    }
+    files = korvana::documentFilesOf(options.output, options.formats);
+    for (const korvana::RunFile& file : korvana::documentRunFiles(files)) outputs.push_back(file);
+    resultsFile = korvana::resultsFileOf(options.output, options.formats);
+    if (!resultsFile.empty()) outputs.push_back({resultsFile, "the results file"});
+    treesFile = korvana::treesFileOf(options.output, options.formats);
+    if (!treesFile.empty()) outputs.push_back({treesFile, "the trees file"});
+    if (!options.newick.empty()) outputs.push_back({options.newick, "the Newick folder", true});
+    if (request.savePermutationFitTable)
+      outputs.push_back({korvana::fitTableFileNameOf(request.permutationFitTableFilename), "the fit table"});
     std::vector<korvana::RunFile> inputs = {{options.settings, "the settings file"}, {options.data, "the data file"}};
     if (request.analysisType == korvana::AnalysisType::matrixFile)
       inputs.push_back({request.matrixFilename, "the matrix file"});
+    korvana::refuseUnwritableOutputs(options.output, outputs);
     korvana::refuseOutputsThatAreInputs(outputs, inputs);
     if (!options.dryRun)
-      korvana::ClusterAnalysis::checkMemory(0, request.numberOfPermutations, request.permutationFit, options.jobs);
+      korvana::ClusterAnalysis::checkMemory(0, request.numberOfPermutations, request.permutationFit, options.jobs,
+                                            request.clusterSupport || !resultsFile.empty() || !options.newick.empty());
   } catch (const EKorvanaError& error) {
     if (!distributed) {
       printError(error.what());
@@ -311,44 +327,45 @@ int main(int argc, char** argv) {
   std::unique_ptr<korvana::ClusterAnalysis> analysis;
   try {
     dictionary = korvana::readDataDictionary(*app);
-    if (request.analysisType == korvana::AnalysisType::data)
+    if (request.analysisType == korvana::AnalysisType::data) {
       request.clusterVariables = korvana::expandVariableRanges(request.clusterVariables, dictionary, !options.data.empty());
+      if (const korvana::Variable* label = korvana::findNamedVariable(dictionary, request.labelVariable, true))
+        request.labelVariable = label->getName();
+    }
+    // A dry run without the data set takes the variables by their names.
+    std::vector<korvana::Variable> named;
+    for (const std::string& name : request.clusterVariables)
+      named.emplace_back(static_cast<std::int32_t>(named.size()), name, "", 0);
+    if (!request.labelVariable.empty())
+      named.emplace_back(static_cast<std::int32_t>(named.size()), request.labelVariable, "", 1);
+    korvana::RequestProblems problems;
+    const korvana::ChosenVariables chosen =
+        korvana::chooseVariables(request, options.dryRun && options.data.empty() ? named : dictionary, problems);
+    if (request.analysisType == korvana::AnalysisType::data && !problems.empty()) throw EKorvanaError(problems.text());
+    korvana::checkRequest(request, chosen);
+    analysis = korvana::makeAnalysis(request, chosen, options.dryRun ? nullptr : app, std::time(nullptr));
+    std::string command;
+    if (request.analysisType == korvana::AnalysisType::data) {
+      // Built before anything is written: a name the command cannot take,
+      // or a temporary folder whose name it cannot quote, is refused here.
+      korvana::quotedSyntaxText(korvana::host::temporaryFolder(), "The temporary folder (TMPDIR)");
+      analysis->setMatrixFileName("(temporary file)");
+      command = korvana::automation::utf8Text(analysis->buildProximitiesCommand());
+    }
     if (!options.saveSettings.empty()) {
       settingsFile.writeRequest(request);
       settingsFile.save(options.saveSettings);
-      std::fprintf(stderr, "Settings saved to %s\n", std::filesystem::absolute(options.saveSettings).c_str());
+      printSaved("Settings", options.saveSettings);
     }
     if (options.dryRun) {
-      // Without the data set the variables are taken by their names.
-      std::vector<korvana::Variable> named;
-      for (const std::string& name : request.clusterVariables)
-        named.emplace_back(static_cast<std::int32_t>(named.size()), name, "", 0);
-      if (!request.labelVariable.empty()) named.emplace_back(static_cast<std::int32_t>(named.size()), request.labelVariable, "", 1);
-      korvana::RequestProblems ignored;
-      const korvana::ChosenVariables chosen =
-          korvana::chooseVariables(request, options.data.empty() ? named : dictionary, ignored);
-      auto planned = korvana::makeAnalysis(request, chosen, nullptr, std::time(nullptr));
-      std::fputs(korvana::describeRequest(request).c_str(), stdout);
-      if (request.analysisType == korvana::AnalysisType::data) {
-        planned->setMatrixFileName("(temporary file)");
-        std::printf("\n%s\n", korvana::automation::utf8Text(planned->buildProximitiesCommand()).c_str());
-      }
+      std::fputs(korvana::printableText(korvana::describeRequest(request), korvana::LineBreaks::keep).c_str(), stdout);
+      if (!command.empty()) std::printf("\n%s\n", korvana::printableText(command).c_str());
       return 0;
     }
-    korvana::RequestProblems problems;
-    const korvana::ChosenVariables chosen = korvana::chooseVariables(request, dictionary, problems);
-    if (request.analysisType == korvana::AnalysisType::data) {
-      if (!problems.unknownClusterVariables.empty())
-        throw EKorvanaError("The data set has no numeric variable " + joinQuoted(problems.unknownClusterVariables));
-      if (!problems.unknownLabelVariable.empty())
-        throw EKorvanaError("The data set has no string variable '" + problems.unknownLabelVariable +
-                            "' to label the cases");
-    }
-    korvana::checkRequest(request, chosen);
-    analysis = korvana::makeAnalysis(request, chosen, app, std::time(nullptr));
     analysis->setJobs(options.jobs);
-    analysis->checkMemoryForRun();
     analysis->setCountClusters(!resultsFile.empty() || !options.newick.empty());
+    analysis->checkMemoryForRun();
+    analysis->setTreesFileName(treesFile);
 #ifdef KORVANA_WITH_MPI
     if (distributed)
       analysis->setPermutationRunner(session->coordinator(request.analysisType == korvana::AnalysisType::data, gCanceled));
@@ -366,7 +383,10 @@ int main(int argc, char** argv) {
   try {
     analysis->run();
   } catch (const std::bad_alloc&) {
-    failure = "Out of memory!";
+    const std::optional<std::uint64_t> available = korvana::availableMemoryBytes();
+    failure = "The analysis outgrew the memory" +
+              (available ? " (" + korvana::memoryText(*available) + " available)" : std::string()) +
+              ": run fewer permutations, or leave the permutation fit table and the dendrograms out of the output";
   } catch (const std::exception& error) {
     failure = error.what();
   }
@@ -394,25 +414,45 @@ int main(int argc, char** argv) {
   }
   // The output document first: after a Ctrl-C under mpirun the job has
   // little time before it is killed.
-  if (!saveOutput(*output, files, options) && status == 0) status = 1;
+  const bool outputSaved = saveOutput(*output, files, options);
+  if (!outputSaved && status == 0) status = 1;
   // The results and trees of a run that completed or was canceled; a run
-  // stopped by an error leaves none that could pass for complete.
+  // stopped by an error leaves none that could pass for complete, and so
+  // does an output not saved whole: new results beside an earlier rendering
+  // would pass for one run.
   const auto outcome = analysis->getRunOutcome();
   if (failure.empty() && (outcome == korvana::ClusterAnalysis::RunOutcome::completed ||
                           outcome == korvana::ClusterAnalysis::RunOutcome::canceled)) {
-    try {
-      if (!resultsFile.empty()) {
-        korvana::writeResultsFile(resultsFile, *analysis);
-        std::fprintf(stderr, "Results saved to %s\n", std::filesystem::absolute(resultsFile).c_str());
+    std::vector<std::string> notWritten;
+    if (!resultsFile.empty()) notWritten.push_back("'" + resultsFile + "'");
+    if (!treesFile.empty()) notWritten.push_back("'" + treesFile + "'");
+    if (!options.newick.empty()) notWritten.push_back("the trees in '" + options.newick + "'");
+    if (!outputSaved) {
+      std::string list;
+      for (const std::string& item : notWritten) list += (list.empty() ? "" : ", ") + item;
+      if (!list.empty())
+        printError("not written either, since new results beside the output files left as they were would pass "
+                   "for one run: " + list);
+    } else {
+      try {
+        if (!resultsFile.empty()) {
+          korvana::writeResultsFile(resultsFile, *analysis);
+          printSaved("Results", resultsFile);
+        }
+        if (!treesFile.empty()) {
+          analysis->commitTreesFile();
+          printSaved("Trees", treesFile);
+        }
+        if (!options.newick.empty()) {
+          const std::vector<std::string> written = korvana::writeNewickFiles(options.newick, *analysis);
+          std::fprintf(stderr, "Trees saved to %s (%zu Newick files)\n",
+                       korvana::printableText(std::filesystem::absolute(options.newick).string()).c_str(),
+                       written.size());
+        }
+      } catch (const std::exception& error) {
+        printError(error.what());
+        if (status == 0) status = 1;
       }
-      if (!options.newick.empty()) {
-        const std::vector<std::string> written = korvana::writeNewickFiles(options.newick, *analysis);
-        std::fprintf(stderr, "Trees saved to %s (%zu Newick files)\n",
-                     std::filesystem::absolute(options.newick).c_str(), written.size());
-      }
-    } catch (const std::exception& error) {
-      printError(error.what());
-      if (status == 0) status = 1;
     }
   }
   return status;

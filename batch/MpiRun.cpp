@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <exception>
 #include <initializer_list>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -23,6 +24,8 @@
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
 #include "engine/SharedRun.h"
+#include "engine/StabilityWatch.h"
+#include "output/Newick.h"
 
 namespace korvana::mpi {
 
@@ -41,6 +44,17 @@ struct Header {
   std::int32_t identity = 0;
   std::int32_t seed = 0;
   std::int32_t tally = 0;
+  std::int32_t trees = 0;  // each permutation's hierarchy as a line of Newick
+  std::int32_t stable = 0;  // the window of a run that stops when stable; 0: none
+};
+
+/// A run that stops when stable goes in rounds, so that rank 0 can decide
+/// the stop in permutation order between them: each round the ranks run
+/// their shares of permutations start … end − 1.
+struct Round {
+  std::int32_t go = 0;
+  std::int32_t start = 0;
+  std::int32_t end = 0;
 };
 
 /// The MD5 digest (16 bytes) of the parts, in order.
@@ -299,7 +313,7 @@ ClusterAnalysis::PermutationRunner Session::coordinator(bool fromData, std::atom
                                      const PermutationSettings& settings, ProgressMonitor& progress) {
     started_ = true;
     Header header{1, fromData ? 1 : 0, settings.permutationCount, settings.firstPermutationIsIdentity ? 1 : 0,
-                  settings.seed, settings.tallyClusters ? 1 : 0};
+                  settings.seed, settings.tallyClusters ? 1 : 0, settings.describe ? 1 : 0, settings.stopWhenStable};
     MPI_Bcast(&header, sizeof header, MPI_BYTE, 0, MPI_COMM_WORLD);
     if (fromData) {
       ByteWriter description;
@@ -313,56 +327,101 @@ ClusterAnalysis::PermutationRunner Session::coordinator(bool fromData, std::atom
       throw EKorvanaError("The ranks of the job read different proximity matrices: was the file changed while the "
                           "job started?");
 
-    PermutationSettings share = settings;
-    share.shareCount = size_;
-    share.shareIndex = 0;
-    share.abandon = &canceled;
     CombinedProgress combined(progress, size_, settings.permutationCount, canceled);
     std::vector<PermutationResults> shares;
     std::optional<std::pair<int, std::string>> failure;  // the earliest failing permutation
     std::exception_ptr otherError;
-    try {
-      shares.push_back(runPermutations(matrix, method, share, combined));
-    } catch (const EPermutationFailed& error) {
-      failure.emplace(error.index(), error.what());
-    } catch (...) {
-      otherError = std::current_exception();
-    }
-    // Every other rank sends its results (or its failure); they are taken in
-    // even when this rank failed, so that no rank waits forever.
-    for (int waiting = size_ - 1; waiting > 0;) {
-      int ready = 0;
-      MPI_Status status;
-      MPI_Iprobe(MPI_ANY_SOURCE, kResultHead, MPI_COMM_WORLD, &ready, &status);
-      if (!ready) {
-        combined.processMessages();
-        combined.isCanceled();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        continue;
+    const bool inRounds = settings.stopWhenStable > 0;
+    // Rounds of four permutations per job of every rank: few enough that
+    // little work is done past the stop, enough that the ranks stay busy.
+    const int roundSize = inRounds ? std::max(1, size_ * std::max(settings.jobs, 1) * 4) : settings.permutationCount;
+    std::optional<StabilityWatch> watch;
+    if (inRounds) watch.emplace(settings.stopWhenStable);
+    int limit = std::numeric_limits<int>::max();
+    for (int start = 0; start < settings.permutationCount; start += roundSize) {
+      const int end = std::min(settings.permutationCount, start + roundSize);
+      if (inRounds) {
+        Round round{1, start, end};
+        MPI_Bcast(&round, sizeof round, MPI_BYTE, 0, MPI_COMM_WORLD);
       }
-      std::int64_t head[3] = {0, 0, 0};
-      MPI_Recv(head, 3, MPI_INT64_T, status.MPI_SOURCE, kResultHead, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-      combined.drain(status.MPI_SOURCE, head[2]);
-      std::uint64_t size = 0;
-      MPI_Recv(&size, 1, MPI_UINT64_T, status.MPI_SOURCE, kResultBody, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-      const std::vector<char> body = receiveBytes(static_cast<std::size_t>(size), status.MPI_SOURCE);
-      --waiting;
-      const std::string text(body.begin(), body.end());
-      if (head[0] == kResults) {
-        shares.push_back(decodeShare(body, settings.permutationCount));
-      } else if (head[0] == kFailedPermutation) {
-        if (!failure || head[1] < failure->first) failure.emplace(static_cast<int>(head[1]), text);
-      } else if (!otherError) {
-        otherError = std::make_exception_ptr(EKorvanaError("rank " + std::to_string(status.MPI_SOURCE) + ": " + text));
+      const std::size_t first = shares.size();
+      PermutationSettings share = settings;
+      share.shareCount = size_;
+      share.shareIndex = 0;
+      share.firstIndex = start;
+      share.permutationCount = end;
+      share.abandon = &canceled;
+      try {
+        shares.push_back(runPermutations(matrix, method, share, combined));
+      } catch (const EPermutationFailed& error) {
+        failure.emplace(error.index(), error.what());
+      } catch (...) {
+        otherError = std::current_exception();
       }
+      // Every other rank sends its results (or its failure); they are taken
+      // in even when this rank failed, so that no rank waits forever.
+      for (int waiting = size_ - 1; waiting > 0;) {
+        int ready = 0;
+        MPI_Status status;
+        MPI_Iprobe(MPI_ANY_SOURCE, kResultHead, MPI_COMM_WORLD, &ready, &status);
+        if (!ready) {
+          combined.processMessages();
+          combined.isCanceled();
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          continue;
+        }
+        std::int64_t head[3] = {0, 0, 0};
+        MPI_Recv(head, 3, MPI_INT64_T, status.MPI_SOURCE, kResultHead, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+        combined.drain(status.MPI_SOURCE, head[2]);
+        std::uint64_t size = 0;
+        MPI_Recv(&size, 1, MPI_UINT64_T, status.MPI_SOURCE, kResultBody, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+        const std::vector<char> body = receiveBytes(static_cast<std::size_t>(size), status.MPI_SOURCE);
+        --waiting;
+        const std::string text(body.begin(), body.end());
+        if (head[0] == kResults) {
+          shares.push_back(decodeShare(body, settings.permutationCount));
+        } else if (head[0] == kFailedPermutation) {
+          if (!failure || head[1] < failure->first) failure.emplace(static_cast<int>(head[1]), text);
+        } else if (!otherError) {
+          otherError = std::make_exception_ptr(EKorvanaError("rank " + std::to_string(status.MPI_SOURCE) + ": " + text));
+        }
+      }
+      // Whether a cancellation went out: the ranks that did not take it in
+      // before their results went take it now.
+      int cancelSent = combined.cancelSent() ? 1 : 0;
+      MPI_Bcast(&cancelSent, 1, MPI_INT, 0, MPI_COMM_WORLD);
+      if (failure || otherError || canceled.load() || !inRounds) break;
+      // The stop rule over this round's permutations, in order.
+      std::vector<std::pair<double, HierarchyId>> round(static_cast<std::size_t>(end - start));
+      std::vector<bool> seen(round.size(), false);
+      for (std::size_t s = first; s < shares.size(); ++s)
+        for (const int k : shares[s].completedIndices) {
+          const auto at = static_cast<std::size_t>(k - start);
+          round[at] = {shares[s].records.fitValues[static_cast<std::size_t>(k)],
+                       shares[s].records.hierarchyIds[static_cast<std::size_t>(k)]};
+          seen[at] = true;
+        }
+      bool stop = false;
+      for (int k = start; k < end && !stop; ++k) {
+        const auto at = static_cast<std::size_t>(k - start);
+        if (!seen[at]) {
+          stop = true;  // a gap: a rank stopped early
+          break;
+        }
+        if (watch->take(k, round[at].first, round[at].second)) {
+          limit = k + 1;
+          stop = true;
+        }
+      }
+      if (stop) break;
     }
-    // Whether a cancellation went out: the ranks that did not take it in
-    // before their results went take it now.
-    int cancelSent = combined.cancelSent() ? 1 : 0;
-    MPI_Bcast(&cancelSent, 1, MPI_INT, 0, MPI_COMM_WORLD);
+    if (inRounds) {
+      Round done;
+      MPI_Bcast(&done, sizeof done, MPI_BYTE, 0, MPI_COMM_WORLD);
+    }
     if (failure) throw EPermutationFailed(failure->first, failure->second);
     if (otherError) std::rethrow_exception(otherError);
-    return mergeShares(std::move(shares), matrix, method, settings);
+    return mergeShares(std::move(shares), matrix, method, settings, limit);
   };
 }
 
@@ -395,21 +454,34 @@ int Session::serve(const AnalysisRequest& request, int jobs, std::atomic<bool>& 
   share.seed = header.seed;
   share.jobs = jobs;
   share.tallyClusters = header.tally != 0;
+  if (header.trees != 0)
+    share.describe = [&matrix](const ClusterSolution& solution) {
+      return hierarchyNewickOf(solution, matrix, foldedStages(solution)) + "\n";
+    };
   share.shareCount = size_;
   share.shareIndex = rank_;
   share.abandon = &canceled;
 
-  std::int64_t head[3] = {kResults, 0, 0};
-  std::vector<char> body;
+  // One share of the whole run, or of each round until rank 0 says done.
   int status = 0;
   ReportedProgress progress(canceled);
-  {
+  for (;;) {
+    if (header.stable != 0) {
+      Round round;
+      MPI_Bcast(&round, sizeof round, MPI_BYTE, 0, MPI_COMM_WORLD);
+      if (!round.go) break;
+      share.firstIndex = round.start;
+      share.permutationCount = round.end;
+    }
+    std::int64_t head[3] = {kResults, 0, 0};
+    std::vector<char> body;
     try {
       PermutationResults results = runPermutations(matrix, method, share, progress);
       // A stopped run's counts cover permutations past the common prefix:
       // they are not sent (rank 0 has little time before the job ends).
       if (canceled.load()) {
         results.tally = ClusterTally{};
+        results.hierarchyTally = ClusterTally{};
         results.tallyComplete = false;
       }
       body = encodeShare(results);
@@ -425,14 +497,15 @@ int Session::serve(const AnalysisRequest& request, int jobs, std::atomic<bool>& 
     }
     progress.finish();
     head[2] = progress.reports();
+    MPI_Send(head, 3, MPI_INT64_T, 0, kResultHead, MPI_COMM_WORLD);
+    std::uint64_t size = body.size();
+    MPI_Send(&size, 1, MPI_UINT64_T, 0, kResultBody, MPI_COMM_WORLD);
+    sendBytes(body, 0);
+    int cancelSent = 0;
+    MPI_Bcast(&cancelSent, 1, MPI_INT, 0, MPI_COMM_WORLD);
+    if (cancelSent && !progress.cancelTaken()) progress.takeCancel();
+    if (header.stable == 0) break;
   }
-  MPI_Send(head, 3, MPI_INT64_T, 0, kResultHead, MPI_COMM_WORLD);
-  std::uint64_t size = body.size();
-  MPI_Send(&size, 1, MPI_UINT64_T, 0, kResultBody, MPI_COMM_WORLD);
-  sendBytes(body, 0);
-  int cancelSent = 0;
-  MPI_Bcast(&cancelSent, 1, MPI_INT, 0, MPI_COMM_WORLD);
-  if (cancelSent && !progress.cancelTaken()) progress.takeCancel();
   return status;
 }
 

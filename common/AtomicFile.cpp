@@ -59,84 +59,73 @@ mode_t finalMode(const fs::path& target, mode_t newFileMode) {
   return newFileMode & ~processUmask() & 07777;
 }
 
-// The temporary file, removed again unless it was renamed over the target.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const fs::path& target) : target_(target) {
-    folder_ = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string name = target.filename().string().substr(0, kNameInTemporary);
-    const std::string pattern = (folder_ / ("." + name + ".XXXXXX")).string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    fd_ = ::mkostemp(buffer.data(), O_CLOEXEC);
-    if (fd_ < 0) fail(target_, "creating a temporary file", errno);
-    path_ = buffer.data();
-    buffer_.reserve(kBufferSize);
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-
-  void write(std::string_view piece) {
-    if (buffer_.size() + piece.size() > kBufferSize) flush();
-    if (piece.size() >= kBufferSize)
-      writeAll(piece);
-    else
-      buffer_.append(piece);
-  }
-
-  void commit(mode_t mode) {
-    flush();
-    if (::fchmod(fd_, mode) != 0) fail(target_, "setting the permissions", errno);
-    if (::fsync(fd_) != 0) fail(target_, "syncing to disk", errno);
-    const int fd = fd_;
-    fd_ = -1;
-    // Linux releases the descriptor even when close is interrupted, and the
-    // content is on disk already: only other errors count.
-    if (::close(fd) != 0 && errno != EINTR) fail(target_, "closing", errno);
-    if (::rename(path_.c_str(), target_.c_str()) != 0) fail(target_, "renaming over it", errno);
-    path_.clear();
-    const int folder = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-      ::fsync(folder);
-      ::close(folder);
-    }
-  }
-
- private:
-  void flush() {
-    writeAll(buffer_);
-    buffer_.clear();
-  }
-
-  void writeAll(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        fail(target_, "writing", errno);
-      }
-      if (n == 0) fail(target_, "writing", EIO);
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-  }
-
-  fs::path target_;
-  fs::path folder_;
-  std::string path_;
-  int fd_ = -1;
-  std::string buffer_;
-};
-
 }  // namespace
 
+PendingFile::PendingFile(const fs::path& target, mode_t newFileMode)
+    : target_(target), newFileMode_(newFileMode) {
+  folder_ = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const std::string name = target.filename().string().substr(0, kNameInTemporary);
+  const std::string pattern = (folder_ / ("." + name + ".XXXXXX")).string();
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  fd_ = ::mkostemp(buffer.data(), O_CLOEXEC);
+  if (fd_ < 0) fail(target_, "creating a temporary file", errno);
+  path_ = buffer.data();
+  buffer_.reserve(kBufferSize);
+}
+
+PendingFile::~PendingFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!path_.empty()) ::unlink(path_.c_str());
+}
+
+void PendingFile::write(std::string_view piece) {
+  if (buffer_.size() + piece.size() > kBufferSize) flush();
+  if (piece.size() >= kBufferSize)
+    writeAll(piece);
+  else
+    buffer_.append(piece);
+}
+
+void PendingFile::commit() {
+  flush();
+  if (::fchmod(fd_, finalMode(target_, newFileMode_)) != 0) fail(target_, "setting the permissions", errno);
+  if (::fsync(fd_) != 0) fail(target_, "syncing to disk", errno);
+  const int fd = fd_;
+  fd_ = -1;
+  // Linux releases the descriptor even when close is interrupted, and the
+  // content is on disk already: only other errors count.
+  if (::close(fd) != 0 && errno != EINTR) fail(target_, "closing", errno);
+  if (::rename(path_.c_str(), target_.c_str()) != 0) fail(target_, "renaming over it", errno);
+  path_.clear();
+  const int folder = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
+}
+
+void PendingFile::flush() {
+  writeAll(buffer_);
+  buffer_.clear();
+}
+
+void PendingFile::writeAll(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail(target_, "writing", errno);
+    }
+    if (n == 0) fail(target_, "writing", EIO);
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
 void replaceFileAtomically(const fs::path& target, const ContentProducer& produce, mode_t newFileMode) {
-  TemporaryFile file(target);
+  PendingFile file(target, newFileMode);
   produce([&file](std::string_view piece) { file.write(piece); });
-  file.commit(finalMode(target, newFileMode));
+  file.commit();
 }
 
 void replaceFileAtomically(const fs::path& target, std::string_view content, mode_t newFileMode) {

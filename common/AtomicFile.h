@@ -20,6 +20,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace korvana {
@@ -34,6 +35,32 @@ using ContentWriter = std::function<void(std::string_view piece)>;
 /// Writes the content through the writer it is given, in as many pieces as
 /// it likes. An exception it throws abandons the replacement and travels on.
 using ContentProducer = std::function<void(const ContentWriter& write)>;
+
+/// A replacement written over time and put in place only when committed: the
+/// content goes into the temporary file as it comes; commit renames it over
+/// the target; a pending file destroyed uncommitted is removed and the
+/// target left as it was.
+class PendingFile {
+ public:
+  PendingFile(const std::filesystem::path& target, mode_t newFileMode = privateFileMode);
+  ~PendingFile();
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  void write(std::string_view piece);
+  void commit();
+  const std::filesystem::path& target() const { return target_; }
+
+ private:
+  void flush();
+  void writeAll(std::string_view bytes);
+
+  std::filesystem::path target_;
+  mode_t newFileMode_;
+  std::filesystem::path folder_;
+  std::string path_;
+  int fd_ = -1;
+  std::string buffer_;
+};
 
 void replaceFileAtomically(const std::filesystem::path& target, std::string_view content,
                            mode_t newFileMode = privateFileMode);

@@ -8,7 +8,6 @@
 #include "datafile/PermutationFitTableFile.h"
 #include "engine/PermutationRun.h"
 #include "engine/ProgressMonitor.h"
-#include "engine/ExtendedPrecision.h"
 #include "common/EKorvanaError.h"
 #include "common/ScientificFormat.h"
 
@@ -62,10 +61,9 @@ void savePermutationFitTable(const std::string& fileName, const PermutationRecor
       const auto ui = static_cast<std::size_t>(i);
       savSetValueNumeric(handle, variable[0], i + 1);
       savSetValueChar(handle, variable[1], solutionIdText(records.solutionIds[ui]));
-      const double product = static_cast<double>(static_cast<Extended>(records.fitValues[ui]) * sumOfSquares);
-      savSetValueNumeric(handle, variable[2], roundToSignificantDigits(product, 13));
+      savSetValueNumeric(handle, variable[2], roundToSignificantDigits(ssdifOf(records.fitValues[ui], sumOfSquares), 13));
       savSetValueNumeric(handle, variable[3], records.fitValues[ui]);
-      savSetValueNumeric(handle, variable[4], records.correlations[ui]);
+      savSetValueNumeric(handle, variable[4], reportedCorrelation(records.correlations[ui]));
       savSetValueNumeric(handle, variable[5],
                          i == 0 && firstPermutationIsIdentity ? systemMissing : static_cast<double>(records.seeds[ui]));
       savCommitCaseRecord(handle);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <string>
@@ -23,6 +25,25 @@ std::string lowerCase(std::string text) {
   return text;
 }
 
+std::string withoutTrailingBlanks(const std::string& text) {
+  const std::size_t end = text.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+/// A value and the object whose row or column it is in, mixed into 64 bits:
+/// the sums of these over a row and over the matching column are equal when
+/// the row and the column hold the same values, and differ otherwise but
+/// with a chance of 2^-64.
+std::uint64_t cellKey(int object, double value) {
+  std::uint64_t bits = 0;
+  const double normalized = value == 0.0 ? 0.0 : value;
+  std::memcpy(&bits, &normalized, sizeof bits);
+  std::uint64_t x = bits ^ (static_cast<std::uint64_t>(object) * 0x9E3779B97F4A7C15ull);
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
 /// A case number as a 32-bit integer, truncated toward zero; values that have
 /// no such integer (missing, not a number, out of range) become 0.
 std::int32_t caseNumberOf(double value) {
@@ -32,7 +53,8 @@ std::int32_t caseNumberOf(double value) {
 
 }  // namespace
 
-bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
+bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix, const std::string& missingHint,
+                         MatrixFileReport* report) {
   int handle = -1;
   try {
     handle = savOpenRead(fileName);
@@ -75,6 +97,10 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
     if (count - leading != caseCount)
       throw EKorvanaError("Proximity matrix is invalid: '" + fileName + "' holds " + std::to_string(caseCount) +
                           " cases for " + std::to_string(count - leading) + " objects");
+    if (caseCount < 2)
+      throw EKorvanaError("Proximity matrix '" + fileName + "' holds " +
+                          (caseCount == 1 ? std::string("one object") : std::string("no objects")) +
+                          "; clustering needs at least two");
 
     const bool hasLabelVariable = labelPosition >= 0;
     const bool hasCaseNumbers = caseNumberPosition >= 0;
@@ -110,7 +136,13 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
     bool numericColumns = true;
     for (int k = variableNamePosition + 1; k < count; ++k) numericColumns = numericColumns && types[k] == 0;
     std::vector<char> record(numericColumns ? static_cast<std::size_t>(savGetCaseSize(handle)) : 0);
-
+    const double systemMissing = savSystemMissingValue();
+    const auto isMissing = [systemMissing](double value) { return std::isnan(value) || value == systemMissing; };
+    // Per object: the keys of its column above the diagonal, from the rows
+    // read so far; compared with its row's once the row is read.
+    bool upperGiven = report != nullptr;  // read only when asked for
+    std::vector<std::uint64_t> columnKeys(upperGiven ? static_cast<std::size_t>(caseCount) : 0, 0);
+    std::optional<int> asymmetric;
     matrix.reserve(caseCount);
     for (int i = 0; i < caseCount; ++i) {
       if (!savReadCaseRecord(handle))
@@ -118,18 +150,47 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix) {
                             " of its " + std::to_string(caseCount) + " cases");
       const std::string rowType = savGetValueChar(handle, variable(rowTypePosition));
       const std::string name = savGetValueChar(handle, variable(variableNamePosition));
+      const std::string kind = withoutTrailingBlanks(rowType);
+      if (lowerCase(kind) != "prox")
+        throw EKorvanaError("Proximity matrix '" + fileName + "' is not a proximity matrix: row " +
+                            std::to_string(i + 1) + " has the row type (ROWTYPE_) '" + kind +
+                            "', where every row must be PROX");
       ProximityMatrixRow& row = matrix.appendRow(name, rowType);
+      // This row's proximities (below the diagonal) and, when asked for, the
+      // column above it, as the record holds them or value by value.
+      if (numericColumns) savWholeCaseIn(handle, record.data());
+      const auto proximity = [&](int object) {
+        if (!numericColumns) return savGetValueNumeric(handle, variable(variableNamePosition + 1 + object));
+        double value;
+        std::memcpy(&value, record.data() + firstColumn + static_cast<std::size_t>(object) * sizeof(double),
+                    sizeof value);
+        return value;
+      };
+      const int below = std::min(i, count - variableNamePosition - 1);
       if (numericColumns) {
-        savWholeCaseIn(handle, record.data());
-        row.setValues(record.data() + firstColumn, std::min(i, count - variableNamePosition - 1));
+        row.setValues(record.data() + firstColumn, below);
       } else {
-        for (int k = variableNamePosition + 1, l = 0; k < count && l < i; ++k, ++l)
-          row.setValue(l, savGetValueNumeric(handle, variable(k)));
+        for (int l = 0; l < below; ++l) row.setValue(l, proximity(l));
       }
+      std::uint64_t rowKey = 0;
+      for (int l = 0; l < below; ++l) {
+        const double value = row.getValue(l);
+        if (isMissing(value))
+          throw EKorvanaError("The proximity of objects " + std::to_string(l + 1) + " and " + std::to_string(i + 1) +
+                              " in '" + fileName + "' is missing" + missingHint);
+        if (upperGiven) rowKey += cellKey(l, value);
+      }
+      for (int c = i + 1; upperGiven && c < caseCount; ++c) {
+        const double value = proximity(c);
+        upperGiven = !isMissing(value);
+        columnKeys[static_cast<std::size_t>(c)] += cellKey(i, value);
+      }
+      if (upperGiven && !asymmetric && rowKey != columnKeys[static_cast<std::size_t>(i)]) asymmetric = i;
       if (hasLabelVariable) row.setLabel(savGetValueChar(handle, variable(labelPosition)));
       if (hasCaseNumbers) row.setCaseNumber(caseNumberOf(savGetValueNumeric(handle, variable(caseNumberPosition))));
     }
     matrix.computeSumOfSquares();
+    if (report != nullptr) report->asymmetricObject = upperGiven ? asymmetric : std::nullopt;
 
     variableHandles.clear();
     char** givenNames = names;

@@ -49,7 +49,7 @@ void runStages(const ProximityMatrix& matrix, ClusterMethod& method, SimilarityM
     const double height = method.fittingHeight(value, previous);
     if (worker) {
       worker->publish(b, d, height);
-      solution.recordMerge(t, b, d, state.members(), value);
+      solution.recordMerge(t, b, d, state.members(), value, height);
     } else {
       solution.recordStage(t, b, d, matrix, state, value, height);
     }

@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -35,6 +36,16 @@ constexpr double kDenominatorEpsilon = 1e-12;
 
 }  // namespace
 
+double ssdifOf(double normalizedSSDif, double sumOfSquares) {
+  if (sumOfSquares == 0.0) return 0.0;
+  return static_cast<double>(static_cast<Extended>(normalizedSSDif) * sumOfSquares);
+}
+
+double reportedCorrelation(double correlation) {
+  if (std::isnan(correlation)) return correlation;
+  return std::clamp(correlation, -1.0, 1.0);
+}
+
 ClusterSolution::ClusterSolution(int objectCount, double sumOfSquares, int stageCount,
                                  std::vector<int> permutation, std::int32_t seed, bool isIdentity)
     : objectCount_(objectCount),
@@ -51,6 +62,7 @@ ClusterSolution::ClusterSolution(int objectCount, double sumOfSquares, int stage
   cluster1_.resize(stages);
   cluster2_.resize(stages);
   coefficient_.resize(stages);
+  height_.resize(stages);
   firstAppears1_.resize(stages);
   firstAppears2_.resize(stages);
   nextStage_.assign(stages, -1);
@@ -61,11 +73,12 @@ ClusterSolution::ClusterSolution(int objectCount, double sumOfSquares, int stage
 
 void ClusterSolution::recordStage(int t, int b, int d, const ProximityMatrix& matrix,
                                   const AgglomerationState& state, double coefficient, double height) {
-  recordMerge(t, b, d, state.members(), coefficient);
+  recordMerge(t, b, d, state.members(), coefficient, height);
   accumulateFit(t, b, d, matrix, state.members(), height);
 }
 
-void ClusterSolution::recordMerge(int t, int b, int d, const MemberLists& members, double coefficient) {
+void ClusterSolution::recordMerge(int t, int b, int d, const MemberLists& members, double coefficient,
+                                  double height) {
   const auto st = static_cast<std::size_t>(t);
   const int* permutation = permutation_.data();
   const int clusterB = clusterOf_[static_cast<std::size_t>(permutation[b])];
@@ -75,6 +88,7 @@ void ClusterSolution::recordMerge(int t, int b, int d, const MemberLists& member
   cluster1_[st] = c1;
   cluster2_[st] = c2;
   coefficient_[st] = coefficient;
+  height_[st] = height;
   firstAppears2_[st] = lastStage_[static_cast<std::size_t>(c2)];
   firstAppears1_[st] = lastStage_[static_cast<std::size_t>(c1)];
   lastStage_[static_cast<std::size_t>(c1)] = t;
@@ -228,6 +242,7 @@ void ClusterSolution::encode(ByteWriter& out) const {
   for (const auto* ints : {&cluster1_, &cluster2_, &firstAppears1_, &firstAppears2_, &nextStage_, &clusterOf_, &lastStage_})
     out.put(*ints);
   out.put(coefficient_);
+  out.put(height_);
   for (const double value : {normalizedSSDif_, roundedNormalizedSSDif_, meanP_, meanH_, meanPH_, meanPP_, meanHH_,
                              copheneticCorrelation_})
     out.put(value);
@@ -250,6 +265,7 @@ std::unique_ptr<ClusterSolution> ClusterSolution::decode(ByteReader& in) {
                      &solution->nextStage_, &solution->clusterOf_, &solution->lastStage_})
     in.get(*ints);
   in.get(solution->coefficient_);
+  in.get(solution->height_);
   for (double* value : {&solution->normalizedSSDif_, &solution->roundedNormalizedSSDif_, &solution->meanP_,
                         &solution->meanH_, &solution->meanPH_, &solution->meanPP_, &solution->meanHH_,
                         &solution->copheneticCorrelation_})

@@ -26,6 +26,17 @@ using SolutionId = std::array<std::uint8_t, 16>;
 /// A solution id as 32 lowercase hexadecimal digits.
 std::string solutionIdText(const SolutionId& id);
 
+/// The SSDif of a fit: the normalized SSDif times the matrix's sum of
+/// squares, in extended precision. 0 when the sum of squares is 0: every
+/// proximity is 0, and so is every height, though the normalized SSDif is not
+/// a number.
+double ssdifOf(double normalizedSSDif, double sumOfSquares);
+
+/// A cophenetic correlation as it is reported: clamped to [-1, 1], since
+/// rounding in its sums can carry a perfect one just past 1 (not a number
+/// stays not a number). The value kept and compared is the computed one.
+double reportedCorrelation(double correlation);
+
 /// Which running sums of the fit one call adds to. The two shares touch
 /// disjoint sums, so two threads may accumulate them at once, each in stage
 /// order; together they do exactly what `all` does.
@@ -47,8 +58,9 @@ class ClusterSolution {
   /// over every pair of objects that meets here, at cophenetic height h.
   void recordStage(int t, int b, int d, const ProximityMatrix& matrix, const AgglomerationState& state,
                    double coefficient, double height);
-  /// The schedule part of recordStage. Stages are recorded in order.
-  void recordMerge(int t, int b, int d, const MemberLists& members, double coefficient);
+  /// The schedule part of recordStage, with the stage's fitting height.
+  /// Stages are recorded in order.
+  void recordMerge(int t, int b, int d, const MemberLists& members, double coefficient, double height);
   /// The fit part of recordStage, with the member lists as they are before
   /// the merge; with FitShare::all it also sets the correlation after the last
   /// stage. Stages are accumulated in order, and may be accumulated on another
@@ -92,6 +104,10 @@ class ClusterSolution {
   int getCluster1(int t) const { return cluster1_[static_cast<std::size_t>(t)]; }
   int getCluster2(int t) const { return cluster2_[static_cast<std::size_t>(t)]; }
   double getCoefficient(int t) const { return coefficient_[static_cast<std::size_t>(t)]; }
+  /// The height the fit uses for the cluster stage t forms: the coefficient,
+  /// or for a method that accumulates its coefficients the stage's own merge
+  /// value.
+  double getHeight(int t) const { return height_[static_cast<std::size_t>(t)]; }
   int getFirstAppears1(int t) const { return firstAppears1_[static_cast<std::size_t>(t)]; }
   int getFirstAppears2(int t) const { return firstAppears2_[static_cast<std::size_t>(t)]; }
   int getNextStage(int t) const { return nextStage_[static_cast<std::size_t>(t)]; }
@@ -111,6 +127,7 @@ class ClusterSolution {
   std::vector<int> cluster1_;
   std::vector<int> cluster2_;
   std::vector<double> coefficient_;
+  std::vector<double> height_;
   std::vector<int> firstAppears1_;
   std::vector<int> firstAppears2_;
   std::vector<int> nextStage_;

@@ -1,5 +1,6 @@
 #include "engine/ClusterTally.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -44,26 +45,50 @@ std::vector<ClusterKey> clusterKeysOf(const ClusterSolution& solution) {
   return keys;
 }
 
-void ClusterCensus::add(const std::vector<ClusterKey>& tree) {
+void ClusterCensus::add(const std::vector<ClusterKey>& tree, std::int32_t permutation) {
   ++permutations;
-  for (const ClusterKey& key : tree) ++counts[key];
+  for (const ClusterKey& key : tree) {
+    ClusterCount& entry = counts[key];
+    ++entry.count;
+    entry.first = std::min(entry.first, permutation);
+  }
 }
 
 void ClusterCensus::merge(const ClusterCensus& other) {
   permutations += other.permutations;
-  for (const auto& [key, count] : other.counts) counts[key] += count;
+  for (const auto& [key, theirs] : other.counts) {
+    ClusterCount& entry = counts[key];
+    entry.count += theirs.count;
+    entry.first = std::min(entry.first, theirs.first);
+  }
+}
+
+void ClusterCensus::remove(const std::vector<ClusterKey>& tree) {
+  --permutations;
+  for (const ClusterKey& key : tree) {
+    const auto found = counts.find(key);
+    if (found == counts.end()) continue;
+    // A cluster no permutation before the one taken out holds has no count
+    // left: its first permutation cannot have been an earlier one.
+    if (--found->second.count == 0) counts.erase(found);
+  }
 }
 
 double ClusterCensus::share(const ClusterKey& key) const {
   if (permutations == 0) return std::numeric_limits<double>::quiet_NaN();
   const auto found = counts.find(key);
-  return found == counts.end() ? 0.0 : static_cast<double>(found->second) / permutations;
+  return found == counts.end() ? 0.0 : static_cast<double>(found->second.count) / permutations;
 }
 
-void ClusterTally::add(const std::vector<ClusterKey>& tree, double fit) {
-  all_.add(tree);
+std::int32_t ClusterCensus::firstPermutation(const ClusterKey& key) const {
+  const auto found = counts.find(key);
+  return found == counts.end() ? ClusterCount::kNoPermutation : found->second.first;
+}
+
+void ClusterTally::add(const std::vector<ClusterKey>& tree, double fit, std::int32_t permutation) {
+  all_.add(tree, permutation);
   if (std::isnan(fit)) {
-    notANumber_.add(tree);
+    notANumber_.add(tree, permutation);
     return;
   }
   if (!hasLowest_ || fit < lowest_) {
@@ -71,10 +96,11 @@ void ClusterTally::add(const std::vector<ClusterKey>& tree, double fit) {
     lowest_ = fit;
     atLowest_ = ClusterCensus{};
   }
-  if (fit == lowest_) atLowest_.add(tree);
+  if (fit == lowest_) atLowest_.add(tree, permutation);
 }
 
 void ClusterTally::merge(const ClusterTally& other) {
+  lostLowest_ = lostLowest_ || other.lostLowest_;
   all_.merge(other.all_);
   notANumber_.merge(other.notANumber_);
   if (!other.hasLowest_) return;
@@ -87,9 +113,25 @@ void ClusterTally::merge(const ClusterTally& other) {
   }
 }
 
+void ClusterTally::remove(const std::vector<ClusterKey>& tree, double fit) {
+  all_.remove(tree);
+  if (std::isnan(fit)) {
+    notANumber_.remove(tree);
+    return;
+  }
+  if (hasLowest_ && fit == lowest_) {
+    atLowest_.remove(tree);
+    if (atLowest_.permutations == 0) {
+      hasLowest_ = false;
+      atLowest_ = ClusterCensus{};
+      lostLowest_ = true;
+    }
+  }
+}
+
 const ClusterCensus* ClusterTally::at(double fit) const {
   if (std::isnan(fit)) return &notANumber_;
-  if (hasLowest_ && fit == lowest_) return &atLowest_;
+  if (hasLowest_ && fit == lowest_ && !lostLowest_) return &atLowest_;
   return nullptr;
 }
 
@@ -97,29 +139,35 @@ void ClusterCensus::encode(ByteWriter& out) const {
   out.put(permutations);
   std::vector<ClusterKey> keys;
   std::vector<std::uint32_t> values;
+  std::vector<std::int32_t> firsts;
   keys.reserve(counts.size());
   values.reserve(counts.size());
+  firsts.reserve(counts.size());
   for (const auto& [key, count] : counts) {
     keys.push_back(key);
-    values.push_back(count);
+    values.push_back(count.count);
+    firsts.push_back(count.first);
   }
   out.put(keys);
   out.put(values);
+  out.put(firsts);
 }
 
 void ClusterCensus::decode(ByteReader& in) {
   in.get(permutations);
   const auto keys = in.take<std::vector<ClusterKey>>();
   const auto values = in.take<std::vector<std::uint32_t>>();
-  if (keys.size() != values.size()) throw EKorvanaError("A cluster tally between the processes is damaged");
+  const auto firsts = in.take<std::vector<std::int32_t>>();
+  if (keys.size() != values.size() || keys.size() != firsts.size()) throw EKorvanaError("A cluster tally between the processes is damaged");
   counts.clear();
   counts.reserve(keys.size());
-  for (std::size_t i = 0; i < keys.size(); ++i) counts.emplace(keys[i], values[i]);
+  for (std::size_t i = 0; i < keys.size(); ++i) counts.emplace(keys[i], ClusterCount{values[i], firsts[i]});
 }
 
 void ClusterTally::encode(ByteWriter& out) const {
   all_.encode(out);
   out.put(hasLowest_);
+  out.put(lostLowest_);
   out.put(lowest_);
   atLowest_.encode(out);
   notANumber_.encode(out);
@@ -128,6 +176,7 @@ void ClusterTally::encode(ByteWriter& out) const {
 void ClusterTally::decode(ByteReader& in) {
   all_.decode(in);
   in.get(hasLowest_);
+  in.get(lostLowest_);
   in.get(lowest_);
   atLowest_.decode(in);
   notANumber_.decode(in);

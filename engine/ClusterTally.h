@@ -44,7 +44,15 @@ struct ClusterKeyHash {
   }
 };
 
-using ClusterCounts = std::unordered_map<ClusterKey, std::uint32_t, ClusterKeyHash>;
+/// How many permutations' trees hold a cluster, and the first of them (by
+/// its place in the sequence; kNoPermutation when not told).
+struct ClusterCount {
+  std::uint32_t count = 0;
+  std::int32_t first = kNoPermutation;
+  static constexpr std::int32_t kNoPermutation = 0x7FFFFFFF;
+};
+
+using ClusterCounts = std::unordered_map<ClusterKey, ClusterCount, ClusterKeyHash>;
 
 /// The key of a single object (matrix numbering): the same in every run.
 ClusterKey objectKey(int object);
@@ -56,21 +64,34 @@ std::vector<ClusterKey> clusterKeysOf(const ClusterSolution& solution);
 struct ClusterCensus {
   int permutations = 0;
   ClusterCounts counts;
-  void add(const std::vector<ClusterKey>& tree);
+  void add(const std::vector<ClusterKey>& tree, std::int32_t permutation = ClusterCount::kNoPermutation);
   void merge(const ClusterCensus& other);
+  /// Takes one permutation's tree out again (one that was added).
+  void remove(const std::vector<ClusterKey>& tree);
   void encode(ByteWriter& out) const;
   void decode(ByteReader& in);
   /// The share (0 to 1) of the permutations whose tree holds the cluster;
   /// not a number when there are none.
   double share(const ClusterKey& key) const;
+  /// The first permutation whose tree holds the cluster (kNoPermutation when
+  /// none does or none was told).
+  std::int32_t firstPermutation(const ClusterKey& key) const;
 };
 
 class ClusterTally {
  public:
-  /// Adds one permutation's tree and its rounded normalized SSDif.
-  void add(const std::vector<ClusterKey>& tree, double fit);
+  /// Adds one permutation's tree and its rounded normalized SSDif, with its
+  /// place in the sequence when the first permutation of each cluster is
+  /// wanted.
+  void add(const std::vector<ClusterKey>& tree, double fit,
+           std::int32_t permutation = ClusterCount::kNoPermutation);
   /// Adds another tally of other permutations.
   void merge(const ClusterTally& other);
+  /// Takes out a permutation that was added, with the same fit. The census
+  /// at the lowest fit cannot go back to an earlier lowest fit: when the
+  /// permutation taken out had the lowest fit alone, `at` no longer knows
+  /// the lowest fit's census (and a report recounts it).
+  void remove(const std::vector<ClusterKey>& tree, double fit);
 
   const ClusterCensus& all() const { return all_; }
   /// The census of the permutations whose fit equals `fit` (both not a
@@ -85,6 +106,9 @@ class ClusterTally {
  private:
   ClusterCensus all_;
   bool hasLowest_ = false;
+  /// A permutation at the lowest fit was taken out: the census of whichever
+  /// fit is lowest now is not known.
+  bool lostLowest_ = false;
   double lowest_ = 0.0;
   ClusterCensus atLowest_;
   ClusterCensus notANumber_;

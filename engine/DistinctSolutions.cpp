@@ -25,13 +25,18 @@ double chao1(int distinct, int seenOnce, int seenTwice) {
 }
 
 DistinctSolutions countDistinctSolutions(const PermutationRecords& records, const std::function<bool(int)>& counted) {
+  return countDistinct(records.solutionIds, records.completed, counted);
+}
+
+DistinctSolutions countDistinct(const std::vector<SolutionId>& ids, int completed,
+                                const std::function<bool(int)>& counted) {
   DistinctSolutions result;
   std::unordered_map<SolutionId, int, SolutionIdHash> seen;
-  result.curve.reserve(static_cast<std::size_t>(records.completed));
-  for (int k = 0; k < records.completed; ++k) {
+  result.curve.reserve(static_cast<std::size_t>(completed));
+  for (int k = 0; k < completed; ++k) {
     if (counted(k)) {
       ++result.permutations;
-      const int times = ++seen[records.solutionIds[static_cast<std::size_t>(k)]];
+      const int times = ++seen[ids[static_cast<std::size_t>(k)]];
       if (times == 1) {
         ++result.distinct;
         ++result.seenOnce;

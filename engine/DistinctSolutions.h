@@ -5,6 +5,8 @@
 // against f2, more permutations would still find new trees.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -23,8 +25,14 @@ struct DistinctSolutions {
   std::vector<int> curve;
 };
 
-/// Counts the completed permutations for which `counted(k)` holds.
+/// Counts the completed permutations for which `counted(k)` holds, by their
+/// solution ids.
 DistinctSolutions countDistinctSolutions(const PermutationRecords& records, const std::function<bool(int)>& counted);
+
+/// The same by any 16-byte id of the permutations 0 … completed − 1 (their
+/// hierarchies, for one).
+DistinctSolutions countDistinct(const std::vector<std::array<std::uint8_t, 16>>& ids, int completed,
+                                const std::function<bool(int)>& counted);
 
 /// D + f1(f1 − 1) / (2(f2 + 1)).
 double chao1(int distinct, int seenOnce, int seenTwice);

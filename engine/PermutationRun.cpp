@@ -1,5 +1,6 @@
 #include "engine/PermutationRun.h"
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 
 #include "common/EKorvanaError.h"
@@ -20,10 +22,12 @@
 #include "engine/AgglomerationState.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ExtendedPrecision.h"
+#include "engine/MemberLists.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
 #include "engine/RandomPermutationGenerator.h"
 #include "engine/SimilarityMatrix.h"
+#include "engine/StabilityWatch.h"
 
 namespace korvana {
 
@@ -33,10 +37,22 @@ void PermutationRecords::allocate(int count) {
   correlations.assign(size, 0.0);
   seeds.assign(size, 0);
   solutionIds.assign(size, SolutionId{});
+  hierarchyIds.assign(size, HierarchyId{});
   completed = 0;
 }
 
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs, WorkingLayout layout) {
+std::uint64_t bytesPerPermutation(bool tallyClusters) {
+  // A node of an ordered set or a hash map: the entry, two or three links
+  // and the allocator's header.
+  constexpr std::uint64_t kNode = 48;
+  const std::uint64_t completed = sizeof(int) + kNode;
+  const std::uint64_t accounting = kNode + 8 + 2 * sizeof(int);  // map entry and bucket, two curves
+  const std::uint64_t tally = 2 * (kNode + 8);                     // in all permutations and at the lowest fit
+  return kRecordBytesPerPermutation + completed + (tallyClusters ? accounting + tally : 0);
+}
+
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs, bool tallyClusters,
+                                  WorkingLayout layout) {
   const auto n = static_cast<std::uint64_t>(objectCount > 0 ? objectCount : 0);
   const auto p = static_cast<std::uint64_t>(permutationCount > 0 ? permutationCount : 0);
   const auto j = static_cast<std::uint64_t>(jobs > 1 ? jobs : 1);
@@ -45,7 +61,7 @@ std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int job
   const std::uint64_t solution = n * 64;  // the schedule, the permutation and the fit's work
   // Each job has its own working matrix and run state, builds one solution,
   // and at most two per job wait to be kept in order.
-  return p * kRecordBytesPerPermutation + j * (workingMatrix + runState + 3 * solution);
+  return p * bytesPerPermutation(tallyClusters) + j * (workingMatrix + runState + 3 * solution);
 }
 
 int preferredJobs() {
@@ -104,7 +120,10 @@ class TicketSource {
       : settings_(settings),
         n_(n),
         first_(std::max(settings.shareIndex, 0)),
-        stride_(std::max(settings.shareCount, 1)) {}
+        stride_(std::max(settings.shareCount, 1)) {
+    // The first of the share's permutations from firstIndex on.
+    if (settings.firstIndex > first_) first_ += (settings.firstIndex - first_ + stride_ - 1) / stride_ * stride_;
+  }
   int drawn() const { return drawn_; }
   /// The sequence index of this run's permutation number `ordinal` (from 0).
   int indexOf(int ordinal) const { return first_ + ordinal * stride_; }
@@ -139,7 +158,8 @@ struct Job {
   SimilarityMatrix workingMatrix;
   AgglomerationState state;
   std::unique_ptr<ClusterMethod> method;
-  ClusterTally tally;  // of the permutations this job ran
+  ClusterTally tally;           // of the permutations this job ran
+  ClusterTally hierarchyTally;  // of their hierarchies
 };
 
 /// Clusters one permutation and writes its record.
@@ -159,7 +179,13 @@ std::unique_ptr<ClusterSolution> runTicket(const ProximityMatrix& matrix, Job& j
   records.fitValues[k] = solution->getNormalizedSSDif();
   records.correlations[k] = solution->getCopheneticCorrelation();
   records.solutionIds[k] = solution->getSolutionId();
-  if (tally) job.tally.add(clusterKeysOf(*solution), solution->getNormalizedSSDif());
+  const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
+  const Hierarchy hierarchy = hierarchyOf(*solution, keys);
+  records.hierarchyIds[k] = hierarchy.id;
+  if (tally) {
+    job.tally.add(keys, solution->getNormalizedSSDif());
+    job.hierarchyTally.add(hierarchy.clusters, solution->getNormalizedSSDif(), ticket.index);
+  }
   return solution;
 }
 
@@ -172,9 +198,16 @@ void reportPassed(ProgressMonitor& progress, int passed, int total) {
 
 /// One job on the calling thread: the permutations one after another, with
 /// the cancellation polled before each.
+/// The stop rule of a run that is not a share, or none.
+std::optional<StabilityWatch> watchFor(const PermutationSettings& settings) {
+  if (settings.stopWhenStable <= 0 || settings.shareCount > 1) return std::nullopt;
+  return StabilityWatch(settings.stopWhenStable);
+}
+
 void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationSettings& settings,
                      ProgressMonitor& progress, PermutationResults& results, RunThreads threads) {
   TicketSource source(settings, matrix.getNumberOfObjects());
+  std::optional<StabilityWatch> watch = watchFor(settings);
   while (!source.exhausted() && !progress.isCanceled()) {
     Ticket ticket = source.next();
     std::unique_ptr<ClusterSolution> solution;
@@ -185,10 +218,20 @@ void runSequentially(const ProximityMatrix& matrix, Job& job, const PermutationS
     } catch (const EKorvanaError& error) {
       throw EPermutationFailed(ticket.index, error.what());
     }
+    if (settings.describe) {
+      const std::string text = settings.describe(*solution);
+      if (settings.sink) settings.sink(ticket.index, text);
+      else results.texts.push_back(text);
+    }
     keepIfBest(results.solutions, std::move(solution));
     results.completedIndices.push_back(ticket.index);
     results.records.completed = ticket.ordinal + 1;
     reportPassed(progress, ticket.ordinal + 1, settings.permutationCount);
+    const auto k = static_cast<std::size_t>(ticket.index);
+    if (watch && watch->take(ticket.index, results.records.fitValues[k], results.records.hierarchyIds[k])) {
+      results.stoppedAfter = ticket.index;
+      break;
+    }
   }
 }
 
@@ -204,7 +247,16 @@ class ParallelRun {
   ParallelRun(const ProximityMatrix& matrix, const PermutationSettings& settings, ProgressMonitor& progress,
               PermutationResults& results)
       : matrix_(matrix), settings_(settings), progress_(progress), results_(results),
-        source_(settings, matrix.getNumberOfObjects()) {}
+        source_(settings, matrix.getNumberOfObjects()), watch_(watchFor(settings)) {}
+
+  /// The permutations that finished after the stable run's stop: their
+  /// clusters are in the jobs' tallies and must be taken out again.
+  std::vector<std::unique_ptr<ClusterSolution>> takeDiscarded() {
+    std::vector<std::unique_ptr<ClusterSolution>> discarded;
+    for (auto& [ordinal, finished] : waiting_) discarded.push_back(std::move(finished.solution));
+    waiting_.clear();
+    return discarded;
+  }
 
   /// Runs the permutations with the jobs given; rethrows the error of the
   /// earliest permutation that failed.
@@ -245,6 +297,7 @@ class ParallelRun {
       if (index != source_.indexOf(completed)) break;
       ++completed;
     }
+    if (results_.stoppedAfter >= 0) completed = kept_;
     results_.records.completed = completed;
     for (int ordinal = 0; ordinal < completed; ++ordinal) results_.completedIndices.push_back(source_.indexOf(ordinal));
   }
@@ -264,13 +317,25 @@ class ParallelRun {
       try {
         auto solution = runTicket(matrix_, job, ticket, results_.records, RunThreads::one, settings_.tallyClusters,
                                   settings_.abandon);
+        std::string text = settings_.describe ? settings_.describe(*solution) : std::string();
         std::lock_guard lock(mutex_);
-        waiting_.emplace(ticket.ordinal, std::move(solution));
+        waiting_.emplace(ticket.ordinal, Finished{std::move(solution), std::move(text)});
         finished_.insert(ticket.index);
-        for (auto next = waiting_.begin(); next != waiting_.end() && next->first == kept_; next = waiting_.begin()) {
-          keepIfBest(results_.solutions, std::move(next->second));
+        for (auto next = waiting_.begin();
+             results_.stoppedAfter < 0 && next != waiting_.end() && next->first == kept_; next = waiting_.begin()) {
+          if (settings_.describe) {
+            if (settings_.sink) settings_.sink(source_.indexOf(kept_), next->second.text);
+            else results_.texts.push_back(std::move(next->second.text));
+          }
+          const int index = source_.indexOf(kept_);
+          keepIfBest(results_.solutions, std::move(next->second.solution));
           waiting_.erase(next);
           ++kept_;
+          const auto k = static_cast<std::size_t>(index);
+          if (watch_ && watch_->take(index, results_.records.fitValues[k], results_.records.hierarchyIds[k])) {
+            results_.stoppedAfter = index;
+            stop_ = true;
+          }
         }
         ++passed_;
       } catch (const RunAbandoned&) {
@@ -326,10 +391,15 @@ class ParallelRun {
   int passed_ = 0;
   int running_ = 0;
   bool stop_ = false;
-  std::map<int, std::unique_ptr<ClusterSolution>> waiting_;  // by ordinal
+  struct Finished {
+    std::unique_ptr<ClusterSolution> solution;
+    std::string text;  // its description, when asked for
+  };
+  std::map<int, Finished> waiting_;  // by ordinal
   std::set<int> finished_;  // the indices of the permutations that finished
 
   std::optional<std::pair<int, std::exception_ptr>> error_;
+  std::optional<StabilityWatch> watch_;
 };
 
 }  // namespace
@@ -359,12 +429,90 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
                                    ? preferredRunThreads(matrix.getNumberOfObjects())
                                    : RunThreads::one;
     runSequentially(matrix, *jobs.front(), settings, progress, results, threads);
-  } else {
-    ParallelRun(matrix, settings, progress, results).run(jobs);
   }
-  for (const auto& job : jobs) results.tally.merge(job->tally);
+  std::vector<std::unique_ptr<ClusterSolution>> discarded;
+  if (jobs.size() > 1) {
+    ParallelRun parallel(matrix, settings, progress, results);
+    parallel.run(jobs);
+    discarded = parallel.takeDiscarded();
+  }
+  for (const auto& job : jobs) {
+    results.tally.merge(job->tally);
+    results.hierarchyTally.merge(job->hierarchyTally);
+  }
+  if (settings.tallyClusters)
+    for (const auto& solution : discarded) {
+      const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
+      results.tally.remove(keys, solution->getNormalizedSSDif());
+      results.hierarchyTally.remove(hierarchyOf(*solution, keys).clusters, solution->getNormalizedSSDif());
+    }
   return results;
 }
+
+namespace {
+
+/// Clusters permutation k again from its record.
+std::unique_ptr<ClusterSolution> rerun(const ProximityMatrix& matrix, Job& job, const PermutationSettings& settings,
+                                       const PermutationRecords& records, int k) {
+  const bool identity = k == 0 && settings.firstPermutationIsIdentity;
+  Ticket ticket;
+  ticket.index = k;
+  ticket.identity = identity;
+  ticket.seed = records.seeds[static_cast<std::size_t>(k)];
+  ticket.permutation = RandomPermutationGenerator(ticket.seed, matrix.getNumberOfObjects()).nextPermutation(identity);
+  PermutationRecords scratch;
+  scratch.allocate(k + 1);
+  return runTicket(matrix, job, ticket, scratch, RunThreads::one, false);
+}
+
+/// The majority-rule consensus of a census of hierarchies. The objects of
+/// each cluster are read off the first permutation whose hierarchy holds it:
+/// a kept solution where one is that permutation, else the permutation
+/// clustered again.
+Consensus consensusOf(const ClusterCensus& census, const ProximityMatrix& matrix, ClusterMethod& method,
+                      const PermutationSettings& settings, const PermutationResults& results) {
+  Consensus consensus;
+  if (census.permutations == 0) return consensus;
+  std::map<int, std::vector<ClusterKey>> wanted;  // by first permutation
+  for (const auto& [key, count] : census.counts) {
+    if (2 * static_cast<std::uint64_t>(count.count) <= static_cast<std::uint64_t>(census.permutations)) continue;
+    if (count.first < 0 || count.first >= results.records.completed) return consensus;  // not to be found again
+    wanted[count.first].push_back(key);
+  }
+  std::unique_ptr<Job> job;
+  for (const auto& [k, keys] : wanted) {
+    const ClusterSolution* solution = nullptr;
+    for (const auto& kept : results.solutions)
+      if (kept->getPermutationIndex() == k) solution = kept.get();
+    std::unique_ptr<ClusterSolution> again;
+    if (solution == nullptr) {
+      if (!job) job = std::make_unique<Job>(matrix, method, workingLayoutFor(method, matrix.getNumberOfObjects(), 1));
+      again = rerun(matrix, *job, settings, results.records, k);
+      solution = again.get();
+    }
+    const std::unordered_set<ClusterKey, ClusterKeyHash> sought(keys.begin(), keys.end());
+    const std::vector<ClusterKey> stageKeys = clusterKeysOf(*solution);
+    const int n = solution->getObjectCount();
+    MemberLists members(n);
+    for (int t = 0; t < solution->getStageCount(); ++t) {
+      members.join(solution->getCluster1(t), solution->getCluster2(t));
+      const ClusterKey& key = stageKeys[static_cast<std::size_t>(t)];
+      if (sought.count(key) == 0) continue;
+      ConsensusCluster cluster;
+      members.forEach(solution->getCluster1(t), [&](int object) { cluster.objects.push_back(object); });
+      std::sort(cluster.objects.begin(), cluster.objects.end());
+      cluster.support = census.share(key);
+      consensus.clusters.push_back(std::move(cluster));
+    }
+  }
+  std::sort(consensus.clusters.begin(), consensus.clusters.end(), [](const auto& a, const auto& b) {
+    return a.objects.size() != b.objects.size() ? a.objects.size() < b.objects.size() : a.objects < b.objects;
+  });
+  consensus.known = true;
+  return consensus;
+}
+
+}  // namespace
 
 SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method, const PermutationSettings& settings,
                             const PermutationResults& results) {
@@ -378,33 +526,47 @@ SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method
   };
   report.all = countDistinctSolutions(records, [](int) { return true; });
   report.best = countDistinctSolutions(records, bestFitting);
+  report.hierarchiesAll = countDistinct(records.hierarchyIds, records.completed, [](int) { return true; });
+  report.hierarchiesBest = countDistinct(records.hierarchyIds, records.completed, bestFitting);
 
   const ClusterCensus* best = results.tally.at(keptFit);
+  const ClusterCensus* bestHierarchies = results.hierarchyTally.at(keptFit);
   ClusterCensus recounted;
-  if (best == nullptr && results.tallyComplete) {
+  ClusterCensus recountedHierarchies;
+  if ((best == nullptr || bestHierarchies == nullptr) && results.tallyComplete) {
     Job job(matrix, method, workingLayoutFor(method, matrix.getNumberOfObjects(), 1));
-    const int n = matrix.getNumberOfObjects();
-    PermutationRecords scratch;
-    scratch.allocate(records.completed);
     for (int k = 0; k < records.completed; ++k) {
       if (!bestFitting(k)) continue;
-      const bool identity = k == 0 && settings.firstPermutationIsIdentity;
-      Ticket ticket;
-      ticket.index = k;
-      ticket.identity = identity;
-      ticket.seed = records.seeds[static_cast<std::size_t>(k)];
-      ticket.permutation = RandomPermutationGenerator(ticket.seed, n).nextPermutation(identity);
-      recounted.add(clusterKeysOf(*runTicket(matrix, job, ticket, scratch, RunThreads::one, false)));
+      const std::unique_ptr<ClusterSolution> solution = rerun(matrix, job, settings, records, k);
+      const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
+      recounted.add(keys);
+      recountedHierarchies.add(hierarchyOf(*solution, keys).clusters, k);
     }
     best = &recounted;
+    bestHierarchies = &recountedHierarchies;
   }
   const double unknown = std::numeric_limits<double>::quiet_NaN();
   for (const auto& solution : results.solutions) {
+    const std::vector<ClusterKey> keys = clusterKeysOf(*solution);
+    const Hierarchy hierarchy = hierarchyOf(*solution, keys);
     std::vector<StageSupport> stages;
-    for (const ClusterKey& key : clusterKeysOf(*solution))
+    std::vector<StageSupport> hierarchyStages;
+    for (std::size_t t = 0; t < keys.size(); ++t) {
+      const ClusterKey& key = keys[t];
       stages.push_back(results.tallyComplete ? StageSupport{results.tally.all().share(key), best->share(key)}
                                              : StageSupport{unknown, unknown});
+      hierarchyStages.push_back(results.tallyComplete && !hierarchy.folded[t]
+                                    ? StageSupport{results.hierarchyTally.all().share(key), bestHierarchies->share(key)}
+                                    : StageSupport{unknown, unknown});
+    }
     report.solutions.push_back(std::move(stages));
+    report.solutionHierarchies.push_back(hierarchy.id);
+    report.folded.push_back(hierarchy.folded);
+    report.hierarchySupport.push_back(std::move(hierarchyStages));
+  }
+  if (results.tallyComplete) {
+    report.consensusAll = consensusOf(results.hierarchyTally.all(), matrix, method, settings, results);
+    report.consensusBest = consensusOf(*bestHierarchies, matrix, method, settings, results);
   }
   return report;
 }

@@ -9,6 +9,8 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <string>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,6 +20,7 @@
 #include "engine/ClusterSolution.h"
 #include "engine/ClusterTally.h"
 #include "engine/DistinctSolutions.h"
+#include "engine/Hierarchy.h"
 #include "engine/SimilarityMatrix.h"
 
 namespace korvana {
@@ -57,12 +60,28 @@ struct PermutationSettings {
   /// seed as in a run of all of them.
   int shareCount = 1;
   int shareIndex = 0;
+  /// Only the permutations from this one on (to permutationCount − 1) run:
+  /// a round of a run spread over processes.
+  int firstIndex = 0;
   /// When set (and once it is set), a permutation in progress is given up at
   /// its next stage instead of being finished: for a stop that cannot wait.
   const std::atomic<bool>* abandon = nullptr;
   /// The layout of the working matrices; without one, workingLayoutFor's.
   /// The results do not depend on it.
   std::optional<WorkingLayout> layout;
+  /// When set, each completed permutation's tree is described as text (on
+  /// the thread of the job that ran it), and the texts go, in permutation
+  /// order, to `sink` (from whichever thread keeps the order), or without a
+  /// sink into PermutationResults::texts.
+  std::function<std::string(const ClusterSolution&)> describe;
+  std::function<void(int index, const std::string& text)> sink;
+  /// Stops after the first permutation k such that neither the best fit nor
+  /// the set of best-fitting hierarchies changed in the last stopWhenStable
+  /// permutations (StabilityWatch); 0: off. Decided in permutation order, so
+  /// a run of several jobs stops at the same permutation as one job (the
+  /// work done past it is discarded). A run of a share ignores it: whoever
+  /// spreads the shares decides.
+  int stopWhenStable = 0;
 };
 
 /// One job per hardware thread.
@@ -76,6 +95,7 @@ struct PermutationRecords {
   std::vector<double> correlations;  // cophenetic correlation
   std::vector<std::int32_t> seeds;   // 0 for the identity permutation
   std::vector<SolutionId> solutionIds;
+  std::vector<HierarchyId> hierarchyIds;  // the hierarchy of each permutation's tree
   int completed = 0;
 
   /// Room for `count` permutations, every value 0.
@@ -88,12 +108,21 @@ struct PermutationResults {
   std::vector<std::unique_ptr<ClusterSolution>> solutions;
   /// The clusters of the completed permutations' trees, with tallyClusters.
   ClusterTally tally;
+  /// The clusters of their hierarchies (the trees with the folded clusters
+  /// left out), with the first permutation of each, with tallyClusters.
+  ClusterTally hierarchyTally;
   /// The permutations that completed, in order (0 … completed − 1 unless the
   /// run had a share of them).
   std::vector<int> completedIndices;
   /// False when the tally counts permutations beyond the completed ones (a
   /// run spread over processes and stopped early): support is then unknown.
   bool tallyComplete = true;
+  /// With PermutationSettings::describe and no sink: the texts of the
+  /// completed permutations, in the order of completedIndices.
+  std::vector<std::string> texts;
+  /// The permutation after which the run stopped because it was stable; −1
+  /// when it did not.
+  int stoppedAfter = -1;
 };
 
 /// The share of permutations whose tree holds the cluster a stage forms:
@@ -107,11 +136,40 @@ struct StageSupport {
 /// What the tally says about a finished (or canceled) run. The best-fitting
 /// permutations are those whose rounded normalized SSDif equals the kept
 /// solutions' (both not a number counts as equal).
+/// A cluster of a consensus tree: its objects (matrix numbering, ascending)
+/// and the share of the hierarchies that hold it.
+struct ConsensusCluster {
+  std::vector<int> objects;
+  double support = 0.0;
+};
+
+/// The majority-rule consensus of a set of hierarchies: the clusters held by
+/// more than half of them, smallest first (ties by their first object); the
+/// root is among them. Not known when the tally could not tell.
+struct Consensus {
+  bool known = false;
+  std::vector<ConsensusCluster> clusters;
+};
+
 struct SupportReport {
   DistinctSolutions all;
   DistinctSolutions best;
   /// Per kept solution, per stage.
   std::vector<std::vector<StageSupport>> solutions;
+
+  /// The same accounting of the permutations' hierarchies.
+  DistinctSolutions hierarchiesAll;
+  DistinctSolutions hierarchiesBest;
+  /// Per kept solution: its hierarchy, which of its stages are folded, and
+  /// per stage the share of the hierarchies (all; best-fitting) that hold the
+  /// cluster the stage forms, not a number where the stage is folded.
+  std::vector<HierarchyId> solutionHierarchies;
+  std::vector<std::vector<char>> folded;
+  std::vector<std::vector<StageSupport>> hierarchySupport;
+  /// The majority-rule consensus of all hierarchies and of the best-fitting
+  /// ones.
+  Consensus consensusAll;
+  Consensus consensusBest;
 };
 
 /// The support of every stage of the kept solutions and the distinct-solution
@@ -130,14 +188,21 @@ void keepIfBest(std::vector<std::unique_ptr<ClusterSolution>>& solutions, std::u
 
 /// The bytes the records take per permutation.
 inline constexpr std::uint64_t kRecordBytesPerPermutation =
-    2 * sizeof(double) + sizeof(std::int32_t) + sizeof(SolutionId);
+    2 * sizeof(double) + sizeof(std::int32_t) + sizeof(SolutionId) + sizeof(HierarchyId);
+
+/// The bytes a run takes per permutation: the records, the list of the
+/// completed permutations and, with tallyClusters, the distinct-solution
+/// accounting (an entry per distinct tree, two curves) and the tally of the
+/// clusters (taken to find one new cluster per permutation; ties can make
+/// it more).
+std::uint64_t bytesPerPermutation(bool tallyClusters);
 
 /// The memory a permutation run takes before it keeps any solution: the
-/// records of every permutation and, per job, a working matrix in the given
-/// layout, a run state and the solutions being built or waiting, for n
-/// objects. (The kept solutions come on top; how many there are depends on
-/// the ties.)
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1,
+/// records and bookkeeping of every permutation (with the tallies when
+/// tallyClusters) and, per job, a working matrix in the given layout, a run
+/// state and the solutions being built or waiting, for n objects. (The kept
+/// solutions come on top; how many there are depends on the ties.)
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1, bool tallyClusters = false,
                                   WorkingLayout layout = WorkingLayout::triangle);
 
 /// Refuses a matrix with a proximity of magnitude 1e50 or more (or infinite):

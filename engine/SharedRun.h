@@ -4,6 +4,7 @@
 // the permutations, the same to the bit.
 #pragma once
 
+#include <limits>
 #include <vector>
 
 #include "engine/PermutationRun.h"
@@ -23,7 +24,12 @@ PermutationResults decodeShare(const std::vector<char>& bytes, int permutationCo
 /// tallies added up. When the shares together completed more than that
 /// prefix (a run stopped early), the tally counts permutations beyond it and
 /// `tallyComplete` is false.
+///
+/// With a limit, the run ends before permutation `limit` (a run that stopped
+/// when stable): the permutations from there on that the shares completed
+/// are clustered again here and taken out of the tallies.
 PermutationResults mergeShares(std::vector<PermutationResults> shares, const ProximityMatrix& matrix,
-                               ClusterMethod& method, const PermutationSettings& settings);
+                               ClusterMethod& method, const PermutationSettings& settings,
+                               int limit = std::numeric_limits<int>::max());
 
 }  // namespace korvana

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "common/PrintableText.h"
 #include "common/Utf8.h"
 #include "engine/ClusterSolution.h"
 #include "output/OutputFactory.h"
@@ -27,7 +28,8 @@ std::string field(const std::string& text, int width) {
 
 }  // namespace
 
-std::string rtfEscaped(const std::string& text) {
+std::string rtfEscaped(const std::string& label) {
+  const std::string text = printableText(label);
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
@@ -37,8 +39,6 @@ std::string rtfEscaped(const std::string& text) {
     if (cp == '\\' || cp == '{' || cp == '}') {
       out += '\\';
       out += static_cast<char>(cp);
-    } else if (cp < 0x20 || cp == 0x7F) {
-      out += ' ';
     } else if (cp < 0x80) {
       out += static_cast<char>(cp);
     } else if (cp < 0x10000) {

@@ -91,9 +91,9 @@ class Dendrogram {
   bool walkFailed_ = false;
 };
 
-/// Text for a rich-text document: backslash and braces escaped, characters
-/// beyond ASCII as "\uN?" and control characters as blanks. Malformed UTF-8
-/// is read as common/Utf8.h reads it.
-std::string rtfEscaped(const std::string& text);
+/// Text for a rich-text document: printable (common/PrintableText.h: control
+/// and bidirectional formatting characters as blanks), backslash and braces
+/// escaped, characters beyond ASCII as "\uN?".
+std::string rtfEscaped(const std::string& label);
 
 }  // namespace korvana

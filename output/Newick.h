@@ -1,5 +1,6 @@
 // A kept solution's tree in the Newick format, for other programs: the object
-// labels as leaf names, each internal node labelled with the share of all
+// labels as leaf names (a label several objects share followed by the
+// object's number), each internal node labelled with the share of all
 // permutations whose tree holds its cluster (in whole percent), and for
 // dissimilarities a length on every branch: the parent merge's coefficient
 // less the child's (a leaf's own height is 0). One line ending in ";".
@@ -11,12 +12,16 @@
 namespace korvana {
 
 class ClusterSolution;
+class OrderFreeTree;
 class ProximityMatrix;
 struct StageSupport;
+struct Consensus;
 
-/// A leaf name: the label with its trailing blanks removed, in single quotes
-/// (inner quotes doubled) unless it holds only ASCII letters, digits, '_',
-/// '.' and '-'; the object's number (from 1) when the label is empty.
+/// A leaf name: the label neutralised as common/PrintableText.h does (a line
+/// break or an escape becomes a blank) with its trailing blanks removed, in
+/// single quotes (inner quotes doubled) unless it holds only ASCII letters,
+/// digits, '_', '.' and '-'; the object's number (from 1) when the label is
+/// empty.
 std::string newickLeafName(const std::string& label, int objectNumber);
 
 /// A share from 0 to 1 in whole percent, halves rounded up.
@@ -26,6 +31,25 @@ int wholePercent(double share);
 /// second's. `support` holds one entry per stage. Written without recursion.
 std::string newickOf(const ClusterSolution& solution, const ProximityMatrix& matrix,
                      const std::vector<StageSupport>& support);
+
+/// The hierarchy of the solution: the parts of every folded merge written
+/// in the node of the merge that absorbs it (a multifurcation), each node's
+/// parts in the order of their first objects, so that the same hierarchy
+/// reads the same whatever the merge order. Lengths (for dissimilarities)
+/// from the fitting heights rounded to 13 significant digits; each node
+/// labelled with its support (whole percent of all permutations) when given,
+/// one entry per stage.
+std::string hierarchyNewickOf(const ClusterSolution& solution, const ProximityMatrix& matrix,
+                              const std::vector<char>& folded, const std::vector<StageSupport>* support = nullptr);
+
+/// The majority-rule consensus: each cluster a node over its parts, labelled
+/// with its support in whole percent; no branch lengths.
+std::string consensusNewickOf(const Consensus& consensus, const ProximityMatrix& matrix);
+/// The order-free tree: each merge one node whose children are the clusters
+/// it joins, in the order of their lowest object numbers; no node labels; for
+/// dissimilarities the branch lengths as above, from the merges' heights.
+/// Written without recursion.
+std::string newickOf(const OrderFreeTree& tree, const ProximityMatrix& matrix);
 
 /// The shortest decimal text that reads back as the same double.
 std::string shortestText(double value);

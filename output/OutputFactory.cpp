@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "SPSS/Spsspvt_tlb.h"
@@ -242,13 +243,13 @@ void writeFitRow(ISpssDataCells* cells, std::int32_t row, const SolutionId& id, 
   cells->put_ValueAt(row, 0, solutionIdText(id));
   cells->put_HAlignAt(row, 0, alignLeft);
   cells->put_HDecimalDigitsAt(row, 0, 0);
-  cells->put_ValueAt(row, 1, formatScientific(normalizedSSDif * sumOfSquares, 13));
+  cells->put_ValueAt(row, 1, formatScientific(ssdifOf(normalizedSSDif, sumOfSquares), 13));
   cells->put_HAlignAt(row, 1, alignRight);
   cells->put_NumericFormatAt(row, 1, "#.##E+##");
   cells->put_ValueAt(row, 2, formatScientific(normalizedSSDif, 8));
   cells->put_HAlignAt(row, 2, alignRight);
   cells->put_HDecimalDigitsAt(row, 2, 6);
-  cells->put_ValueAt(row, 3, formatScientific(correlation, 8));
+  cells->put_ValueAt(row, 3, formatScientific(reportedCorrelation(correlation), 8));
   cells->put_HAlignAt(row, 3, alignRight);
   cells->put_HDecimalDigitsAt(row, 3, 6);
   cells->put_ValueAt(row, 4, blankSeed ? std::string(" ") : integerText(seed));
@@ -487,6 +488,106 @@ void writeSolutionFitTable(ISpssOutputDoc* document, const ClusterSolution& solu
   finishTable(open);
 }
 
+void writeOrderFreeSchedule(ISpssOutputDoc* document, const OrderFreeTree& tree) {
+  const auto& merges = tree.getMerges();
+  const auto count = static_cast<std::int32_t>(merges.size());
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Agglomeration Schedule", count, 5, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Agglomeration Schedule");
+  open.table->put_Caption("Each merge joins every cluster tied at its height; the range is that of the proximities "
+                          "between the clusters it joins");
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  rows->put_ValueAt(0, 0, "Stage");
+  static const char* const headers[5] = {"Clusters Combined", "Height", "Range: Lowest", "Range: Highest",
+                                         "Number of Objects"};
+  columns->put_ValueAt(0, 0, "Statistics");
+  for (std::int32_t c = 0; c < 5; ++c) columns->put_ValueAt(1, c, headers[c]);
+  for (std::int32_t i = 0; i < count; ++i) {
+    const OrderFreeMerge& merge = merges[static_cast<std::size_t>(i)];
+    rows->put_ValueAt(i, 1, " " + integerText(i + 1));
+    rows->put_TextAlignmentAt(i, 1, alignRight);
+    std::string clusters;
+    for (const int cluster : merge.clusters) clusters += (clusters.empty() ? "" : ", ") + integerText(cluster + 1);
+    cells->put_ValueAt(i, 0, clusters);
+    cells->put_HAlignAt(i, 0, alignLeft);
+    const double values[3] = {merge.height, merge.lowest, merge.highest};
+    for (std::int32_t c = 1; c <= 3; ++c) {
+      cells->put_ValueAt(i, c, formatScientific(values[c - 1], 8));
+      cells->put_HAlignAt(i, c, alignRight);
+      cells->put_HDecimalDigitsAt(i, c, 3);
+    }
+    cells->put_ValueAt(i, 4, integerText(merge.objectCount));
+    cells->put_HAlignAt(i, 4, alignRight);
+    cells->put_HDecimalDigitsAt(i, 4, 0);
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
+void writeOrderFreeFitTable(ISpssOutputDoc* document, const OrderFreeTree& tree, const std::string& comparison) {
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Fit", 1, 3, &index);
+  if (!open) return;
+  if (const auto manager = pivotManager(open.table.get())) setRowDimensionFlag(manager.get(), 0);
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Fit");
+  open.table->put_Caption(comparison);
+  const AutomationPtr<ISpssLabels> labels = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!labels || !cells) return;
+  labels->put_ValueAt(0, 0, "Fit");
+  const double fit = tree.getNormalizedSSDif();
+  const std::string values[3] = {formatScientific(fit * tree.getSumOfSquares(), 13), formatScientific(fit, 8),
+                                 formatScientific(tree.getCopheneticCorrelation(), 8)};
+  for (std::int32_t c = 0; c < 3; ++c) {
+    labels->put_ValueAt(1, c, fitColumnLabels[c + 1]);
+    cells->put_ValueAt(0, c, values[c]);
+    cells->put_HAlignAt(0, c, alignRight);
+    cells->put_ColumnWidthAt(c, fitColumnWidths[c + 1]);
+  }
+  cells->put_NumericFormatAt(0, 0, "#.##E+##");
+  cells->put_HDecimalDigitsAt(0, 1, 6);
+  cells->put_HDecimalDigitsAt(0, 2, 6);
+  finishTable(open);
+}
+
+std::string orderFreeComparison(double treeFit, double bestFit) {
+  if (std::isnan(treeFit) || std::isnan(bestFit))
+    return "The fit of the order-free tree cannot be compared with the best-fitting permutations': a normalized "
+           "SSDif is not a number.";
+  // Enough digits to show the difference the comparison finds.
+  int digits = 8;
+  if (treeFit != bestFit && formatScientific(treeFit, digits) == formatScientific(bestFit, digits)) digits = 13;
+  const std::string tree = formatScientific(treeFit, digits);
+  const std::string best = formatScientific(bestFit, digits);
+  if (treeFit == bestFit)
+    return "The order-free tree fits the proximities as well as the best-fitting permutations: normalized SSDif " +
+           tree + " for both.";
+  if (treeFit > bestFit)
+    return "The order-free tree fits the proximities worse than the best-fitting permutations: normalized SSDif " +
+           tree + " against " + best + ".";
+  return "The order-free tree fits the proximities better than every permutation: normalized SSDif " + tree +
+         " against " + best + " for the best-fitting ones.";
+}
+
+std::string orderFreeHierarchySentence(int bestWithIt, int bestCount, int allWithIt, int allCount) {
+  const auto of = [](int part, int whole, const char* what) {
+    return integerText(part) + " of the " + integerText(whole) + " " + what;
+  };
+  if (bestWithIt > 0)
+    return "Its hierarchy is that of " + of(bestWithIt, bestCount, "best-fitting permutations") + " (" +
+           of(allWithIt, allCount, "permutations") + ").";
+  if (allWithIt > 0)
+    return "Its hierarchy is none of the best-fitting permutations', but that of " +
+           of(allWithIt, allCount, "permutations") + ".";
+  return "Its hierarchy is none of the " + integerText(allCount) + " permutations'.";
+}
+
 void writeObjectOrderTable(ISpssOutputDoc* document, const ClusterSolution& solution) {
   std::int32_t index = -1;
   const OpenTable open = insertTable(document, "Object Order", 1, 1, &index);
@@ -554,29 +655,29 @@ void writeAgglomerationSchedule(ISpssOutputDoc* document, const ClusterSolution&
   finishTable(open);
 }
 
-void writeDistinctSolutionsTable(ISpssOutputDoc* document, const DistinctSolutions& all,
-                                 const DistinctSolutions& best) {
+void writeDistinctSolutionsTable(ISpssOutputDoc* document, const SupportReport& report) {
   std::int32_t index = -1;
-  const OpenTable open = insertTable(document, "Distinct Solutions", 2, 5, &index);
+  const OpenTable open = insertTable(document, "Distinct Solutions", 4, 5, &index);
   if (!open) return;
   open.table->put_UpdateScreen(0);
   open.table->put_TitleText("Distinct Solutions");
   open.table->put_Caption(
-      "Estimated total: D + f1(f1 - 1) / (2(f2 + 1)) (bias-corrected Chao1), with D distinct solutions, f1 seen "
-      "once and f2 seen twice; near D when more permutations would find few new solutions");
+      "A hierarchy is a tree with the merges at equal heights taken together: merge orders that differ only in "
+      "how ties at one height were broken have the same hierarchy. Estimated total: D + f1(f1 - 1) / (2(f2 + 1)) "
+      "(bias-corrected Chao1), with D distinct, f1 seen once and f2 seen twice; near D when more permutations "
+      "would find few new ones");
   const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
   const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
   const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
   if (!rows || !columns || !cells) return;
-  static const char* const headers[5] = {"Permutations", "Distinct Solutions", "Seen Once", "Seen Twice",
-                                         "Estimated Total"};
+  static const char* const headers[5] = {"Permutations", "Distinct", "Seen Once", "Seen Twice", "Estimated Total"};
   columns->put_ValueAt(0, 0, "Statistics");
   for (std::int32_t c = 0; c < 5; ++c) columns->put_ValueAt(1, c, headers[c]);
-  rows->put_ValueAt(0, 0, "Permutations");
-  const DistinctSolutions* counted[2] = {&all, &best};
+  const DistinctSolutions* counted[4] = {&report.all, &report.best, &report.hierarchiesAll, &report.hierarchiesBest};
   static const char* const rowNames[2] = {"All", "Best-fitting"};
-  for (std::int32_t r = 0; r < 2; ++r) {
-    rows->put_ValueAt(r, 1, rowNames[r]);
+  for (std::int32_t r = 0; r < 4; ++r) {
+    if (r % 2 == 0) rows->put_ValueAt(r, 0, r == 0 ? "Merge Orders" : "Hierarchies");
+    rows->put_ValueAt(r, 1, rowNames[r % 2]);
     const DistinctSolutions& d = *counted[r];
     const int values[4] = {d.permutations, d.distinct, d.seenOnce, d.seenTwice};
     for (std::int32_t c = 0; c < 4; ++c) {
@@ -593,33 +694,36 @@ void writeDistinctSolutionsTable(ISpssOutputDoc* document, const DistinctSolutio
 }
 
 void writeClusterSupportTable(ISpssOutputDoc* document, const ClusterSolution& solution,
-                              const std::vector<StageSupport>& support) {
+                              const std::vector<StageSupport>& hierarchySupport, const std::vector<char>& folded) {
   const std::int32_t stages = solution.getStageCount();
   std::int32_t index = -1;
-  const OpenTable open = insertTable(document, "Cluster Support", stages, 6, &index);
+  const OpenTable open = insertTable(document, "Cluster Support", stages, 7, &index);
   if (!open) return;
   open.table->put_UpdateScreen(0);
   open.table->put_TitleText("Cluster Support");
   open.table->put_Caption(
-      "Support: the percentage of the permutations whose tree holds the cluster the stage forms, over all "
-      "completed permutations and over those with the best fit");
+      "Support: the percentage of the permutations whose hierarchy holds the cluster the stage forms, over all "
+      "completed permutations and over those with the best fit. A folded cluster forms at the height of the "
+      "cluster that absorbs it: it is not a cluster of the hierarchy, whose merge at that height takes its parts "
+      "together");
   const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
   const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
   const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
   if (!rows || !columns || !cells) return;
   rows->put_ValueAt(0, 0, "Stage");
-  static const char* const headers[6] = {"Cluster Combined: Cluster 1", "Cluster Combined: Cluster 2",
+  static const char* const headers[7] = {"Cluster Combined: Cluster 1", "Cluster Combined: Cluster 2",
                                          "Coefficients",                "Number of Objects",
-                                         "Support (%): All",            "Support (%): Best-fitting"};
+                                         "Folded",                      "Support (%): All",
+                                         "Support (%): Best-fitting"};
   columns->put_ValueAt(0, 0, "Statistics");
-  for (std::int32_t c = 0; c < 6; ++c) columns->put_ValueAt(1, c, headers[c]);
+  for (std::int32_t c = 0; c < 7; ++c) columns->put_ValueAt(1, c, headers[c]);
   const auto integerCell = [&](std::int32_t row, std::int32_t column, int value) {
     cells->put_ValueAt(row, column, integerText(value));
     cells->put_HAlignAt(row, column, alignRight);
     cells->put_HDecimalDigitsAt(row, column, 0);
   };
   const auto percentCell = [&](std::int32_t row, std::int32_t column, double share) {
-    cells->put_ValueAt(row, column, formatScientific(share * 100.0, 8));
+    cells->put_ValueAt(row, column, std::isnan(share) ? std::string(" ") : formatScientific(share * 100.0, 8));
     cells->put_HAlignAt(row, column, alignRight);
     cells->put_HDecimalDigitsAt(row, column, 1);
   };
@@ -635,11 +739,156 @@ void writeClusterSupportTable(ISpssOutputDoc* document, const ClusterSolution& s
     cells->put_HAlignAt(t, 2, alignRight);
     cells->put_HDecimalDigitsAt(t, 2, 3);
     integerCell(t, 3, size);
-    percentCell(t, 4, support.at(static_cast<std::size_t>(t)).all);
-    percentCell(t, 5, support.at(static_cast<std::size_t>(t)).best);
+    const bool isFolded = folded.at(static_cast<std::size_t>(t)) != 0;
+    cells->put_ValueAt(t, 4, isFolded ? "Yes" : "No");
+    cells->put_HAlignAt(t, 4, alignLeft);
+    percentCell(t, 5, isFolded ? std::nan("") : hierarchySupport.at(static_cast<std::size_t>(t)).all);
+    percentCell(t, 6, isFolded ? std::nan("") : hierarchySupport.at(static_cast<std::size_t>(t)).best);
   }
   HRCHECK(open.table->Autofit());
   finishTable(open);
+}
+
+int storedDecimals(double value, int digits) {
+  if (!std::isfinite(value) || value == 0.0) return 0;
+  // The value's own digits: its text with `digits` significant digits,
+  // without the zeros at its end.
+  const std::string text = detail::formatScientificWith(value, digits, ".");
+  const std::size_t e = text.find('E');
+  const std::size_t point = text.find('.');
+  if (e == std::string::npos) return 0;
+  std::size_t last = e;
+  while (last > 0 && text[last - 1] == '0') --last;
+  const int fraction = point == std::string::npos || last <= point + 1 ? 0 : static_cast<int>(last - point - 1);
+  const int exponent = std::stoi(text.substr(e + 1));
+  return std::max(0, fraction - exponent);
+}
+
+std::string objectRangesText(const std::vector<int>& objects) {
+  std::string text;
+  for (std::size_t i = 0; i < objects.size();) {
+    std::size_t j = i;
+    while (j + 1 < objects.size() && objects[j + 1] == objects[j] + 1) ++j;
+    if (!text.empty()) text += ", ";
+    text += integerText(objects[i] + 1);
+    if (j > i) text += (j == i + 1 ? ", " : "-") + integerText(objects[j] + 1);
+    i = j + 1;
+  }
+  return text;
+}
+
+void writeConsensusTable(ISpssOutputDoc* document, const Consensus& consensus, int hierarchies, bool bestFitting) {
+  const auto count = static_cast<std::int32_t>(consensus.clusters.size());
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Consensus Tree", count, 3, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  const std::string title =
+      std::string("Consensus Tree: ") + (bestFitting ? "Best-fitting Permutations" : "All Permutations");
+  open.table->put_TitleText(title);
+  open.table->put_Caption("Majority-rule consensus: the clusters held by more than half of the hierarchies of the " +
+                          integerText(hierarchies) + (bestFitting ? " best-fitting" : "") +
+                          " permutations, with the percentage that holds each; objects numbered as in the "
+                          "proximity matrix");
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  rows->put_ValueAt(0, 0, "Cluster");
+  static const char* const headers[3] = {"Number of Objects", "Support (%)", "Objects"};
+  columns->put_ValueAt(0, 0, "Statistics");
+  for (std::int32_t c = 0; c < 3; ++c) columns->put_ValueAt(1, c, headers[c]);
+  for (std::int32_t r = 0; r < count; ++r) {
+    const ConsensusCluster& cluster = consensus.clusters[static_cast<std::size_t>(r)];
+    rows->put_ValueAt(r, 1, " " + integerText(r + 1));
+    rows->put_TextAlignmentAt(r, 1, alignRight);
+    cells->put_ValueAt(r, 0, integerText(static_cast<long long>(cluster.objects.size())));
+    cells->put_HAlignAt(r, 0, alignRight);
+    cells->put_HDecimalDigitsAt(r, 0, 0);
+    cells->put_ValueAt(r, 1, formatScientific(cluster.support * 100.0, 8));
+    cells->put_HAlignAt(r, 1, alignRight);
+    cells->put_HDecimalDigitsAt(r, 1, 1);
+    cells->put_ValueAt(r, 2, objectRangesText(cluster.objects));
+    cells->put_HAlignAt(r, 2, alignLeft);
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
+void writeOtherMergeOrdersTable(ISpssOutputDoc* document, const std::vector<const ClusterSolution*>& others) {
+  const auto count = static_cast<std::int32_t>(others.size());
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Other Merge Orders", count, 3, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Other Merge Orders of this Hierarchy");
+  open.table->put_Caption(
+      "The other kept solutions with the same hierarchy and fit: their merges differ only in the order of merges "
+      "at equal heights. A seed reproduces its solution as the start seed of a run without the identity first");
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  rows->put_ValueAt(0, 0, "Solution");
+  static const char* const headers[3] = {"Solution Id", "Permutation", "Random Seed"};
+  columns->put_ValueAt(0, 0, "Statistics");
+  for (std::int32_t c = 0; c < 3; ++c) columns->put_ValueAt(1, c, headers[c]);
+  for (std::int32_t r = 0; r < count; ++r) {
+    const ClusterSolution& solution = *others[static_cast<std::size_t>(r)];
+    rows->put_ValueAt(r, 1, " " + integerText(r + 1));
+    rows->put_TextAlignmentAt(r, 1, alignRight);
+    cells->put_ValueAt(r, 0, solutionIdText(solution.getSolutionId()));
+    cells->put_HAlignAt(r, 0, alignLeft);
+    cells->put_ValueAt(r, 1, integerText(solution.getPermutationIndex() + 1));
+    cells->put_HAlignAt(r, 1, alignRight);
+    cells->put_HDecimalDigitsAt(r, 1, 0);
+    cells->put_ValueAt(r, 2, solution.isIdentityPermutation() ? std::string(" ") : integerText(solution.getSeed()));
+    cells->put_HAlignAt(r, 2, alignRight);
+    cells->put_HDecimalDigitsAt(r, 2, 0);
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
+void writeBestFitTable(ISpssOutputDoc* document, const BestFitHistory& history) {
+  const auto count = static_cast<std::int32_t>(history.records.size());
+  std::int32_t index = -1;
+  const OpenTable open = insertTable(document, "Best Fit", count, 2, &index);
+  if (!open) return;
+  open.table->put_UpdateScreen(0);
+  open.table->put_TitleText("Best Fit");
+  open.table->put_Caption("The permutations at which the best normalized SSDif improved. The final best was first "
+                          "reached at permutation " + integerText(history.firstReachedAt + 1) + " and reached by " +
+                          integerText(history.reachedBy) + (history.reachedBy == 1 ? " permutation" : " permutations"));
+  const AutomationPtr<ISpssLabels> rows = rowLabels(open.table.get());
+  const AutomationPtr<ISpssLabels> columns = columnLabels(open.table.get());
+  const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
+  if (!rows || !columns || !cells) return;
+  rows->put_ValueAt(0, 0, "Improvement");
+  columns->put_ValueAt(0, 0, "Statistics");
+  columns->put_ValueAt(1, 0, "Permutation");
+  columns->put_ValueAt(1, 1, "Normalized SSDif");
+  for (std::int32_t r = 0; r < count; ++r) {
+    const BestFitRecord& record = history.records[static_cast<std::size_t>(r)];
+    rows->put_ValueAt(r, 1, " " + integerText(r + 1));
+    rows->put_TextAlignmentAt(r, 1, alignRight);
+    cells->put_ValueAt(r, 0, integerText(record.permutation + 1));
+    cells->put_HAlignAt(r, 0, alignRight);
+    cells->put_HDecimalDigitsAt(r, 0, 0);
+    cells->put_ValueAt(r, 1, formatScientific(record.normalizedSSDif, 13));
+    cells->put_HAlignAt(r, 1, alignRight);
+    cells->put_HDecimalDigitsAt(r, 1, storedDecimals(record.normalizedSSDif, 13));
+  }
+  HRCHECK(open.table->Autofit());
+  finishTable(open);
+}
+
+std::int32_t writeMessage(ISpssOutputDoc* document, const std::string& label, const std::string& message) {
+  return writeMessageTable(document, label, message);
+}
+
+std::int32_t writeVerdict(ISpssOutputDoc* document, const std::string& verdict) {
+  return writeMessageTable(document, "Verdict", verdict);
 }
 
 void writeDendrogram(ISpssOutputDoc* document, const ClusterMethod& method, const ProximityMatrix& matrix,

@@ -21,7 +21,9 @@
 #include <vector>
 
 #include "SPSS/Spsswin_tlb.h"
+#include "engine/BestFitHistory.h"
 #include "engine/ClusterSolution.h"
+#include "engine/OrderFreeTree.h"
 #include "engine/PermutationRun.h"
 #include "output/Dendrogram.h"
 #include "proximity/ProximitiesCommand.h"
@@ -119,6 +121,20 @@ void writePermutationFitTable(ISpssOutputDoc* document, int permutationCount,
 /// The one-row "Fit" table of a solution.
 void writeSolutionFitTable(ISpssOutputDoc* document, const ClusterSolution& solution, double sumOfSquares);
 
+/// The order-free tree's "Agglomeration Schedule": per merge the clusters
+/// joined (two or more, numbers from 1), its height, the lowest and highest
+/// proximity between the joined clusters and the number of objects.
+void writeOrderFreeSchedule(ISpssOutputDoc* document, const OrderFreeTree& tree);
+/// The order-free tree's one-row "Fit" table (SSDif, normalized SSDif,
+/// cophenetic correlation) with the comparison as its caption.
+void writeOrderFreeFitTable(ISpssOutputDoc* document, const OrderFreeTree& tree, const std::string& comparison);
+/// The sentence that compares the order-free tree's rounded normalized SSDif
+/// with the best-fitting permutations' (not a number when none completed).
+std::string orderFreeComparison(double treeFit, double bestFit);
+/// The sentence that says whether the order-free tree's hierarchy is among
+/// the permutations': of how many of the best-fitting ones and of all.
+std::string orderFreeHierarchySentence(int bestWithIt, int bestCount, int allWithIt, int allCount);
+
 /// The permutation the solution was found under, as object numbers from 1.
 void writeObjectOrderTable(ISpssOutputDoc* document, const ClusterSolution& solution);
 
@@ -127,17 +143,47 @@ void writeAgglomerationSchedule(ISpssOutputDoc* document, const ClusterSolution&
 
 /// The text dendrogram of a solution in a text item labelled "Dendrogram".
 /// Needs at least one stage; a solution of one object writes nothing.
-/// The "Distinct Solutions" table: over all permutations and over the
-/// best-fitting ones, the permutations, distinct solutions, those seen once
-/// and twice, and the estimated total.
-void writeDistinctSolutionsTable(ISpssOutputDoc* document, const DistinctSolutions& all,
-                                 const DistinctSolutions& best);
+/// The "Distinct Solutions" table: for the merge orders and for the
+/// hierarchies, over all permutations and over the best-fitting ones, the
+/// permutations, distinct ones, those seen once and twice, and the estimated
+/// total.
+void writeDistinctSolutionsTable(ISpssOutputDoc* document, const SupportReport& report);
 
 /// The "Cluster Support" table of a solution: per stage the two clusters, the
-/// coefficient, the number of objects of the merged cluster and its support
-/// over all and over the best-fitting permutations, in percent.
+/// coefficient, the number of objects of the merged cluster, whether it is
+/// folded, and (when it is not) its support over the hierarchies of all and
+/// of the best-fitting permutations, in percent.
 void writeClusterSupportTable(ISpssOutputDoc* document, const ClusterSolution& solution,
-                              const std::vector<StageSupport>& support);
+                              const std::vector<StageSupport>& hierarchySupport, const std::vector<char>& folded);
+
+/// Objects (from 0) as numbers from 1, runs of three or more as ranges:
+/// "1-50, 52, 53".
+std::string objectRangesText(const std::vector<int>& objects);
+
+/// A "Consensus Tree" table: its clusters, smallest first, with their number
+/// of objects, support and objects; of the hierarchies of all or of the
+/// best-fitting permutations (`hierarchies` of them).
+void writeConsensusTable(ISpssOutputDoc* document, const Consensus& consensus, int hierarchies, bool bestFitting);
+
+/// The kept solutions that share the shown solution's hierarchy: their ids,
+/// permutations and seeds.
+void writeOtherMergeOrdersTable(ISpssOutputDoc* document, const std::vector<const ClusterSolution*>& others);
+
+/// The "Best Fit" table: the permutations at which the best fit improved,
+/// with the fit each reached; its caption says where the final best was
+/// first reached and by how many permutations.
+void writeBestFitTable(ISpssOutputDoc* document, const BestFitHistory& history);
+
+/// How many decimals show a value's own digits when it is written with
+/// `digits` significant digits: none of the zeros at the end are padding
+/// (2730.324710836 → 9; 0.5 → 1; 1200 → 0).
+int storedDecimals(double value, int digits);
+
+/// A one-cell table with the label as its title, holding the message.
+std::int32_t writeMessage(ISpssOutputDoc* document, const std::string& label, const std::string& message);
+
+/// The run's verdict in words, a one-cell table labelled "Verdict".
+std::int32_t writeVerdict(ISpssOutputDoc* document, const std::string& verdict);
 
 void writeDendrogram(ISpssOutputDoc* document, const ClusterMethod& method, const ProximityMatrix& matrix,
                      const ClusterSolution& solution);

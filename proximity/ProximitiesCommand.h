@@ -28,8 +28,11 @@ struct ProximitiesCommandSettings {
 };
 
 /// "PROXIMITIES v1,v2 /VIEW=CASE <measure part> [/ID=label ]/PRINT=NONE
-/// /MATRIX=OUT('file')." Throws EKorvanaError without a measure or a
-/// standardization method.
+/// /MATRIX=OUT('file')." with the file name quoted as common/SyntaxName.h
+/// says (apostrophes doubled). Throws EKorvanaError without a measure or a
+/// standardization method, for a variable name that is not a valid name and
+/// for a file name with a control character: nothing from outside can end
+/// the command or add another.
 std::string proximitiesCommandText(const ProximitiesCommandSettings& settings);
 
 }  // namespace korvana

@@ -4,7 +4,9 @@
 // A column is numeric when every non-empty field in it is a number (an empty
 // field there is system-missing); any other column is a string variable as
 // wide as its longest value (at least 1). Numbers are read in the C locale
-// ("1.5", "-2e3"); surrounding blanks are ignored.
+// ("1.5", "-2e3"); surrounding blanks are ignored. A header that is not a
+// valid variable name (a blank, a full stop at its end, a line break, ...) is
+// made one by the data set, the header as written kept as its label.
 #pragma once
 
 #include <string>
@@ -16,8 +18,8 @@ namespace korvana::spss {
 class CsvDataSetReader {
  public:
   /// Throws EKorvanaError naming the file when it cannot be opened, has no
-  /// header row, names a column twice or leaves a name empty, or has a row
-  /// with more or fewer fields than the header.
+  /// header row, names a column twice with a valid name or leaves a name
+  /// empty, or has a row with more or fewer fields than the header.
   static DataSet read(const std::string& path);
   /// The same for text already in memory (sourceName names it in messages).
   static DataSet parse(const std::string& text, const std::string& sourceName);

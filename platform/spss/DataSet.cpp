@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "common/EKorvanaError.h"
+#include "common/SyntaxName.h"
 
 namespace korvana::spss {
 
@@ -39,9 +40,33 @@ bool MissingValues::contains(std::string_view value) const {
   return false;
 }
 
+std::string DataSet::unusedName(const std::string& base) const {
+  if (!findVariable(base)) return base;
+  for (std::size_t k = 2;; ++k) {
+    const std::string suffix = "_" + std::to_string(k);
+    std::string stem = base;
+    // Cut at a character's start so that the name stays well-formed.
+    while (stem.size() + suffix.size() > kMaxSyntaxNameLength) {
+      while (!stem.empty() && (static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80) stem.pop_back();
+      if (!stem.empty()) stem.pop_back();
+    }
+    if (!findVariable(stem + suffix)) return stem + suffix;
+  }
+}
+
 std::size_t DataSet::addVariable(DataVariable variable) {
   if (variable.name.empty()) throw EKorvanaError("A variable has no name");
-  if (findVariable(variable.name)) throw EKorvanaError("The variable name " + variable.name + " is used twice");
+  if (!isSyntaxName(variable.name)) {
+    std::string given = std::move(variable.name);
+    variable.name = unusedName(syntaxNameFrom(given));
+    if (variable.label.empty()) variable.label = given;
+    renamings_.push_back({variables_.size(), std::move(given)});
+  } else if (const auto taken = findVariable(variable.name)) {
+    bool made = false;
+    for (const Renaming& renaming : renamings_) made = made || renaming.index == *taken;
+    if (!made) throw EKorvanaError("The variable name " + variable.name + " is used twice");
+    variables_[*taken].name = unusedName(variables_[*taken].name);
+  }
   Column column;
   if (variable.isNumeric())
     column.numbers.assign(caseCount_, std::numeric_limits<double>::quiet_NaN());

@@ -56,9 +56,20 @@ class DataSet {
  public:
   /// Adds a variable after the existing ones, with no values yet (every case
   /// added before it gets system-missing or blank). Returns its index.
-  /// Throws EKorvanaError when the name is empty or already used (names are
-  /// compared without regard to case).
+  /// A name that is not a valid variable name (common/SyntaxName.h) is made
+  /// one, unique among the data set's names (a suffix "_2", "_3", ... when
+  /// needed), and the name as given becomes the label when the variable has
+  /// none; a valid name taken by a name made this way takes it over (the made
+  /// one gets a suffix). Throws EKorvanaError when the name is empty or a
+  /// valid name already used (names are compared without regard to case).
   std::size_t addVariable(DataVariable variable);
+
+  /// The variables whose names addVariable changed, in the order added.
+  struct Renaming {
+    std::size_t index;
+    std::string givenName;
+  };
+  const std::vector<Renaming>& renamings() const { return renamings_; }
 
   /// Appends a case with every numeric value system-missing and every string
   /// empty; returns its 0-based index.
@@ -98,12 +109,16 @@ class DataSet {
   };
 
   void checkCell(std::size_t caseIndex, std::size_t variable) const;
+  /// `base`, or `base` with the first suffix "_2", "_3", ... that no
+  /// variable's name has, cut to fit a name's length.
+  std::string unusedName(const std::string& base) const;
 
   std::vector<DataVariable> variables_;
   std::vector<Column> columns_;
   std::size_t caseCount_ = 0;
   std::string weightVariable_;
   std::vector<std::string> readingNotes_;
+  std::vector<Renaming> renamings_;
 };
 
 /// Whether two variable names are the same name (without regard to case).

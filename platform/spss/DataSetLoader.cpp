@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "common/EKorvanaError.h"
+#include "common/PrintableText.h"
 #include "platform/spss/CsvDataSetReader.h"
 #include "platform/spss/ReadStatDataSetReader.h"
 #include "platform/spss/SavDataSetReader.h"
@@ -19,7 +20,9 @@ bool isCsv(const std::string& extension) {
 
 }  // namespace
 
-DataSet DataSetLoader::load(const std::string& path) {
+namespace {
+
+DataSet read(const std::string& path) {
   const std::string extension = std::filesystem::path(path).extension().string();
   ReadStatDataSetReader::Format format{};
   if (!ReadStatDataSetReader::formatForExtension(extension, format)) {
@@ -29,6 +32,22 @@ DataSet DataSetLoader::load(const std::string& path) {
   }
   if (format == ReadStatDataSetReader::Format::sav) return SavDataSetReader::read(path);
   return ReadStatDataSetReader::read(path, format);
+}
+
+}  // namespace
+
+DataSet DataSetLoader::load(const std::string& path) {
+  DataSet data = read(path);
+  if (!data.renamings().empty()) {
+    std::string list;
+    for (const DataSet::Renaming& renaming : data.renamings())
+      list += (list.empty() ? "" : "; ") + ("'" + printableText(renaming.givenName) + "' is " +
+                                            data.variable(renaming.index).name);
+    data.addReadingNote("The data file " + path +
+                        " has variable names that command syntax cannot take; they were made valid names, each "
+                        "keeping the name as given as its label when it had none: " + list + ".");
+  }
+  return data;
 }
 
 const std::vector<std::string>& DataSetLoader::extensions() {

@@ -13,7 +13,9 @@ namespace korvana::spss {
 class DataSetLoader {
  public:
   /// Throws EKorvanaError for an extension no reader handles, and whatever
-  /// the reader throws for a file it cannot read.
+  /// the reader throws for a file it cannot read. Names that are not valid
+  /// variable names are made valid ones (DataSet::addVariable); a reading
+  /// note lists them.
   static DataSet load(const std::string& path);
 
   /// The extensions load() reads, lower case and without their dot: "sav",

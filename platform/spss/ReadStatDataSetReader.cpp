@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/EKorvanaError.h"
+#include "platform/spss/PortableFileSource.h"
 
 namespace korvana::spss {
 
@@ -194,9 +195,12 @@ DataSet ReadStatDataSetReader::read(const std::string& path, Format format, Cont
     case Format::sav:
       error = readstat_parse_sav(parser.get(), path.c_str(), &state);
       break;
-    case Format::por:
+    case Format::por: {
+      PortableFileSource source(path);
+      source.attachTo(parser.get());
       error = readstat_parse_por(parser.get(), path.c_str(), &state);
       break;
+    }
     case Format::dta:
       error = readstat_parse_dta(parser.get(), path.c_str(), &state);
       break;

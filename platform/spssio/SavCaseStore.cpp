@@ -54,15 +54,22 @@ void SavCaseStore::appendCopy(const SavCaseStore& other, std::uint64_t index) {
   const std::uint64_t target = caseCount_ - 1;
   std::copy_n(other.numericRow(index), numericsPerCase_, numericRow(target));
   std::copy_n(other.stringRow(index), stringBytesPerCase_, stringRow(target));
-  for (std::size_t variable = 0; variable < widths_.size(); ++variable) {
-    const auto found = other.longValues_.find({index, variable});
-    if (found != other.longValues_.end()) longValues_[{target, variable}] = found->second;
+  std::vector<std::pair<std::size_t, std::string>> copied;
+  {
+    const std::lock_guard lock(other.longValuesMutex_);
+    for (auto found = other.longValues_.lower_bound({index, 0});
+         found != other.longValues_.end() && found->first.first == index; ++found) {
+      copied.emplace_back(found->first.second, found->second);
+    }
   }
+  const std::lock_guard lock(longValuesMutex_);
+  for (auto& [variable, value] : copied) longValues_[{target, variable}] = std::move(value);
 }
 
 void SavCaseStore::clearCase(std::uint64_t index) {
   std::fill_n(numericRow(index), numericsPerCase_, kSystemMissing);
   std::fill_n(stringRow(index), stringBytesPerCase_, ' ');
+  const std::lock_guard lock(longValuesMutex_);
   if (!longValues_.empty()) {
     longValues_.erase(longValues_.lower_bound({index, 0}),
                       longValues_.lower_bound({index + 1, 0}));
@@ -77,11 +84,16 @@ void SavCaseStore::setString(std::uint64_t index, std::size_t variable, std::str
   const auto width = static_cast<std::size_t>(widths_[variable]);
   char* cell = stringRow(index) + slots_[variable];
   if (value.size() > width) {
-    longValues_[{index, variable}] = std::string(value);
+    std::string whole(value);
+    const std::lock_guard lock(longValuesMutex_);
+    longValues_[{index, variable}] = std::move(whole);
     std::fill_n(cell, width, ' ');
     return;
   }
-  longValues_.erase({index, variable});
+  {
+    const std::lock_guard lock(longValuesMutex_);
+    if (!longValues_.empty()) longValues_.erase({index, variable});
+  }
   std::copy(value.begin(), value.end(), cell);
   std::fill_n(cell + value.size(), width - value.size(), ' ');
 }
@@ -91,6 +103,7 @@ double SavCaseStore::numeric(std::uint64_t index, std::size_t variable) const {
 }
 
 std::string_view SavCaseStore::string(std::uint64_t index, std::size_t variable) const {
+  const std::lock_guard lock(longValuesMutex_);
   if (!longValues_.empty()) {
     const auto found = longValues_.find({index, variable});
     if (found != longValues_.end()) return found->second;

@@ -5,12 +5,20 @@
 //
 // A string longer than its variable's width (which only a file whose text
 // grew when it was converted to UTF-8 can bring) is kept whole on the side.
+//
+// Threads: one thread may fill cases while another reads others (the data-file
+// reader's window). The rows are not locked: a case belongs to one thread at a
+// time, handed over under the user's own lock, and a view string() returns
+// stays valid until its case is set or cleared again. The long values of all
+// cases share one map, so every access to it, even asking whether it is
+// empty, holds longValuesMutex_.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -59,7 +67,8 @@ class SavCaseStore {
   std::uint64_t casesPerBlock_ = 1;
   std::vector<Block> blocks_;
   std::uint64_t caseCount_ = 0;
-  std::map<std::pair<std::uint64_t, std::size_t>, std::string> longValues_;
+  mutable std::mutex longValuesMutex_;
+  std::map<std::pair<std::uint64_t, std::size_t>, std::string> longValues_;  // longValuesMutex_
 };
 
 }  // namespace korvana::sav

@@ -193,14 +193,7 @@ struct SavReader::ParseState {
       if (std::isnan(number)) number = kSystemMissing;
       store.setNumeric(row, slot, number);
     } else {
-      const std::string_view text = SavText::view(readstat_string_value(value));
-      if (text.size() > static_cast<std::size_t>(reader->variables_[slot].width)) {
-        // Kept on the side, in a map the reader may be searching.
-        const std::lock_guard lock(reader->mutex_);
-        store.setString(row, slot, text);
-      } else {
-        store.setString(row, slot, text);
-      }
+      store.setString(row, slot, SavText::view(readstat_string_value(value)));
     }
     if (slot + 1 == reader->variables_.size()) {
       completeCases = index + 1;
@@ -499,7 +492,6 @@ std::string_view SavReader::stringValue(std::size_t variable) const {
                                 SavCaseRecord::slotBytes(record_->width(variable)));
     return SavCaseDecoder::stringValue(slot, record_->width(variable));
   }
-  const std::lock_guard lock(mutex_);  // long values live in a map the parser may be filling
   return cases_->string(slotOf(current_), variable);
 }
 

@@ -127,8 +127,9 @@ class SavReader {
   std::uint64_t current_ = 0;
 
   // The parser and what it shares with the reader (guarded by mutex_ where
-  // noted; numeric values need no lock: the parser never writes the slot of
-  // a case the reader may still look at).
+  // noted; the values in cases_ need no lock of ours: the parser never writes
+  // the slot of a case the reader may still look at, and the store locks its
+  // long values itself).
   int fd_ = -1;
   std::string path_;
   std::unique_ptr<ParserInput> input_;

@@ -1,8 +1,6 @@
 #include "platform/spssio/SavVariableName.h"
 
-#include "platform/spssio/SavText.h"
-
-#include <array>
+#include "common/SyntaxName.h"
 
 namespace korvana::sav {
 
@@ -14,14 +12,7 @@ bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-bool SavVariableName::isReservedWord(std::string_view name) {
-  static constexpr std::array<std::string_view, 13> kReserved = {
-      "ALL", "AND", "BY", "EQ", "GE", "GT", "LE", "LT", "NE", "NOT", "OR", "TO", "WITH"};
-  for (const std::string_view word : kReserved) {
-    if (SavText::equalsIgnoreCase(name, word)) return true;
-  }
-  return false;
-}
+bool SavVariableName::isReservedWord(std::string_view name) { return isReservedSyntaxWord(name); }
 
 bool SavVariableName::isValid(std::string_view name) {
   if (name.empty() || name.size() > kMaxLength) return false;

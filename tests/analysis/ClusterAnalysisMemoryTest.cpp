@@ -33,7 +33,7 @@ std::uint64_t addressSpaceInUse() {
   limit.rlim_cur = addressSpaceInUse() + budget;
   ::setrlimit(RLIMIT_AS, &limit);
   try {
-    korvana::ClusterAnalysis::checkMemory(3000, 2, false, jobs, matrixToBeMade);
+    korvana::ClusterAnalysis::checkMemory(3000, 2, false, jobs, false, matrixToBeMade);
   } catch (const korvana::EKorvanaError& error) {
     std::fputs(error.what(), stderr);
     std::exit(1);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -27,6 +28,7 @@
 #include "platform/spss/outputdoc/JsonRenderer.h"
 #include "platform/spss/outputdoc/TextRenderer.h"
 #include "proximity/IntervalMeasureFactory.h"
+#include "output/Newick.h"
 #include "proximity/StandardizeMethodFactory.h"
 
 namespace korvana::testing {
@@ -328,6 +330,36 @@ TEST_F(AnalysisRun, DataWithTiesRunsTheCommandSavesTheFitTableAndWritesNumberedS
   EXPECT_EQ(table[12].substr(0, 3), "12,");
 }
 
+// Asked for, the order-free tree follows the solutions under its own heading
+// at the level of "Multiple Solutions": a, b and c (b 1 from each) join in one
+// merge at 1, the range reaching the 2 between a and c; d joins at 3. Its
+// four steps count in the last progress step.
+TEST_F(AnalysisRun, TheOrderFreeTreeFollowsTheSolutionsInASectionOfItsOwn) {
+  auto analysis = onData(tiedPoints, *ClusterMethodFactory::getSingleLinkage(), 12,
+                         IntervalMeasureFactory::getEuclideanDistance());
+  analysis->setOrderFreeTree(true);
+  analysis->run();
+  EXPECT_EQ(analysis->getRunOutcome(), Outcome::completed);
+  EXPECT_TRUE(boxes_.shown().empty());
+  const std::size_t start = runStart();
+  const std::vector<std::string> expected = joined(
+      joined(joined(runHead, {"2 heading Single Linkage", "3 title Single Linkage", "3 table Permutation Fit",
+                              "3 heading Multiple Solutions", "4 title Multiple Solutions"}),
+             expectedSolutions(2, 0, false)),
+      {"3 heading Order-Free Tree", "4 title Order-Free Tree", "4 table Agglomeration Schedule", "4 table Fit",
+       "4 title Dendrogram", "4 title Dendrogram", "4 graphic Dendrogram"});
+  ASSERT_EQ(outline(start), expected);
+  const spss::PivotTableModel& schedule = *model().item(model().count() - 5).table;
+  ASSERT_EQ(schedule.rows(), 2);
+  EXPECT_EQ(schedule.cell(0, 0).value, "1, 2, 3");
+  EXPECT_EQ(schedule.cell(1, 0).value, "1, 4");
+  const spss::PivotTableModel& fit = *model().item(model().count() - 4).table;
+  EXPECT_NE(fit.caption.find("as well as the best-fitting permutations"), std::string::npos) << fit.caption;
+  EXPECT_EQ(progress_.ranges.back(), (ScriptedProgress::Range{1, 0, 6 * 2 + 4 + 4}));
+  EXPECT_EQ(progress_.stepIts[1], 6 * 2 + 4 + 4);
+  EXPECT_EQ(std::count(progress_.statuses.begin(), progress_.statuses.end(), "Building the order-free tree"), 1);
+}
+
 TEST_F(AnalysisRun, OneTreeStandsUnnumberedWithTwoProgressSteps) {
   auto analysis = onData(distinctPoints, *ClusterMethodFactory::getSingleLinkage(), 5,
                          IntervalMeasureFactory::getEuclideanDistance());
@@ -377,35 +409,49 @@ TEST_F(AnalysisRunGolden, OneSolutionWithTheWarningFromAMatrixFile) {
   expectGoldenRun(*ClusterMethodFactory::getWard(), "analysis-single-solution", 1);
 }
 
-// With the support counted, the accounting follows the fit table with its
-// curve, and each drawn tree carries, merge by merge, the support its own
-// Cluster Support table gives (whole percent of the "All" column).
+// With the support counted, the verdict opens the method's output, the
+// accounting follows the fit table with its curve, the best fit's history
+// and the consensus trees,
+// and each drawn tree carries, merge by merge, the support its own Cluster
+// Support table gives where it is below 100 % (whole percent of the "All"
+// column; none on a folded merge). Complete linkage on the tied five objects
+// gives two hierarchies, so some support is below 100 %.
 TEST_F(AnalysisRunGolden, CountedSupportLabelsEachDrawnTreeWithItsOwnSolutionsShares) {
   if (!test::psppAvailable()) GTEST_SKIP() << "PSPP (/usr/bin/pspp) is not installed";
-  auto analysis = onMatrix(tiedFiveObjectsFile(), *ClusterMethodFactory::getSingleLinkage(), 6);
+  auto analysis = onMatrix(tiedFiveObjectsFile(), *ClusterMethodFactory::getCompleteLinkage(), 12);
   analysis->setClusterSupport(true);
   analysis->run();
-  ASSERT_EQ(analysis->getSolutions().size(), 2u);
+  ASSERT_TRUE(analysis->getSupportReport());
+  const SupportReport& report = *analysis->getSupportReport();
+  ASSERT_GE(report.hierarchiesAll.distinct, 2);
   std::vector<std::string> lines = outline(runStart());
-  std::vector<std::string> expected = {"3 table Permutation Fit", "3 table Distinct Solutions",
-                                       "3 graphic Distinct Solutions", "3 heading Multiple Solutions"};
+  std::vector<std::string> expected = {"3 table Verdict", "3 table Permutation Fit", "3 table Distinct Solutions",
+                                       "3 graphic Distinct Solutions", "3 table Best Fit", "3 graphic Best Fit",
+                                       "3 table Consensus Tree",
+                                       "3 graphic Consensus Tree", "3 table Consensus Tree",
+                                       "3 graphic Consensus Tree"};
   EXPECT_NE(std::search(lines.begin(), lines.end(), expected.begin(), expected.end()), lines.end());
-  const std::vector<std::vector<std::string>> supports = {{"100", "100", "67", "100"}, {"100", "100", "33", "100"}};
   std::size_t solution = 0;
+  int belowAll = 0;
   for (std::size_t i = runStart(); i < model().count(); ++i) {
     const spss::OutputItem& found = model().item(i);
     if (found.kind != spss::ItemKind::graphic || found.label != "Dendrogram") continue;
-    ASSERT_LT(solution, supports.size());
+    ASSERT_LT(solution, report.hierarchySupport.size());
     std::vector<std::string> labels;
     const std::regex label("<text class=\"support\"[^>]*>([^<]*)</text>");
     for (std::sregex_iterator m(found.svg.begin(), found.svg.end(), label), end; m != end; ++m)
       labels.push_back((*m)[1]);
-    EXPECT_EQ(labels, supports[solution]) << "solution " << solution + 1;
+    std::vector<std::string> shares;
+    for (const StageSupport& stage : report.hierarchySupport[solution])
+      if (!std::isnan(stage.all) && wholePercent(stage.all) < 100) shares.push_back(std::to_string(wholePercent(stage.all)));
+    belowAll += static_cast<int>(shares.size());
+    EXPECT_EQ(labels, shares) << "solution " << solution + 1;
     ASSERT_LT(i + 1, model().count());
     EXPECT_EQ(model().item(i + 1).label, "Cluster Support");
     ++solution;
   }
-  EXPECT_EQ(solution, 2u);
+  EXPECT_EQ(solution, analysis->getSolutions().size());
+  EXPECT_GT(belowAll, 0);
 }
 
 TEST_F(AnalysisRun, AMatrixThatCannotBeLoadedEndsAfterTheNotesWithoutProgress) {
@@ -424,17 +470,17 @@ TEST_F(AnalysisRun, AMatrixThatCannotBeLoadedEndsAfterTheNotesWithoutProgress) {
   EXPECT_EQ(analysis->getCompletedPermutations(), 0);
 }
 
-TEST_F(AnalysisRun, AFailedCommandLeavesTheReservedMatrixFileInPlace) {
-  // A cluster variable the data set lacks: PROXIMITIES fails and the
-  // reserved file stays empty.
+TEST_F(AnalysisRun, AFailedCommandRemovesTheReservedMatrixFile) {
+  // A cluster variable the data set lacks: PROXIMITIES fails, and the
+  // reserved file goes as on every other path.
   auto analysis = onData(tiedPoints, *ClusterMethodFactory::getSingleLinkage(), 4,
                          IntervalMeasureFactory::getEuclideanDistance(), {"nosuch"});
   analysis->run();
   EXPECT_EQ(analysis->getRunOutcome(), Outcome::matrixNotLoaded);
   const std::string temporary = analysis->getTemporaryFileName();
   ASSERT_FALSE(temporary.empty());
-  EXPECT_TRUE(fs::exists(temporary));
-  EXPECT_EQ(reservedMatrixFiles(), std::vector<fs::path>{fs::path(temporary)});
+  EXPECT_FALSE(fs::exists(temporary));
+  EXPECT_TRUE(reservedMatrixFiles().empty());
   const std::size_t start = runStart();
   bool packageError = false;
   for (std::size_t i = 0; i < start; ++i) packageError = packageError || model().item(i).kind == spss::ItemKind::error;
@@ -442,6 +488,21 @@ TEST_F(AnalysisRun, AFailedCommandLeavesTheReservedMatrixFileInPlace) {
   EXPECT_EQ(outline(start), joined(runHead, {"2 table Error"}));
   EXPECT_EQ(message(start + 4), "Proximity matrix '" + temporary + "' could not be loaded, analysis stopped.");
   EXPECT_EQ(progress_.calls, (std::vector<std::string>{"busy", "restore"}));
+}
+
+// An upper triangle that is not the mirror of the lower one is warned about
+// right after the Notes table; the lower triangle is clustered.
+TEST_F(AnalysisRun, AnAsymmetricMatrixIsWarnedAboutAndItsLowerTriangleUsed) {
+  test::runPspp(folder_, "DATA LIST LIST /ROWTYPE_ (A8) VARNAME_ (A8) V1 V2 V3.\nBEGIN DATA\n"
+                         "PROX V1 0 1 2\nPROX V2 1 0 9\nPROX V3 2 3 0\nEND DATA.\nSAVE OUTFILE='skew.sav'.\n");
+  auto analysis = onMatrix(folder_.path("skew.sav").string(), *ClusterMethodFactory::getSingleLinkage(), 2);
+  analysis->run();
+  EXPECT_EQ(analysis->getRunOutcome(), Outcome::completed);
+  const std::size_t start = runStart();
+  ASSERT_EQ(outline(start)[4], "2 table Warning");
+  EXPECT_EQ(message(start + 4), "The proximity matrix is not symmetric: the column of object 3 (V3) differs from "
+                                "its row. Only the lower triangle is used.");
+  EXPECT_EQ(analysis->getMatrix().getProximity(1, 2), 3);
 }
 
 TEST_F(AnalysisRun, AFitTableThatCannotBeSavedEndsWithAnErrorAtLevelTwo) {

@@ -72,7 +72,7 @@ TEST_F(ProximitiesCommand, OneVariableNoLabelAndAFileNameWithAnApostrophe) {
   analysis_->setStandardizeMethod(StandardizeMethodFactory::getNone());
   EXPECT_EQ(command(),
             "PROXIMITIES b /VIEW=CASE /STANDARDIZE=VARIABLE NONE /MEASURE=EUCLID /PRINT=NONE "
-            "/MATRIX=OUT('/tmp/O'Brien/kvanaXy12Zq').");
+            "/MATRIX=OUT('/tmp/O''Brien/kvanaXy12Zq').");
 }
 
 TEST_F(ProximitiesCommand, NamesBeyondAsciiReachThePackageUnchanged) {
@@ -85,6 +85,36 @@ TEST_F(ProximitiesCommand, NamesBeyondAsciiReachThePackageUnchanged) {
   const std::wstring wide = analysis_->buildProximitiesCommand();
   EXPECT_NE(wide.find(L"gr\u00f6\u00dfe,\u0432\u0435\u0441"), std::wstring::npos);
   EXPECT_EQ(automation::utf8Text(wide).substr(0, 27), "PROXIMITIES größe,вес ");
+}
+
+// Nothing a data file or the environment holds can end the command or start
+// another: a name that is not a valid name (a label variable's too) and a
+// file name with a line break are refused.
+TEST_F(ProximitiesCommand, NamesAndFileNamesThatCouldEndTheCommandAreRefused) {
+  const Variable injected{9, "c.\nPROXIMITIES a b /MATRIX=OUT('/home/u/thesis.sav')", "", 0};
+  const Variable blank{10, "a b", "", 0}, label{11, "id /PRINT=PROXIMITIES", "", 8};
+  const struct {
+    const Variable* cluster;
+    const Variable* label;
+    std::string file, message;
+  } cases[] = {{&injected, nullptr, "/tmp/k", "'c. PROXIMITIES a b /MATRIX=OUT"},
+               {&blank, nullptr, "/tmp/k", "'a b' is not a variable name"},
+               {&b_, &label, "/tmp/k", "'id /PRINT=PROXIMITIES' is not a variable name"},
+               {&b_, nullptr, "/tmp/x.\nPROXIMITIES a/k", "holds a line break"}};
+  for (const auto& c : cases) {
+    ClusterAnalysis analysis(*ClusterMethodFactory::getWard(), AnalysisType::data, 10);
+    analysis.addClusterVariable(*c.cluster);
+    analysis.setLabelVariable(c.label);
+    analysis.setMatrixFileName(c.file);
+    analysis.setMeasure(IntervalMeasureFactory::getEuclideanDistance());
+    analysis.setStandardizeMethod(StandardizeMethodFactory::getNone());
+    try {
+      analysis.buildProximitiesCommand();
+      ADD_FAILURE() << "built with " << c.message;
+    } catch (const EKorvanaError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+    }
+  }
 }
 
 TEST_F(ProximitiesCommand, WithoutAMeasureTheCommandCannotBeBuilt) {

@@ -55,6 +55,9 @@ AnalysisRequest everyChoiceChanged() {
   request.proximityMatrix = request.permutationFit = request.objectOrder = true;
   request.agglomerationSchedule = false;
   request.dendrogram = request.savePermutationFitTable = request.clusterSupport = true;
+  request.solutionsShown = korvana::SolutionsShown::hierarchies;
+  request.stopWhenStable = 250;
+  request.dendrogram = request.savePermutationFitTable = request.clusterSupport = request.orderFreeTree = true;
   request.permutationFitTableFilename = "fits.sav";
   return request;
 }

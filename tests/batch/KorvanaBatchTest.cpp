@@ -5,10 +5,12 @@
 // during a long run.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -65,9 +67,11 @@ class KorvanaBatch : public ::testing::Test {
   }
 
   /// Starts korvana-batch with the arguments; standard output and error go
-  /// to files, the temporary folder is this test's.
+  /// to files, the temporary folder is this test's (or temporaryFolder_),
+  /// and the shell's ulimit sets limits_ first when there are any.
   pid_t start(const std::vector<std::string>& arguments) {
     std::vector<std::string> words = {KORVANA_BATCH_EXECUTABLE};
+    if (!limits_.empty()) words = {"/bin/sh", "-c", "ulimit " + limits_ + " && exec \"$0\" \"$@\"", KORVANA_BATCH_EXECUTABLE};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
@@ -77,7 +81,7 @@ class KorvanaBatch : public ::testing::Test {
       const std::string text = *variable;
       if (text.rfind("TMPDIR=", 0) != 0 && text.rfind("TMP=", 0) != 0) variables.push_back(text);
     }
-    variables.push_back("TMPDIR=" + (folder_ / "tmp").string());
+    variables.push_back("TMPDIR=" + (temporaryFolder_.empty() ? (folder_ / "tmp").string() : temporaryFolder_));
     std::vector<char*> envp;
     for (std::string& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
@@ -209,6 +213,8 @@ class KorvanaBatch : public ::testing::Test {
   }
 
   fs::path folder_;
+  std::string temporaryFolder_;
+  std::string limits_;
 };
 
 TEST_F(KorvanaBatch, TheIrisExampleFromDataSavesEveryFormatAndPrintsTheText) {
@@ -432,8 +438,9 @@ TEST_F(KorvanaBatch, TheSavedFitTableIsReadByPsppAndMatchesThePermutationFitTabl
 }
 
 // The jobs change nothing but the time: the text output (apart from the
-// creation time and the temporary file's name) and the fit table are the
-// same for any number of them, on the tie-rich iris distances.
+// creation time and the temporary file's name), the fit table, the results
+// file and the trees file are the same for any number of them, on the
+// tie-rich iris distances, with the hierarchies counted and shown.
 TEST_F(KorvanaBatch, AnyNumberOfJobsGivesTheSameOutputAndFitTable) {
   const auto normalized = [](std::string text) {
     const std::size_t created = text.find("Output Created");
@@ -442,7 +449,7 @@ TEST_F(KorvanaBatch, AnyNumberOfJobsGivesTheSameOutputAndFitTable) {
       text.replace(at + 6, 6, "XXXXXX");
     return text;
   };
-  std::string first, firstTable;
+  std::string first, firstTable, firstFiles;
   for (const std::string jobs : {"1", "2", "7"}) {
     SCOPED_TRACE("jobs " + jobs);
     const std::string request = settings({{"Number of Permutations", "40"},
@@ -450,12 +457,14 @@ TEST_F(KorvanaBatch, AnyNumberOfJobsGivesTheSameOutputAndFitTable) {
                                           {"Object Order", "1"},
                                           {"Save Permutation Fit Table", "1"},
                                           {"Permutation Fit Table Filename", path("fit.sav")}});
-    const Finished done =
-        run({"-s", request, "-d", examples + "/iris.sav", "-o", path("out" + jobs), "-f", "text", "--jobs", jobs});
+    const Finished done = run({"-s", request, "-d", examples + "/iris.sav", "-o", path("out" + jobs), "-f",
+                               "text,results,trees", "--support", "--solutions", "hierarchies", "--jobs", jobs});
     fs::remove(folder_ / "fit.csv");
     ASSERT_EQ(done.status, 0) << done.err;
     const std::string text = normalized(readFile(folder_ / ("out" + jobs + ".txt")));
     EXPECT_EQ(text, normalized(done.out));
+    const std::string files = readFile(folder_ / ("out" + jobs + ".results.json")) + readFile(folder_ / ("out" + jobs + ".trees.nwk"));
+    ASSERT_EQ(lines(readFile(folder_ / ("out" + jobs + ".trees.nwk"))).size(), 40u) << "a line per permutation";
     std::string table;
     if (psppAvailable()) {
       ASSERT_EQ(std::system(("/usr/bin/pspp-convert " + path("fit.sav") + " " + path("fit.csv") +
@@ -468,9 +477,11 @@ TEST_F(KorvanaBatch, AnyNumberOfJobsGivesTheSameOutputAndFitTable) {
     if (first.empty()) {
       first = text;
       firstTable = table;
+      firstFiles = files;
     } else {
       EXPECT_TRUE(text == first) << "the output differs";
       EXPECT_EQ(table, firstTable);
+      EXPECT_TRUE(files == firstFiles) << "the results or trees file differs";
     }
   }
 }
@@ -609,7 +620,7 @@ TEST_F(KorvanaBatch, SavedSettingsReadBackAsTheSameRequest) {
                                             "--no-identity", "--variables", "sepal_length TO petal_length",
                                             "--measure", "power", "--power", "3", "--root", "2", "--transform",
                                             "reverse", "--print", "order,fit", "--fit-table", path("fit"),
-                                            "--support"};
+                                            "--support", "--order-free"};
   std::vector<std::string> saving = request;
   saving.insert(saving.end(), {"-d", examples + "/iris.sav", "--save-settings", path("saved.ini"), "--dry-run"});
   const Finished saved = run(saving);
@@ -622,7 +633,7 @@ TEST_F(KorvanaBatch, SavedSettingsReadBackAsTheSameRequest) {
                            "Cluster Variables=sepal_length:sepal_width:petal_length\n", "Interval Measure=7\n",
                            "Interval Measure Power=2\n", "Interval Measure Root=1\n", "Change Sign=1\n",
                            "Object Order=1\n", "Dendrogram=0\n", "Save Permutation Fit Table=1\n",
-                           "Cluster Support=1\n", "Fist Permutation Identity=0\n"})
+                           "Cluster Support=1\n", "Order Free Tree=1\n", "Fist Permutation Identity=0\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line << text;
   const Finished reread = run({"-s", path("saved.ini"), "-d", examples + "/iris.sav", "--dry-run"});
   ASSERT_EQ(reread.status, 0) << reread.err;
@@ -658,7 +669,7 @@ TEST_F(KorvanaBatch, BadRequestsAndUnreadableFilesEndWithAMessageAndStatusOne) {
        {"-s", settings({}), "-d", path("broken.sav")},
        "korvana-batch: The data file " + path("broken.sav") + " could not be read"},
       {"unknown format", {"-s", settings({}), "-d", examples + "/iris.sav", "--format", "pdf"},
-       "--format: pdf not in {html,json,text,results}\n"},
+       "--format: pdf not in {html,json,text,results,trees}\n"},
       {"unknown option", {"--permutation-count", "5"}, "korvana-batch: The following arguments were not expected: 5 --permutation-count"},
   };
   for (const Case& c : cases) {
@@ -793,16 +804,18 @@ TEST_F(KorvanaBatch, CtrlCAndSigtermCancelTheRunAndTheOutputEndsWithTheCanceledT
   ASSERT_GT(pid, 0);
   // The matrix file is reserved in the temporary folder and deleted once it
   // has been read, right before the permutations start. Should a slow
-  // machine hide it between two looks, a few seconds are surely enough.
+  // machine hide it between two looks, half a minute is surely enough; a
+  // second after it is gone the permutations are running even in the
+  // ThreadSanitizer build on a loaded machine.
   const auto begun = std::chrono::steady_clock::now();
   bool reserved = false;
-  while (std::chrono::steady_clock::now() - begun < 5s) {
+  while (std::chrono::steady_clock::now() - begun < 30s) {
     const bool present = !leftInTmp().empty();
     if (reserved && !present) break;
     reserved = reserved || present;
     std::this_thread::sleep_for(2ms);
   }
-  std::this_thread::sleep_for(200ms);
+  std::this_thread::sleep_for(1s);
   ASSERT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "korvana-batch ended before the interrupt";
   ASSERT_EQ(::kill(pid, signal), 0);
   const Finished done = wait(pid, 60s);
@@ -836,4 +849,183 @@ TEST_F(KorvanaBatch, TheVersionAndTheHelpAreShownWithoutARun) {
   EXPECT_FALSE(fs::exists(folder_ / "korvana-output.html"));
 }
 
+// A header is any text, and the temporary folder any name. Named as a
+// cluster variable, a label variable or the end of a range, or holding a
+// quote, neither adds a command: the file the header names stays as it was,
+// and the header as written still names its column.
+TEST_F(KorvanaBatch, NamesAndTheTemporaryFolderCannotAddACommand) {
+  writeFile(folder_ / "thesis.sav", "precious");
+  const std::string tail = ".\nPROXIMITIES a b /PRINT=NONE /MATRIX=OUT('" + path("thesis.sav") + "').\nTITLE";
+  const std::string number = "c" + tail, text = "l" + tail;
+  std::string csv = "a,b,\"" + number + "\",\"" + text + "\"\n";
+  for (int i = 0; i < 6; ++i) csv += std::to_string(i) + "," + std::to_string(i * i % 5) + "," + std::to_string(i % 4) + ",x\n";
+  writeFile(folder_ / "headers.csv", csv);
+  fs::create_directory(folder_ / "o'brien");
+  const std::string made = "c._PROXIMITIES_a_b__PRINT_NONE";
+  const struct {
+    std::vector<std::string> arguments;
+    std::string temporary, command;
+  } cases[] = {
+      {{"--variables", "a,b," + number}, "", "PROXIMITIES a,b," + made},
+      {{"--variables", "a,b", "--label", text}, "", "/ID=l._PROXIMITIES_a_b__PRINT_NONE"},
+      {{"--variables", "a TO " + number}, "", "PROXIMITIES a,b," + made},
+      {{"--variables", "a,b"}, path("o'brien"), "/MATRIX=OUT('" + path("o''brien") + "/kvana"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    temporaryFolder_ = c.temporary;
+    std::vector<std::string> arguments = {"-d", path("headers.csv"), "-p", "3", "-o", path("out"), "-f", "json"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const Finished done = run(arguments);
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(readFile(folder_ / "thesis.sav"), "precious");
+    const std::string syntax = notesCell(savedJson(), "Proximities Syntax");
+    EXPECT_EQ(syntax.find('\n'), std::string::npos) << syntax;
+    EXPECT_NE(syntax.find(c.command), std::string::npos) << syntax;
+    EXPECT_TRUE(leftInTmp().empty() && (c.temporary.empty() || fs::is_empty(c.temporary)));
+  }
+}
+
+// What a run cannot do is refused before the package runs anything or a
+// file is written, by a dry run as well.
+TEST_F(KorvanaBatch, RequestsThatCannotRunAreRefusedBeforeAnythingRunsAlsoInADryRun) {
+  const std::string request = settings({{"Number of Permutations", "3"}}), two = "sepal_length,petal_width";
+  fs::create_directory(folder_ / "line\nbreak");
+  const struct {
+    std::vector<std::string> arguments;
+    std::string message, temporary;
+  } cases[] = {
+      {{"--variables", two + ",sepal_length"}, "The cluster variable 'sepal_length' is named twice", ""},
+      {{"--variables", two, "--measure", "jaccard", "--present", "2", "--absent", "2"},
+       "The binary measure's present and absent values are both 2; they must differ", ""},
+      {{"--variables", two, "--label", "kind"}, "The data set has no string variable 'kind' to label", ""},
+      {{"--variables", two, "--label", "sepal_width"}, "'sepal_width' is a numeric variable", ""},
+      {{"-o", folder_.string()}, "is a folder; give the output's file stem", ""},
+      {{"-o", path("new") + "/"}, "'" + path("new") + "/' is a folder", ""},
+      {{"-o", path("none/out")}, "the folder '" + path("none") + "' does not exist", ""},
+      {{"--newick", request}, "', the Newick folder, is a file, not a folder", ""},
+      {{}, "The temporary folder (TMPDIR) '" + path("line break") + "' holds a line break", path("line\nbreak")},
+  };
+  for (const char* mode : {"--dry-run", "--quiet"}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.message + " " + mode);
+      temporaryFolder_ = c.temporary;
+      std::vector<std::string> arguments = {"-s", request, "-d", examples + "/iris.sav", mode};
+      if (std::find(c.arguments.begin(), c.arguments.end(), "-o") == c.arguments.end())
+        arguments.insert(arguments.end(), {"-o", path("out")});
+      arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+      const Finished done = run(arguments);
+      EXPECT_EQ(done.status, 1);
+      EXPECT_NE(done.err.find(c.message), std::string::npos) << done.err;
+      EXPECT_TRUE(done.out.empty() && !fs::exists(folder_ / "out.json") && leftInTmp().empty());
+    }
+  }
+}
+
+// The Newick folder may not hold an input under a tree's name, and it holds
+// this run's trees only: trees an earlier run left beyond them are removed,
+// and nothing else in it is touched.
+TEST_F(KorvanaBatch, TheNewickFolderHoldsThisRunsTreesAndNoInput) {
+  fs::create_directory(folder_ / "trees");
+  const std::string inside = settings({{"Number of Permutations", "3"}}, "trees/solution-1.nwk");
+  const std::string text = readFile(inside);
+  Finished done = run({"-s", inside, "-d", examples + "/iris.sav", "--newick", path("trees"), "-o", path("out")});
+  EXPECT_NE(done.err.find("holds the settings file '" + inside + "' under a name its trees are written to"),
+            std::string::npos)
+      << done.err;
+  EXPECT_EQ(readFile(inside), text);
+  fs::remove(inside);
+  for (int k = 1; k <= 12; ++k) writeFile(folder_ / "trees" / ("solution-" + std::to_string(k) + ".nwk"), "old");
+  for (const char* mine : {"notes.txt", "solution-01.nwk"}) writeFile(folder_ / "trees" / mine, "mine");
+  const std::string request = settings({{"Number of Permutations", "3"}});
+  done = run({"-s", request, "-d", examples + "/iris.sav", "--newick", path("trees"), "-o", path("out"), "-q"});
+  ASSERT_EQ(done.status, 0) << done.err;
+  const std::size_t kept = json::parse(readFile(folder_ / "out.results.json"))["solutions"].size();
+  for (std::size_t k = 1; k <= 12; ++k) {
+    const fs::path tree = folder_ / "trees" / ("solution-" + std::to_string(k) + ".nwk");
+    EXPECT_TRUE(k <= kept ? fs::exists(tree) && readFile(tree) != "old" : !fs::exists(tree)) << tree;
+  }
+  for (const char* mine : {"notes.txt", "solution-01.nwk"}) EXPECT_EQ(readFile(folder_ / "trees" / mine), "mine");
+}
+
+// A cancellation before the permutations begin (here while the program waits
+// for its data) still replaces an earlier run's results with a file that
+// says the run was canceled.
+TEST_F(KorvanaBatch, ACancelBeforeThePermutationsWritesACanceledResultsFile) {
+  writeFile(folder_ / "out.results.json", "{\"from\": \"an earlier, complete run\"}");
+  const std::string fifo = path("slow.csv");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t pid = start({"--data", fifo, "--variables", "a,b", "-o", path("out"), "-f", "json,results"});
+  const auto handlesSigint = [pid] {
+    const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+    const std::size_t at = status.find("SigCgt:");
+    return at != std::string::npos && (std::stoull(status.substr(at + 7), nullptr, 16) & (1u << (SIGINT - 1))) != 0;
+  };
+  const auto begun = std::chrono::steady_clock::now();
+  while (!handlesSigint() && std::chrono::steady_clock::now() - begun < 20s) std::this_thread::sleep_for(5ms);
+  ASSERT_EQ(::kill(pid, SIGINT), 0);
+  int writer = -1;
+  while ((writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0 && std::chrono::steady_clock::now() - begun < 30s)
+    std::this_thread::sleep_for(5ms);
+  ASSERT_GE(writer, 0) << "the program never opened its data";
+  const std::string data = "a,b\n1,2\n3,5\n4,4\n";
+  EXPECT_EQ(::write(writer, data.data(), data.size()), static_cast<ssize_t>(data.size()));
+  ::close(writer);
+  const Finished done = wait(pid, 60s);
+  EXPECT_EQ(done.status, 130) << done.err;
+  const json results = json::parse(readFile(folder_ / "out.results.json"));
+  EXPECT_TRUE(results["canceled"].get<bool>() && results["completed"] == 0 && results["permutations"].empty());
+  EXPECT_TRUE(leftInTmp().empty());
+}
+
+// Renderings that cannot be saved (over the file size limit) are named, every
+// one, and no new results file is written beside the earlier ones.
+TEST_F(KorvanaBatch, AnOutputNotSavedWholeNamesEveryFileAndWritesNoResults) {
+  writeFile(folder_ / "out.results.json", "earlier");
+  limits_ = "-f 400";
+  const Finished done = run({"-s", settings({}), "-d", examples + "/iris.sav", "-o", path("out"), "-f",
+                             "html,json,text,results", "-q"});
+  EXPECT_EQ(done.status, 1);
+  for (const char* file : {"out.html", "out.json", "out.txt", "out.results.json"})
+    EXPECT_NE(done.err.find(path(file) + "'"), std::string::npos) << file << "\n" << done.err;
+  EXPECT_EQ(readFile(folder_ / "out.results.json"), "earlier");
+}
+
+// What the run can know of its memory (the permutations' records and tallies)
+// is refused before it starts; what it cannot (the distinct trees it keeps
+// where many fit equally well) ends it saying so, never "Out of memory!".
+TEST_F(KorvanaBatch, ARunThatCannotFitInMemoryEndsWithWhatDidNotFit) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#endif
+  // The whole run is counted once the package has read the data, while its
+  // reading thread may still hold tens of megabytes of address space: the
+  // run that outgrows the memory is counted well within the limit.
+  limits_ = "-v 170000";
+  const std::string request = settings({{"Permutation Fit", "0"}});
+  for (const auto& [permutations, message] :
+       {std::pair{"50000", "The run of 50000 permutations of 150 objects outgrew the memory"},
+        std::pair{"600000", "Keeping the fit of 600000 permutations needs"}}) {
+    const Finished done = run({"-s", request, "-d", examples + "/iris.sav", "-p", permutations, "-j", "1", "-o",
+                               path("out"), "-f", "json,results", "-q"});
+    EXPECT_EQ(done.status, 1);
+    EXPECT_NE(done.err.find(message), std::string::npos) << done.err;
+    EXPECT_EQ(done.err.find("Out of memory!"), std::string::npos) << done.err;
+    EXPECT_FALSE(fs::exists(folder_ / "out.results.json"));
+  }
+}
+
+// A binary measure that finds neither value in the data leaves every
+// proximity missing: the run says so, and which values to check.
+TEST_F(KorvanaBatch, MissingProximitiesAreReportedAsMissing) {
+  const Finished done =
+      run({"-s", settings({}), "-d", examples + "/iris.sav", "--measure", "jaccard", "-o", path("out"), "-f", "json"});
+  EXPECT_EQ(done.status, 1);
+  EXPECT_NE(done.err.find("The proximity of objects 1 and 2 in '"), std::string::npos) << done.err;
+  EXPECT_NE(done.err.find("' is missing; the binary measure JACCARD has no value for a pair whose variables hold "
+                          "neither the present value 1 nor the absent value 0"),
+            std::string::npos)
+      << done.err;
+  EXPECT_TRUE(leftInTmp().empty());
+}
 }  // namespace

@@ -6,7 +6,8 @@ Usage: mpi_run_test.py KORVANA_BATCH MPIEXEC EXAMPLES_DIR
 - From data and from a matrix file, tie-rich, with a number of permutations
   the three ranks do not divide evenly: every output file (HTML, JSON, text,
   results, Newick trees, fit table) is the one-process run's, byte for byte
-  but for the creation time.
+  but for the creation time; from the matrix file also with the order-free
+  tree.
 - SIGINT to mpirun: the output is still saved, ending with "Canceled", and
   the results file says canceled.
 - A rank killed mid-run: the job ends with mpirun's message and a non-zero
@@ -27,7 +28,7 @@ import unittest
 
 BATCH = MPIEXEC = EXAMPLES = None
 RANKS = ["--oversubscribe"] + (["--allow-run-as-root"] if os.geteuid() == 0 else [])
-FORMATS = ["html", "json", "text", "results"]
+FORMATS = ["html", "json", "text", "results", "trees"]
 
 
 def mpirun(ranks, arguments):
@@ -50,6 +51,20 @@ def normalized(path, folder):
 def output_files(folder):
     return sorted(os.path.relpath(p, folder) for p in glob.glob(os.path.join(folder, "**", "*"), recursive=True)
                   if os.path.isfile(p))
+
+
+def assert_same_files(test, single, spread):
+    """The files of a tie-rich run spread over ranks (folder spread) are the
+    one-process run's (folder single), byte for byte but for what differs
+    between two runs of one request."""
+    files = output_files(single)
+    test.assertIn("out.results.json", files)
+    test.assertIn("fit.sav", files)
+    test.assertGreater(len([f for f in files if f.endswith(".nwk")]), 1, "a tie-rich run keeps several trees")
+    test.assertEqual(output_files(spread), files)
+    for name in files:
+        test.assertEqual(normalized(os.path.join(spread, name), spread),
+                         normalized(os.path.join(single, name), single), name)
 
 
 def write_tied_matrix(folder):
@@ -82,8 +97,9 @@ def write_tie_free_data(folder, cases):
     return path
 
 
-def rank_process(rank, marker):
-    """The pid of the given rank of the job whose command line holds marker."""
+def rank_process(rank, marker, variable="OMPI_COMM_WORLD_RANK"):
+    """The pid of the given rank of the job whose command line holds marker;
+    the launcher gives each rank its number in the environment variable."""
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
             continue
@@ -95,7 +111,7 @@ def rank_process(rank, marker):
         except OSError:
             continue
         if (os.path.basename(command[0]) == b"korvana-batch" and marker.encode() in command
-                and b"OMPI_COMM_WORLD_RANK=%d" % rank in environment):
+                and b"%s=%d" % (variable.encode(), rank) in environment):
             return int(entry)
     return None
 
@@ -121,28 +137,42 @@ class MpiRun(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         return folder
 
-    def assert_same_output(self, arguments):
+    def assert_same_output(self, arguments, expected_file=None):
         arguments = arguments + ["-o", "out", "-f", ",".join(FORMATS), "--newick", "trees", "-q"]
         single = self.run_in("single", [BATCH, "--jobs", "1"] + arguments)
         spread = self.run_in("spread", mpirun(3, ["--jobs", "1"] + arguments))
-        files = output_files(single)
-        self.assertIn("out.results.json", files)
-        self.assertIn("fit.sav", files)
-        self.assertGreater(len([f for f in files if f.endswith(".nwk")]), 1, "a tie-rich run keeps several trees")
-        self.assertEqual(output_files(spread), files)
-        for name in files:
-            self.assertEqual(normalized(os.path.join(spread, name), spread),
-                             normalized(os.path.join(single, name), single), name)
+        assert_same_files(self, single, spread)
+        if expected_file:
+            self.assertIn(expected_file, output_files(single))
 
     def test_from_data_the_output_is_the_single_process_output(self):
         self.assert_same_output(["-d", os.path.join(EXAMPLES, "iris.sav"), "--variables",
                                  "sepal_length TO petal_width", "--label", "species", "--method", "ward",
-                                 "--permutations", "40", "--seed", "7", "--support", "--fit-table", "fit"])
+                                 "--permutations", "40", "--seed", "7", "--support", "--solutions", "hierarchies",
+                                 "--fit-table", "fit"])
 
     def test_from_a_matrix_file_the_output_is_the_single_process_output(self):
         matrix = write_tied_matrix(self.folder)
+        # With the order-free tree, which rank 0 builds after the permutations.
         self.assert_same_output(["--matrix", matrix, "--method", "single", "--permutations", "31", "--seed", "3",
-                                 "--no-identity", "--print", "fit,order,schedule,dendrogram", "--fit-table", "fit"])
+                                 "--no-identity", "--print", "fit,order,schedule,dendrogram", "--fit-table", "fit",
+                                 "--order-free"], "trees/order-free.nwk")
+
+    def test_a_run_stopped_when_stable_stops_where_one_process_stops(self):
+        # The ranks run in rounds; rank 0 applies the stop rule in
+        # permutation order and takes the work past the stop out again.
+        matrix = write_tied_matrix(self.folder)
+        arguments = ["--matrix", matrix, "--method", "average", "--permutations", "2000", "--seed", "11",
+                     "--until-stable", "40", "--support", "-o", "out", "-f", "text,results,trees", "-q"]
+        single = self.run_in("single", [BATCH, "--jobs", "1"] + arguments)
+        spread = self.run_in("spread", mpirun(3, ["--jobs", "2"] + arguments))
+        with open(os.path.join(single, "out.results.json")) as f:
+            results = json.load(f)
+        self.assertIsNotNone(results["stoppedWhenStable"], "the tied matrix should stabilize before 2000")
+        self.assertEqual(results["completed"], results["stoppedWhenStable"]["after"])
+        for name in ["out.txt", "out.results.json", "out.trees.nwk"]:
+            self.assertEqual(normalized(os.path.join(spread, name), spread),
+                             normalized(os.path.join(single, name), single), name)
 
     def start_long_run(self, stem, environment):
         data = write_tie_free_data(self.folder, 1500)
@@ -160,8 +190,10 @@ class MpiRun(unittest.TestCase):
 
     def test_ctrl_c_cancels_every_rank_and_saves_the_canceled_output(self):
         # mpirun gives each rank this long between its SIGTERM and SIGKILL (1 s
-        # unless told): time for rank 0 to save on a loaded machine.
-        job = self.start_long_run("canceled", dict(self.environment, OMPI_MCA_odls_base_sigkill_timeout="5"))
+        # unless told): time for rank 0 to save on a loaded machine, and under
+        # ThreadSanitizer, which makes the save several times slower.
+        timeout = "15" if "TSAN_OPTIONS" in os.environ else "5"
+        job = self.start_long_run("canceled", dict(self.environment, OMPI_MCA_odls_base_sigkill_timeout=timeout))
         job.send_signal(signal.SIGINT)
         out, err = job.communicate(timeout=120)
         self.assertNotEqual(job.returncode, 0)

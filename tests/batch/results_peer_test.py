@@ -3,12 +3,14 @@
 
 Usage: results_peer_test.py KORVANA_BATCH SCHEMA
 
-korvana-batch runs a small, tie-rich analysis with --support and --newick;
-the results file must validate against its JSON Schema (python3-jsonschema)
-and agree with itself: the accounting recounted from its permutations, the
-merges' object sets built up stage by stage, and every Newick tree, read by
-Biopython's Bio.Phylo, must hold exactly the merges' clusters, with the
-support labels and, for dissimilarities, the branch lengths the merges give.
+korvana-batch runs a small, tie-rich analysis with --support, --order-free
+and --newick; the results file must validate against its JSON Schema
+(python3-jsonschema) and agree with itself: the accounting recounted from its
+permutations, the merges' object sets built up stage by stage, and every
+Newick tree, read by Biopython's Bio.Phylo, must hold exactly the merges'
+clusters, with the support labels and, for dissimilarities, the branch
+lengths the merges give. The order-free tree's Newick tree must hold its
+merges as nodes with as many children as clusters each joins.
 """
 
 import io
@@ -91,6 +93,42 @@ def check_solution(results, solution, newick_file):
         assert math.isclose(leaf.branch_length, coefficient_of[parent], abs_tol=1e-12)
 
 
+def check_order_free(results, newick_file):
+    tree = results["orderFreeTree"]
+    labels = {o["number"]: o["label"] for o in results["objects"]}
+    clusters = {number: {number} for number in labels}
+    expected = {}
+    for k, merge in enumerate(tree["merges"]):
+        assert merge["stage"] == k + 1
+        joined = merge["clusters"]
+        assert len(joined) >= 2 and joined == sorted(joined), merge
+        merged = set().union(*(clusters.pop(c) for c in joined))
+        clusters[joined[0]] = merged
+        assert merge["objects"] == sorted(merged), merge["stage"]
+        lowest, highest = merge["range"]
+        assert merge["height"] == lowest <= highest, merge
+        expected[frozenset(labels[o] for o in merged)] = (merge["height"], len(joined))
+    assert len(clusters) == 1, "the merges do not end in one cluster"
+    assert any(count > 2 for _, count in expected.values()), "no merge of three or more clusters"
+    ratio = results["permutations"][0]["ssdif"] / results["permutations"][0]["normalizedSSDif"]
+    assert math.isclose(tree["ssdif"], tree["normalizedSSDif"] * ratio, rel_tol=1e-12)
+    with open(newick_file) as f:
+        assert f.read().strip() == tree["newick"]
+    parsed = Phylo.read(io.StringIO(tree["newick"]), "newick")
+    assert len(parsed.get_terminals()) == len(labels)
+    height_of = {}
+    for clade in parsed.get_nonterminals():
+        key = frozenset(t.name for t in clade.get_terminals())
+        assert key in expected, sorted(key)
+        height, count = expected[key]
+        assert len(clade.clades) == count, (sorted(key), len(clade.clades), count)
+        height_of[clade] = height
+    assert len(height_of) == len(expected)
+    for clade in parsed.find_clades():
+        for child in clade.clades:
+            assert math.isclose(child.branch_length, height_of[clade] - height_of.get(child, 0.0), abs_tol=1e-12)
+
+
 def main():
     batch, schema_path = sys.argv[1], sys.argv[2]
     with open(schema_path) as f:
@@ -98,7 +136,7 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         write_inputs(folder)
         subprocess.run([batch, "-s", os.path.join(folder, "request.ini"), "-d", os.path.join(folder, "data.csv"),
-                        "-o", os.path.join(folder, "out"), "-f", "results", "--support", "--newick",
+                        "-o", os.path.join(folder, "out"), "-f", "results", "--support", "--order-free", "--newick",
                         os.path.join(folder, "trees"), "-q", "--jobs", "2"], check=True,
                        stderr=subprocess.DEVNULL)
         with open(os.path.join(folder, "out.results.json")) as f:
@@ -111,7 +149,8 @@ def main():
         assert results["solutions"], "no kept solution"
         for k, solution in enumerate(results["solutions"]):
             check_solution(results, solution, os.path.join(folder, "trees", "solution-%d.nwk" % (k + 1)))
-    print("results file and %d trees checked" % len(results["solutions"]))
+        check_order_free(results, os.path.join(folder, "trees", "order-free.nwk"))
+    print("results file, %d trees and the order-free tree checked" % len(results["solutions"]))
     return 0
 
 

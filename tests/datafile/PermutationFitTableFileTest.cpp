@@ -4,12 +4,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 
 #include "DataFileTestSupport.h"
 #include "analysis/ClusterAnalysis.h"
 #include "engine/ClusterMethodFactory.h"
 #include "common/EKorvanaError.h"
+#include "datafile/PermutationFitTableFile.h"
+#include "engine/PermutationRun.h"
 #include "tests/engine/CountingProgress.h"
 
 namespace korvana {
@@ -109,6 +112,24 @@ TEST_F(PermutationFitTableFile, StoresTheSsdifRoundedTo13DigitsAndTheSeedWithout
   EXPECT_NE(text.find(",4.000000000000000E+000,"), std::string::npos) << text;
   EXPECT_EQ(text.find(",.\n"), std::string::npos) << text;
   EXPECT_NE(text.find(std::to_string(a->getSeeds()[0])), std::string::npos) << text;
+}
+
+// Figures that cannot be are not stored: a matrix of zeros has no normalized
+// SSDif but an SSDif of 0, and a correlation rounded past ±1 is stored as ±1.
+TEST_F(PermutationFitTableFile, StoresAZeroSsdifForZeroProximitiesAndCorrelationsWithinOne) {
+  PermutationRecords records;
+  records.allocate(2);
+  records.completed = 2;
+  records.fitValues = {std::numeric_limits<double>::quiet_NaN(), 0.25};
+  records.correlations = {1.0000000000003804, -1.0000000000002};
+  const std::string file = folder_.path("zero.sav").string();
+  SilentProgress progress;
+  savePermutationFitTable(file, records, 0.0, true, progress);
+  const std::string text = list(file);
+  for (const char* row : {"\n1,00000000000000000000000000000000,0.000000000000000E+000,. ", ",1.0000000000000000,.\n",
+                          "\n2,00000000000000000000000000000000,0.000000000000000E+000,.2500000000000000,"
+                          "-1.0000000000000000,0\n"})
+    EXPECT_NE(text.find(row), std::string::npos) << row << "\n" << text;
 }
 
 TEST_F(PermutationFitTableFile, CancelingLeavesNoPartialTableAndKeepsTheOldFile) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "datafile/ProximityMatrixFile.h"
 #include "DataFileTestSupport.h"
@@ -30,10 +31,11 @@ class ProximityMatrixFile : public ::testing::Test {
   }
 
   /// Loads `file`; returns the error box text ("" when none was shown).
-  std::string load(ProximityMatrix& matrix, const std::string& file, bool expected) {
+  std::string load(ProximityMatrix& matrix, const std::string& file, bool expected, const std::string& hint = {},
+                   MatrixFileReport* report = nullptr) {
     RecordingMessageBoxes boxes;
     host::ScopedMessageBoxService scope(boxes);
-    EXPECT_EQ(loadProximityMatrix(file, matrix), expected);
+    EXPECT_EQ(loadProximityMatrix(file, matrix, hint, report), expected);
     if (boxes.shown().empty()) return "";
     EXPECT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].caption, "Korvana");
@@ -162,6 +164,50 @@ TEST_F(ProximityMatrixFile, RefusesOtherLayouts) {
     const std::string folder = folder_.path("").string();
     if (message.find(folder) != std::string::npos) message.erase(message.find(folder), folder.size());
     EXPECT_EQ(message, c.message) << c.name;
+  }
+}
+
+// What cannot be clustered is refused: rows of another kind (a correlation
+// matrix, means), a missing proximity (with the caller's hint why), a single
+// object. A matrix whose upper triangle is not the mirror of the lower one is
+// read and reported; one without an upper triangle is not.
+TEST_F(ProximityMatrixFile, RefusesWhatCannotBeClusteredAndReportsAnAsymmetricMatrix) {
+  const struct {
+    const char* name;
+    const char* layout;
+    const char* data;
+    std::string message;
+  } refused[] = {
+      {"corr.sav", "ROWTYPE_ (A8) VARNAME_ (A8) x y", "CORR x 1 .5\nCORR y .5 1\n",
+       "' is not a proximity matrix: row 1 has the row type (ROWTYPE_) 'CORR', where every row must be PROX."},
+      {"mean.sav", "ROWTYPE_ (A8) VARNAME_ (A8) x y", "PROX x 0 1\nMEAN y 1 0\n",
+       "row 2 has the row type (ROWTYPE_) 'MEAN'"},
+      {"missing.sav", "ROWTYPE_ (A8) VARNAME_ (A8) x y z", "PROX x 0 1 2\nPROX y 1 0 3\nPROX z 2 . 0\n",
+       "The proximity of objects 2 and 3 in '"},
+      {"one.sav", "ROWTYPE_ (A8) VARNAME_ (A8) x", "PROX x 0\n", "' holds one object; clustering needs at least two."},
+  };
+  for (const auto& c : refused) {
+    ProximityMatrix matrix;
+    const std::string message = load(matrix, makeFile(c.name, c.layout, c.data), false, "; the hint");
+    EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    EXPECT_EQ(message.find("; the hint") != std::string::npos, std::string(c.name) == "missing.sav") << message;
+  }
+  const struct {
+    const char* name;
+    const char* data;
+    std::optional<int> asymmetric;
+    double lowerValue;  // of z and y: the lower triangle's
+  } read[] = {
+      {"symmetric.sav", "PROX x 0 1 2\nPROX y 1 0 3\nPROX z 2 3 0\n", std::nullopt, 3},
+      {"asymmetric.sav", "PROX x 0 1 2\nPROX y 1 0 3\nPROX z 2 4 0\n", 2, 4},
+      {"lower.sav", "PROX x 0 . .\nPROX y 1 0 .\nPROX z 2 4 0\n", std::nullopt, 4},
+  };
+  for (const auto& c : read) {
+    ProximityMatrix matrix;
+    MatrixFileReport report;
+    load(matrix, makeFile(c.name, "ROWTYPE_ (A8) VARNAME_ (A8) x y z", c.data), true, "", &report);
+    EXPECT_EQ(report.asymmetricObject, c.asymmetric) << c.name;
+    EXPECT_EQ(matrix.getProximity(2, 1), c.lowerValue) << c.name;
   }
 }
 

@@ -67,6 +67,7 @@ TEST(SharedRun, MergedSharesAreTheWholeRun) {
         ASSERT_TRUE(sameBits(merged.records.correlations[k], whole.records.correlations[k])) << what << " " << k;
         ASSERT_EQ(merged.records.seeds[k], whole.records.seeds[k]) << what << " " << k;
         ASSERT_EQ(merged.records.solutionIds[k], whole.records.solutionIds[k]) << what << " " << k;
+        ASSERT_EQ(merged.records.hierarchyIds[k], whole.records.hierarchyIds[k]) << what << " " << k;
       }
       ASSERT_EQ(merged.solutions.size(), whole.solutions.size()) << what;
       for (std::size_t s = 0; s < whole.solutions.size(); ++s) {
@@ -85,6 +86,17 @@ TEST(SharedRun, MergedSharesAreTheWholeRun) {
         }
       EXPECT_EQ(a.all.curve, b.all.curve);
       EXPECT_EQ(a.best.curve, b.best.curve);
+      for (std::size_t s = 0; s < a.hierarchySupport.size(); ++s)
+        for (std::size_t t = 0; t < a.hierarchySupport[s].size(); ++t)
+          EXPECT_TRUE(sameBits(a.hierarchySupport[s][t].all, b.hierarchySupport[s][t].all)) << what;
+      EXPECT_EQ(a.hierarchiesAll.curve, b.hierarchiesAll.curve);
+      for (const auto& [mine, theirs] : {std::pair{&a.consensusAll, &b.consensusAll}, std::pair{&a.consensusBest, &b.consensusBest}}) {
+        ASSERT_EQ(mine->clusters.size(), theirs->clusters.size()) << what;
+        for (std::size_t c = 0; c < mine->clusters.size(); ++c) {
+          EXPECT_EQ(mine->clusters[c].objects, theirs->clusters[c].objects) << what;
+          EXPECT_EQ(mine->clusters[c].support, theirs->clusters[c].support) << what;
+        }
+      }
     }
   }
 }

@@ -15,6 +15,8 @@
 #include "engine/ClusterMethodFactory.h"
 #include "output/Dendrogram.h"
 #include "output/OutputGraphics.h"
+#include "engine/Hierarchy.h"
+#include "engine/PermutationRun.h"
 #include "platform/spss/outputdoc/SvgElement.h"
 
 namespace korvana::testing {
@@ -118,13 +120,29 @@ TEST(DendrogramSvg, LeavesFollowTheTextRowsAndEveryBracketJoinsItsRowsAtItsCoeff
       }
     }
 
-    // Support labels: one per merge, in stage order, beside its bracket.
+    // Support labels: one per merge below 100 %, in stage order, beside its
+    // bracket (stage 1 has 100 % and none), and the line that says so.
     const auto supports = matches(svg, "<text class=\"support\" x=\"" + coordinate + "\" y=\"" + coordinate + "\">([0-9]+)</text>");
-    ASSERT_EQ(supports.size(), 7u);
-    for (std::size_t t = 0; t < 7; ++t) {
-      EXPECT_EQ(supports[t][3].str(), std::to_string(support[t]));
-      EXPECT_DOUBLE_EQ(number(supports[t][1]), nodes[t].x + 3.0);
+    ASSERT_EQ(supports.size(), 6u);
+    for (std::size_t t = 1; t < 7; ++t) {
+      EXPECT_EQ(supports[t - 1][3].str(), std::to_string(support[t]));
+      EXPECT_DOUBLE_EQ(number(supports[t - 1][1]), nodes[t].x + 3.0);
     }
+    EXPECT_NE(svg.find("Support (%) is shown where it is below 100"), std::string::npos);
+
+    // The hierarchy: a folded merge is drawn in the bracket of the merge
+    // that absorbs it, and carries no support.
+    const std::vector<char> folded = foldedStages(solution);
+    const std::vector<Bracket> hierarchy = brackets(dendrogramSvg(solution, run.matrix(), &support, &folded));
+    ASSERT_EQ(hierarchy.size(), 7u);
+    int folds = 0;
+    for (int t = 0; t < 7; ++t) {
+      if (!folded[static_cast<std::size_t>(t)]) continue;
+      ++folds;
+      EXPECT_DOUBLE_EQ(hierarchy[static_cast<std::size_t>(t)].x,
+                       hierarchy[static_cast<std::size_t>(solution.getNextStage(t))].x) << "folded stage " << t;
+    }
+    EXPECT_GT(folds, 0) << "the ties should fold some merges";
   }
   EXPECT_EQ(occurrences(dendrogramSvg(run.solution(), run.matrix(), nullptr), "class=\"support\""), 0u);
   const std::vector<int> tooFew(6, 50);
@@ -177,6 +195,31 @@ TEST(DendrogramSvg, TheAxisRunsFromTheFirstMergesCoefficientToTheLastOnes) {
   }
 }
 
+// Labels that several objects share carry the object number; the consensus
+// draws each of its clusters as one bracket over its parts, at one level
+// above its highest part, with the support below 100 % only.
+TEST(DendrogramSvg, RepeatedLabelsAreNumberedAndTheConsensusIsOneBracketPerCluster) {
+  ProximityMatrix matrix;
+  matrix.assignLowerTriangle(5, std::vector<double>(10, 1.0), {"a", "a", "b", "c ", "c"});
+  Consensus consensus;
+  consensus.known = true;
+  consensus.clusters = {{{0, 1}, 0.6}, {{2, 3, 4}, 1.0}, {{0, 1, 2, 3, 4}, 1.0}};
+  const std::string svg = consensusTreeSvg(consensus, matrix);
+  EXPECT_TRUE(spss::isSvgElement(svg));
+  std::vector<std::string> leaves;
+  for (const auto& m : matches(svg, "<text class=\"leaf\"[^>]*>([^<]*)</text>")) leaves.push_back(m[1].str());
+  std::sort(leaves.begin(), leaves.end());
+  EXPECT_EQ(leaves, (std::vector<std::string>{"a 1", "a 2", "b", "c 4", "c 5"}));
+  const std::vector<Bracket> nodes = brackets(svg);
+  ASSERT_EQ(nodes.size(), 4u);  // {0,1}; {2,3,4} in two merges; the root
+  EXPECT_DOUBLE_EQ(nodes[1].x, nodes[2].x) << "the three parts share one bracket";
+  EXPECT_DOUBLE_EQ(nodes[0].x, nodes[1].x) << "both clusters of level 1";
+  EXPECT_GT(nodes[3].x, nodes[2].x);
+  const auto supports = matches(svg, "<text class=\"support\"[^>]*>([0-9]+)</text>");
+  ASSERT_EQ(supports.size(), 1u);
+  EXPECT_EQ(supports[0][1].str(), "60");
+}
+
 // Object i at distance |i − j| from object j: single linkage joins them one
 // after another, a chain 10,000 deep, drawn one row per object.
 TEST(DendrogramSvg, AChainOfTenThousandObjectsIsDrawnRowByRow) {
@@ -195,12 +238,13 @@ TEST(DendrogramSvg, AChainOfTenThousandObjectsIsDrawnRowByRow) {
   for (int t = 1; t < solution.getStageCount(); ++t)
     ASSERT_TRUE(solution.getFirstAppears1(t) == t - 1 || solution.getFirstAppears2(t) == t - 1) << "not a chain at " << t;
 
-  const std::vector<int> support(n - 1, 100);
+  const std::vector<int> support(n - 1, 99);
   const std::string svg = dendrogramSvg(solution, matrix, &support);
   EXPECT_EQ(occurrences(svg, "class=\"leaf\""), static_cast<std::size_t>(n));
   EXPECT_EQ(occurrences(svg, "class=\"node\""), static_cast<std::size_t>(n - 1));
   EXPECT_EQ(occurrences(svg, "class=\"support\""), static_cast<std::size_t>(n - 1));
-  EXPECT_NE(svg.find("height=\"" + std::to_string(44 + 16 * n + 8) + "\""), std::string::npos) << "one row per object";
+  EXPECT_NE(svg.find("height=\"" + std::to_string(44 + 16 * n + 16 + 8) + "\""), std::string::npos)
+      << "one row per object and the line under the tree";
   EXPECT_LT(svg.size(), static_cast<std::size_t>(n) * 200) << "about a row's worth of text per object";
   EXPECT_TRUE(spss::isSvgElement(svg));
 }

@@ -67,18 +67,21 @@ TEST(GraphicsChromium, TheTreeAndTheCurveAreDrawnElementByElement) {
   if (!ClusterMethodFactory::getWard()) ClusterMethodFactory::createClusterMethods();
   const ClusteredMatrix run = cluster(*ClusterMethodFactory::getAverageLinkageBetweenGroups(), n, lower, 1, 7, names);
   std::vector<int> support;
-  for (int t = 0; t < n - 1; ++t) support.push_back(100 - 9 * t);
+  for (int t = 0; t < n - 1; ++t) support.push_back(99 - 9 * t);
   std::vector<int> allSeen;
   std::vector<int> bestSeen;
+  std::vector<int> hierarchiesSeen;
+  const std::vector<int> oneHierarchy(2500, 1);
   for (int k = 0; k < 2500; ++k) {
     allSeen.push_back(1 + k / 40);
     bestSeen.push_back(1 + k / 600);
+    hierarchiesSeen.push_back(1 + k / 200);
   }
 
   auto doc = spss::OutputDocument::create();
   OutputFactory::insertHeading(doc.get(), "Solution 1");
   ASSERT_GE(OutputGraphics::writeGraphic(doc.get(), "Tree", dendrogramSvg(run.solution(), run.matrix(), &support)), 0);
-  ASSERT_GE(OutputGraphics::writeGraphic(doc.get(), "Distinct Solutions", distinctSolutionsCurveSvg(allSeen, bestSeen)),
+  ASSERT_GE(OutputGraphics::writeGraphic(doc.get(), "Distinct Solutions", distinctSolutionsCurveSvg(allSeen, bestSeen, &hierarchiesSeen, &oneHierarchy)),
             0);
   doc->setSaveLocation(dir / "output");
   doc->save();
@@ -108,8 +111,8 @@ TEST(GraphicsChromium, TheTreeAndTheCurveAreDrawnElementByElement) {
   EXPECT_EQ(counts.at("nodesDrawn"), n - 1);
   EXPECT_EQ(counts.at("supports"), n - 1);
   EXPECT_EQ(counts.at("supportsDrawn"), n - 1);
-  EXPECT_EQ(counts.at("curves"), 2);
-  EXPECT_EQ(counts.at("curvesDrawn"), 2);
+  EXPECT_EQ(counts.at("curves"), 4);
+  EXPECT_EQ(counts.at("curvesDrawn"), 4);
   for (const auto& vertices : counts.at("curveVertices")) {
     EXPECT_GT(vertices.get<int>(), 100);
     EXPECT_LE(vertices.get<std::size_t>(), maxCurveVertices);

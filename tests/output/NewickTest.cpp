@@ -14,6 +14,7 @@
 #include "engine/PermutationRun.h"
 #include "engine/ProgressMonitor.h"
 #include "engine/ProximityMatrix.h"
+#include "engine/VariableGroupAgglomeration.h"
 
 namespace korvana {
 namespace {
@@ -105,7 +106,9 @@ TEST(Newick, LeafNamesAreQuotedWhenTheyMustBe) {
     const char* name;
   } cases[] = {{"setosa", "setosa"},          {"a_b.c-1  ", "a_b.c-1"},     {"two words", "'two words'"},
                {"O'Brien", "'O''Brien'"},     {"(x),y:z;", "'(x),y:z;'"}, {"caf\xC3\xA9", "'caf\xC3\xA9'"},
-               {"", "7"},                      {"   ", "7"}};
+               {"", "7"},                      {"   ", "7"},
+               // One line whatever the label holds; no escape reaches a terminal.
+               {"two\nlines", "'two lines'"}, {"red\x1b[31m", "'red [31m'"}};
   for (const auto& c : cases) EXPECT_EQ(newickLeafName(c.label, 7), c.name) << c.label;
   EXPECT_EQ(wholePercent(0.125), 13);
   EXPECT_EQ(wholePercent(0.124999), 12);
@@ -219,6 +222,27 @@ TEST(Newick, ADeepChainIsWrittenWithoutRecursion) {
     for (int child : nodes[static_cast<std::size_t>(node)].children) stack.emplace_back(child, depth + 1);
   }
   EXPECT_EQ(deepest, n - 1);
+  ClusterMethodFactory::destroyClusterMethods();
+}
+
+
+// The order-free tree of five objects (single linkage): {a,b} and {c,d} at 1,
+// then both with e at 2. Its root has three children. The same values as
+// similarities, complete linkage: a and b are both 3 from e, so {a,b,e} forms
+// at 3; c and d are both 2 from it: the root joins it with c and d.
+TEST(Newick, TheOrderFreeTreeHasOneNodePerMergeWithEveryClusterItJoins) {
+  ClusterMethodFactory::createClusterMethods();
+  ProximityMatrix matrix;
+  matrix.assignLowerTriangle(5, {1, 2, 2, 2, 2, 1, 3, 3, 2, 2}, {"a", "b", "c", "d", "e"});
+  matrix.setHasObjectLabels(true);
+  const OrderFreeTree tree = buildOrderFreeTree(matrix, *ClusterMethodFactory::getSingleLinkage());
+  EXPECT_EQ(newickOf(tree, matrix), "((a:1,b:1):1,(c:1,d:1):1,e:2);");
+  const std::vector<Node> nodes = parse(newickOf(tree, matrix));
+  ASSERT_EQ(nodes[0].children.size(), 3u);
+  EXPECT_EQ(leavesBelow(nodes, 0).size(), 5u);
+  matrix.setIsDissimilarity(false);
+  EXPECT_EQ(newickOf(buildOrderFreeTree(matrix, *ClusterMethodFactory::getCompleteLinkage()), matrix),
+            "((a,b,e),c,d);");
   ClusterMethodFactory::destroyClusterMethods();
 }
 

@@ -10,6 +10,7 @@
 #include "OutputTestSupport.h"
 #include "engine/ClusterMethodFactory.h"
 #include "output/OutputFactory.h"
+#include "output/Verdict.h"
 #include "platform/spss/outputdoc/HtmlRenderer.h"
 #include "platform/spss/outputdoc/JsonRenderer.h"
 #include "platform/spss/outputdoc/TextRenderer.h"
@@ -77,15 +78,19 @@ TEST_F(OutputSequenceTest, SeveralSolutionsStandNumberedUnderMultipleSolutions) 
   expectGolden("analysis-multiple-solutions.json", spss::renderJson(model()));
 }
 
-// The support tables of the tied five objects: their layout is the golden
-// file's; the shares themselves are checked against brute force elsewhere.
+// The verdict and support tables of the tied five objects: their layout is
+// the golden file's; the shares themselves are checked against brute force
+// elsewhere.
 TEST_F(OutputSequenceTest, TheSupportTablesShowTheAccountingAndEachStage) {
   auto analysis = analyzeTiedFiveObjects(*ClusterMethodFactory::getSingleLinkage(), true);
   ASSERT_TRUE(analysis->getSupportReport());
   const SupportReport& report = *analysis->getSupportReport();
-  OutputFactory::writeDistinctSolutionsTable(doc(), report.all, report.best);
+  OutputFactory::writeVerdict(doc(), verdictText(report));
+  OutputFactory::writeDistinctSolutionsTable(doc(), report);
+  OutputFactory::writeConsensusTable(doc(), report.consensusAll, report.hierarchiesAll.permutations, false);
   for (std::size_t k = 0; k < analysis->getSolutions().size(); ++k)
-    OutputFactory::writeClusterSupportTable(doc(), *analysis->getSolutions()[k], report.solutions[k]);
+    OutputFactory::writeClusterSupportTable(doc(), *analysis->getSolutions()[k], report.hierarchySupport[k],
+                                            report.folded[k]);
   EXPECT_TRUE(boxes_.shown().empty());
   expectGolden("support-tables.txt", spss::renderText(model()));
 }

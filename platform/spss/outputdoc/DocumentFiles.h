@@ -20,9 +20,9 @@ struct DocumentFiles {
 /// Renders the document and writes every file that has a path (an empty path
 /// is skipped), each replaced whole (common/AtomicFile.h): an existing file
 /// keeps its permissions, a new one gets 0666 less the umask, and a symbolic
-/// link at a path is replaced, not followed. Throws EKorvanaError when a file
-/// cannot be written; files written before the failure stay written, the
-/// failing one is left as it was.
+/// link at a path is replaced, not followed. Every file is tried; throws
+/// EKorvanaError naming every file that could not be written, one a line
+/// (each is left as it was; the others stay written).
 void saveDocument(const DocumentModel& document, const DocumentFiles& files);
 
 }  // namespace korvana::spss

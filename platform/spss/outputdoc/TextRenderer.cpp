@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/PrintableText.h"
 #include "common/Utf8.h"
 #include "platform/spss/outputdoc/CellText.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
@@ -32,7 +33,7 @@ struct Field {
 };
 
 std::string labelText(const PivotLabel& label) {
-  std::string text = label.text;
+  std::string text = printableText(label.text);
   for (std::size_t f : label.footnotes) text += "[" + PivotTableModel::footnoteMarker(f) + "]";
   return text;
 }
@@ -79,7 +80,7 @@ std::string tableText(const PivotTableModel& table) {
     for (std::int32_t c = 0; c < table.columns(); ++c) {
       const PivotCell& cell = table.cell(r, c);
       const bool right = cell.alignment == 1 || (cell.alignment < 0 && readNumber(cell.value).has_value());
-      row.push_back(Field{cellDisplayText(cell), right, 1});
+      row.push_back(Field{printableText(cellDisplayText(cell)), right, 1});
     }
     body.push_back(std::move(row));
   }
@@ -128,10 +129,11 @@ std::string tableText(const PivotTableModel& table) {
   std::size_t total = 0;
   for (std::size_t w : widths) total += w;
   if (columns > 1) total += 2 * (columns - 1);
-  total = std::max(total, displayWidth(table.title));
+  const std::string title = printableText(table.title);
+  total = std::max(total, displayWidth(title));
   const std::string rule = std::string(std::max<std::size_t>(total, 1), '-') + "\n";
 
-  std::string out = table.title + "\n" + rule;
+  std::string out = title + "\n" + rule;
   if (!header.empty()) {
     for (const auto& row : header) out += line(row);
     out += rule;
@@ -139,8 +141,8 @@ std::string tableText(const PivotTableModel& table) {
   for (const auto& row : body) out += line(row);
   out += rule;
   for (std::size_t f = 0; f < table.footnotes.size(); ++f)
-    out += PivotTableModel::footnoteMarker(f) + ". " + table.footnotes[f] + "\n";
-  if (!table.caption.empty()) out += table.caption + "\n";
+    out += PivotTableModel::footnoteMarker(f) + ". " + printableText(table.footnotes[f]) + "\n";
+  if (!table.caption.empty()) out += printableText(table.caption) + "\n";
   return out;
 }
 
@@ -182,7 +184,9 @@ void renderText(const DocumentModel& document, const std::function<void(std::str
         break;
       }
     }
-    write(out);
+    // Text from files (labels, names, paths in messages) cannot steer the
+    // terminal this rendering is printed on.
+    write(printableText(out, LineBreaks::keep));
   }
 }
 

@@ -308,7 +308,7 @@ class Parser {
     expectSubcommandEnd("PRINT");
   }
 
-  /// OUT('file'): the name is read straight from the text (see the header).
+  /// OUT('file'): a quoted text, a doubled quote inside standing for one.
   void parseMatrix() {
     const Token out = expectWord("OUT after MATRIX");
     if (upperCase(out.text) != "OUT") failAt("MATRIX takes only OUT('file'), not", out.text, out.position);
@@ -317,26 +317,26 @@ class Parser {
     const Token quote = next();
     if (quote.kind != Token::quote) fail("the matrix file must be a quoted file name, not", quote);
     const char q = quote.text[0];
-    std::optional<std::size_t> close;
-    for (std::size_t at = quote.position + 1; at < text_.size(); ++at) {
-      if (text_[at] != q) continue;
-      std::size_t after = at + 1;
-      while (after < text_.size() && isBlank(text_[after])) ++after;
-      if (after >= text_.size() || text_[after] != ')') continue;
-      ++after;
-      while (after < text_.size() && isBlank(text_[after])) ++after;
-      if (after < text_.size() && text_[after] != '/') continue;
-      close = at;
-      pos_ = at + 1;
-      break;
+    std::string name;
+    std::size_t at = quote.position + 1;
+    const auto unclosed = [&] {
+      failAt("the file name has no closing quote followed by \")\":", text_.substr(quote.position), quote.position);
+    };
+    for (;; ++at) {
+      if (at >= text_.size()) unclosed();
+      if (text_[at] != q) {
+        name += text_[at];
+      } else if (at + 1 < text_.size() && text_[at + 1] == q) {
+        name += q;
+        ++at;
+      } else {
+        break;
+      }
     }
-    if (!close) failAt("the file name has no closing quote followed by \")\":", text_.substr(quote.position),
-                       quote.position);
-    const std::string_view name = text_.substr(quote.position + 1, *close - quote.position - 1);
+    pos_ = at + 1;
     if (name.empty()) failAt("the matrix file name is empty:", text_.substr(quote.position, 2), quote.position);
-    request_.matrixFile = std::string(name);
-    const Token closing = next();
-    if (closing.kind != Token::close) fail("expected \")\" instead of", closing);
+    request_.matrixFile = std::move(name);
+    if (next().kind != Token::close) unclosed();
     expectSubcommandEnd("MATRIX");
   }
 

@@ -17,12 +17,8 @@
 // means Z, without a direction VARIABLE), MEASURE=EUCLID, PRINT=PROXIMITIES,
 // no matrix file.
 //
-// The file name of MATRIX=OUT is written by Korvana unchanged between
-// apostrophes (or quotation marks), so a quote inside the name is not
-// doubled. The name therefore ends at the first quote of the opening kind
-// that is followed, apart from blanks, by ")" and then by the end of the
-// command or the next "/"; every other quote is part of the name, and a
-// doubled quote stays two characters.
+// The file name of MATRIX=OUT is a quoted text: between apostrophes (or
+// quotation marks), a doubled quote inside standing for one.
 //
 // Anything else raises EProximitiesError with a message that names the
 // offending token and its position (in bytes, from 1) in the text; so does

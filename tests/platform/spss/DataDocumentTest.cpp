@@ -11,6 +11,7 @@
 #include "common/EKorvanaError.h"
 #include "platform/spss/CsvDataSetReader.h"
 #include "platform/spss/DataSet.h"
+#include "platform/spss/DataSetLoader.h"
 #include "platform/spss/StatisticsPackage.h"
 
 namespace {
@@ -122,6 +123,26 @@ TEST_F(DataDocumentTest, SavFromPsppGivesItsDictionaryWeightAndCases) {
   EXPECT_EQ(textData(*data, "NAME", "score", 2, 3), (TextArray2D{{"Bob", "7"}, {"Cecilia", "."}}))
       << "names in any case; a block from the middle";
   EXPECT_EQ(textData(*data, "group", "group", 1, 3), (TextArray2D{{"1"}, {"2"}, {"1"}}));
+}
+
+// PSPP's EXPORT fills the unused places of a portable file's character table
+// with "0"; the file reads as the same survey (names in capitals, as the
+// format stores them).
+TEST_F(DataDocumentTest, PortableFilesExportedByPsppAreRead) {
+  SKIP_WITHOUT_PSPP();
+  std::string log;
+  ASSERT_EQ(spsstest::runPspp(folder_.path(), surveySyntax + std::string("EXPORT OUTFILE='survey.por'.\n"), log), 0)
+      << log;
+  auto package = StatisticsPackage::start(folder_.file("survey.por"));
+  auto data = activeDocument(*package);
+  ASSERT_TRUE(data);
+  const Dictionary d = dictionaryOf(*data);
+  EXPECT_EQ(d.names, (std::vector<std::string>{"ID", "NAME", "SCORE", "FREQ", "GROUP"}));
+  EXPECT_EQ(d.labels, (std::vector<std::string>{"Case number", "First name", "Test score", "Frequency", ""}));
+  EXPECT_EQ(textData(*data, "id", "group", 1, 3),
+            (TextArray2D{{"1", "Ann", "12.5", "2", "1"},
+                         {"2", "Bob", "7", "1", "2"},
+                         {"3", "Cecilia", ".", "3", "1"}}));
 }
 
 // A file cut at a case boundary reads like a shorter one; the case count its
@@ -272,6 +293,30 @@ TEST_F(DataDocumentTest, CsvThatCannotBeReadNamesTheProblem) {
   EXPECT_EQ(message("a\n\"open\n1\n"), "The data file t.csv has a quoted field opened on line 2 that is never closed");
   EXPECT_EQ(message(""), "The data file t.csv has no header row");
   EXPECT_EQ(message("a\n1\n"), "read without complaint");
+}
+
+// A header is any text; a name is one word of command syntax. Headers that
+// are not names are made names, unique, each keeping the header as its label,
+// and the data set says so.
+TEST_F(DataDocumentTest, CsvHeadersThatAreNotNamesAreMadeNamesKeepingTheHeaderAsLabel) {
+  const std::string path = folder_.file("headers.csv");
+  spsstest::writeText(path, "a b,a_b,total.,TO,\"c.\nPROXIMITIES x /MATRIX=OUT('t').\",\xE5\x90\x8D \xE5\x89\x8D\n"
+                            "1,2,3,4,5,6\n");
+  const korvana::spss::DataSet data = korvana::spss::DataSetLoader::load(path);
+  std::vector<std::string> names, labels;
+  for (std::size_t i = 0; i < data.variableCount(); ++i) {
+    names.push_back(data.variable(i).name);
+    labels.push_back(data.variable(i).label);
+  }
+  // The valid header a_b keeps its name; the name made of "a b" moves aside.
+  EXPECT_EQ(names, (std::vector<std::string>{"a_b_2", "a_b", "total_", "TO_", "c._PROXIMITIES_x__MATRIX_OUT__t___",
+                                             "\xE5\x90\x8D_\xE5\x89\x8D"}));
+  EXPECT_EQ(labels, (std::vector<std::string>{"a b", "", "total.", "TO", "c.\nPROXIMITIES x /MATRIX=OUT('t').",
+                                              "\xE5\x90\x8D \xE5\x89\x8D"}));
+  ASSERT_EQ(data.readingNotes().size(), 1u);
+  const std::string& note = data.readingNotes()[0];
+  EXPECT_NE(note.find("'a b' is a_b_2; 'total.' is total_; 'TO' is TO_; 'c. PROXIMITIES"), std::string::npos) << note;
+  EXPECT_EQ(note.find('\n'), std::string::npos) << "one line";
 }
 
 TEST_F(DataDocumentTest, TextDataRefusesRangesOutsideTheDataSet) {

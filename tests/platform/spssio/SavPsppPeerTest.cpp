@@ -248,6 +248,57 @@ SAVE OUTFILE='matrix.sav'.
   EXPECT_EQ(sav_close_read(handle), SAV_OK);
 }
 
+// Windows-1252 text that doubles in UTF-8 outgrows its variable and is kept whole
+// on the side of the cases. The cases stream through a window of some 16,000
+// slots, two and a half times over: the parser fills and clears slots while the
+// reader takes the cases before them, with the long values of cases 3 and 20003
+// on the side for a while and none at other times.
+TEST(SavLibraryReadsPsppFiles, TextLongerInUtf8StreamsWholeThroughTheWindow) {
+  SKIP_WITHOUT_PSPP();
+  TemporaryFolder folder;
+  const savtest::PsppRun run = savtest::runPspp(folder.path(), R"(SET LOCALE='windows-1252'.
+INPUT PROGRAM.
+LOOP #i = 1 TO 40000.
+COMPUTE n = #i.
+END CASE.
+END LOOP.
+END FILE.
+END INPUT PROGRAM.
+STRING s (A255).
+DO IF MOD(n, 20000) = 3.
+COMPUTE s = RPAD(STRING(n, F5), 255, 'é').
+ELSE.
+COMPUTE s = STRING(n, F5).
+END IF.
+SAVE OUTFILE='latin1.sav' /COMPRESSED.
+)");
+  ASSERT_EQ(run.exitCode, 0) << run.log;
+  int handle = -1;
+  ASSERT_EQ(sav_open_read(folder.file("latin1.sav").c_str(), &handle), SAV_OK);
+  double number = 0;
+  double text = 0;
+  ASSERT_EQ(sav_get_var_handle(handle, "n", &number), SAV_OK);
+  ASSERT_EQ(sav_get_var_handle(handle, "s", &text), SAV_OK);
+  std::string buffer(2 * 255 + 1, '\0');
+  int wrong = 0;
+  for (int i = 1; i <= 40000; ++i) {
+    ASSERT_EQ(sav_read_case_record(handle), SAV_OK) << "case " << i;
+    double n = 0;
+    ASSERT_EQ(sav_get_value_numeric(handle, number, &n), SAV_OK);
+    ASSERT_EQ(sav_get_value_char(handle, text, buffer.data(), static_cast<int>(buffer.size())), SAV_OK);
+    std::string expected = std::string(5 - std::to_string(i).size(), ' ') + std::to_string(i);
+    if (i % 20000 == 3) {
+      for (int k = 5; k < 255; ++k) expected += "\xc3\xa9";
+    } else {
+      expected.resize(255, ' ');
+    }
+    if (n != i || buffer.c_str() != expected) ++wrong;
+  }
+  EXPECT_EQ(wrong, 0) << "cases with a wrong number or text";
+  EXPECT_EQ(sav_read_case_record(handle), SAV_END_OF_CASES);
+  EXPECT_EQ(sav_close_read(handle), SAV_OK);
+}
+
 // A file PSPP wrote and the library rewrote reads the same in PSPP.
 TEST(SavLibraryPsppRoundTrip, PsppFileCopiedByTheLibrary) {
   SKIP_WITHOUT_PSPP();

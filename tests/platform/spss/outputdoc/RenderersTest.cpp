@@ -83,6 +83,32 @@ TEST(TextRenderer, HiddenDimensionsDropTheirLabels) {
             "Note: a caption\n");
 }
 
+// Labels and names come from files: no escape sequence, carriage return,
+// line break inside a cell or bidirectional override reaches the terminal the
+// text rendering is printed on, and the columns stay aligned.
+TEST(TextRenderer, ControlAndBidiCharactersFromFilesAreBlanked) {
+  DocumentModel model;
+  PivotTableModel table = smallTable();
+  table.title = "Stats\x1b]0;owned\x07";
+  table.label(LabelArray::rows, 1, 1) = label("\x1b[31mred\nline\xE2\x80\xAE" "cba", 1);
+  OutputItem item;
+  item.kind = ItemKind::table;
+  item.label = "Stats";
+  item.table = std::make_unique<PivotTableModel>(table);
+  model.insert(std::move(item));
+  OutputItem log;
+  log.kind = ItemKind::log;
+  log.label = "Log";
+  log.text = "PROXIMITIES a\r\x1b[2J,b.\nsecond line";
+  model.insert(std::move(log));
+  const std::string text = renderText(model);
+  EXPECT_EQ(text.find_first_of("\x1b\r\x07"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\xE2\x80\xAE"), std::string::npos) << text;
+  EXPECT_NE(text.find("Stats ]0;owned \n"), std::string::npos) << text;
+  EXPECT_NE(text.find(" [31mred line cba  1.23E+03  1804289383\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("PROXIMITIES a  [2J,b.\nsecond line\n"), std::string::npos) << "a log keeps its lines: " << text;
+}
+
 class ExampleDocumentTest : public ::testing::Test {
  protected:
   void SetUp() override { example::writeExampleOutput(*doc); }

@@ -108,9 +108,11 @@ TEST(ProximitiesParser, BinaryParameters) {
 }
 
 TEST(ProximitiesParser, FileNamesWithQuotesAsKorvanaWritesThem) {
-  EXPECT_EQ(parse("PROXIMITIES a /MATRIX=OUT('C:\\Users\\o'brien\\kvana1').").matrixFile, "C:\\Users\\o'brien\\kvana1");
-  EXPECT_EQ(parse("PROXIMITIES a /MATRIX=OUT('it''s')").matrixFile, "it''s");  // not collapsed
-  EXPECT_EQ(parse("PROXIMITIES a /MATRIX=OUT('a') b') /PRINT=NONE").matrixFile, "a') b");
+  EXPECT_EQ(parse("PROXIMITIES a /MATRIX=OUT('C:\\Users\\o''brien\\kvana1').").matrixFile, "C:\\Users\\o'brien\\kvana1");
+  EXPECT_EQ(parse("PROXIMITIES a /MATRIX=OUT('it''''s')").matrixFile, "it''s");
+  EXPECT_EQ(parse("PROXIMITIES a /MATRIX=OUT('a'') b') /PRINT=NONE").matrixFile, "a') b");
+  // An undoubled quote ends the name: what follows cannot pass for more of it.
+  EXPECT_THROW(parse("PROXIMITIES a /MATRIX=OUT('a') b') /PRINT=NONE"), EProximitiesError);
   EXPECT_EQ(parse("PROXIMITIES a /MATRIX=OUT(\"say 'x'\") /VIEW=CASE").matrixFile, "say 'x'");
   EXPECT_EQ(parse("PROXIMITIES a /MATRIX=OUT('/tmp/x.y').  ").matrixFile, "/tmp/x.y");
 }
