@@ -8,10 +8,12 @@
 // passed, which on a machine shared with other work is the steadier of the two.
 //
 //   korvana_bench_phases                      the iris example, and 10,000 cases with P = 10, 2 jobs
-//   korvana_bench_phases --objects N [--permutations P] [--jobs J] [--parts]
+//   korvana_bench_phases --objects N [--permutations P] [--jobs J] [--parts] [--keep]
 //                                             N generated cases, from the data and from their matrix
 //                                             file; --parts also times the parts of the matrix phase
-//                                             (the distances, writing the file, reading it)
+//                                             (the distances, writing the file, reading it); --keep
+//                                             leaves the cases and the saved pages in their folder
+//                                             (for page_load.py)
 //   korvana_bench_phases DATA.csv SETTINGS.ini [JOBS]
 //
 // With generated cases the peak is set against the target (jobs + 1) triangles
@@ -25,6 +27,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,6 +37,8 @@
 #include "analysis/RequestTranslation.h"
 #include "analysis/SettingsFile.h"
 #include "analysis/SharedInstances.h"
+#include "common/EKorvanaError.h"
+#include "common/SystemMemory.h"
 #include "engine/ProgressMonitor.h"
 #include "output/AutomationCallChecks.h"
 #include "platform/host/MessageBoxes.h"
@@ -170,8 +175,9 @@ std::string writeMatrixFile(const std::string& cases, const std::string& path) {
   return path;
 }
 
-/// Runs one analysis as korvana-batch does and prints its phases.
-void measure(const std::string& title, const std::string& data, const std::string& settingsPath, int jobs,
+/// Runs one analysis as korvana-batch does and prints its phases; false when
+/// the memory check refused it before it started (which it prints).
+bool measure(const std::string& title, const std::string& data, const std::string& settingsPath, int jobs,
              const std::filesystem::path& outputStem, bool generated) {
   korvana::output::BatchMessageBoxes boxes(stderr);
   korvana::host::ScopedMessageBoxService boxService(boxes);
@@ -191,6 +197,20 @@ void measure(const std::string& title, const std::string& data, const std::strin
   const korvana::ChosenVariables chosen = korvana::chooseVariables(request, dictionary, problems);
   auto analysis = korvana::makeAnalysis(request, chosen, app, 0);
   analysis->setJobs(jobs);
+  // The whole run counted before any work, as korvana-batch counts it.
+  const Clock::time_point checking = Clock::now();
+  try {
+    analysis->checkMemoryForRun();
+  } catch (const korvana::EKorvanaError& error) {
+    std::printf("\n%s, %d jobs: refused by the memory check %.2f s after the start, before any work:\n  %s\n",
+                title.c_str(), jobs, std::chrono::duration<double>(Clock::now() - start).count(), error.what());
+    analysis.reset();
+    app.reset();
+    package->shutdown();
+    return false;
+  }
+  const double checked = std::chrono::duration<double>(Clock::now() - checking).count();
+  const std::optional<std::uint64_t> available = korvana::availableMemoryBytes();
   analysis->setProgressMonitor(&clock);
   clock.begin("matrix (PROXIMITIES, read)");
   analysis->run();
@@ -207,6 +227,12 @@ void measure(const std::string& title, const std::string& data, const std::strin
 
   std::printf("\n%s: %d objects, %d permutations, %d jobs, %.2f s in all\n", title.c_str(), n, permutations, jobs,
               total);
+  std::printf("  admitted by the memory check in %.3f s: the whole run counted at %.0f MB, %.0f MB available\n",
+              checked,
+              static_cast<double>(korvana::ClusterAnalysis::memoryNeeded(n, request.numberOfPermutations,
+                                                                         request.permutationFit, jobs, false, true)) /
+                  1048576.0,
+              available ? static_cast<double>(*available) / 1048576.0 : -1.0);
   std::printf("  %-28s %10s %12s %12s\n", "phase", "seconds", "processor s", "peak MB");
   long peak = 0;
   double inPermutations = 0, outside = 0, processorInPermutations = 0, processorOutside = 0;
@@ -218,7 +244,7 @@ void measure(const std::string& title, const std::string& data, const std::strin
     (permutationPhase ? inPermutations : outside) += phase.seconds;
     (permutationPhase ? processorInPermutations : processorOutside) += phase.processor;
   }
-  if (!generated || permutations == 0) return;
+  if (!generated || permutations == 0) return true;
   const double triangle = static_cast<double>(n) * (n - 1) / 2 * 8;
   const double target = (jobs + 1) * triangle + 1024.0 * 1024 * 1024;
   std::printf("  peak %.0f MB against the target (jobs + 1) x n(n-1)/2 doubles + 1 GB = %.0f MB: ratio %.2f\n",
@@ -231,6 +257,7 @@ void measure(const std::string& title, const std::string& data, const std::strin
               "(processor time %.2f s against %.2f s: %.2f x)\n",
               outside, onePermutation, outside / onePermutation, processorOutside, oneProcessor,
               processorOutside / oneProcessor);
+  return true;
 }
 
 /// The parts of the matrix phase for n generated cases: the distances alone
@@ -308,9 +335,11 @@ int main(int argc, char** argv) {
       const int jobs = optionValue(argc, argv, "--jobs", 1);
       const std::string cases = writeCases(folder, n);
       if (hasOption(argc, argv, "--parts")) measureMatrixParts(n, cases);
-      measure("generated cases", cases, writeSettings(folder, permutations), jobs, folder / "cases", true);
-      const std::string matrixFile = writeMatrixFile(cases, (folder / "matrix.sav").string());
-      measure("their matrix file", "", writeSettings(folder, permutations, matrixFile), jobs, folder / "matrix", true);
+      if (measure("generated cases", cases, writeSettings(folder, permutations), jobs, folder / "cases", true)) {
+        const std::string matrixFile = writeMatrixFile(cases, (folder / "matrix.sav").string());
+        measure("their matrix file", "", writeSettings(folder, permutations, matrixFile), jobs, folder / "matrix",
+                true);
+      }
     } else if (argc >= 3) {
       measure(argv[1], argv[1], argv[2], argc >= 4 ? std::atoi(argv[3]) : 2, folder / "out", false);
     } else {
@@ -322,7 +351,10 @@ int main(int argc, char** argv) {
       const std::string matrixFile = writeMatrixFile(cases, (folder / "matrix.sav").string());
       measure("their matrix file", "", writeSettings(folder, 10, matrixFile), 2, folder / "matrix", true);
     }
-    std::filesystem::remove_all(folder);
+    if (hasOption(argc, argv, "--keep"))
+      std::printf("\nthe cases and the saved pages are kept in %s\n", folder.c_str());
+    else
+      std::filesystem::remove_all(folder);
     return 0;
   } catch (const std::exception& error) {
     std::fprintf(stderr, "korvana_bench_phases: %s\n", error.what());
