@@ -487,6 +487,19 @@ bool ClusterAnalysis::talliesClusters() const {
   return clusterSupport_ || countClusters_ || solutionsShown_ == SolutionsShown::hierarchies;
 }
 
+bool ClusterAnalysis::proximitiesMisfitMethod() const {
+  if (!method_.needsSquaredEuclidean()) return false;
+  if (matrix_.getNumberOfObjects() > 0) return !matrix_.isSquaredEuclidean();
+  return analysisType_ == AnalysisType::data && (measure_ == nullptr || measure_->getKeyword() != "SEUCLID");
+}
+
+std::string ClusterAnalysis::startSeedText() const {
+  const std::string seed = std::to_string(seed_);
+  return "The random permutations started from seed " + seed + (seedFromClock_ ? ", taken from the clock" : "") +
+         ": the same request with --seed " + seed + " repeats this run, and with --reproduce S it clusters " +
+         "alone the permutation whose Random Seed is S.";
+}
+
 bool ClusterAnalysis::verdictShown() const {
   return support_.has_value() && (clusterSupport_ || solutionsShown_ == SolutionsShown::hierarchies);
 }
@@ -504,11 +517,7 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
   check();
   insertTitle(document, methodName);
   check();
-  if (method_.needsSquaredEuclidean() && !matrix_.isSquaredEuclidean()) {
-    writeWarning(document,
-                 "The squared Euclidean interval measure should be used when CENTROID, MEDIAN, or Ward cluster "
-                 "method is requested.");
-  }
+  if (method_.needsSquaredEuclidean() && !matrix_.isSquaredEuclidean()) writeWarning(document, squaredEuclideanWarning);
   check();
   const bool support = clusterSupport_ && support_;
   const bool byHierarchy = solutionsShown_ == SolutionsShown::hierarchies;
@@ -524,13 +533,15 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
                           ": neither the best fit nor the set of best-fitting hierarchies changed in the last " +
                           std::to_string(stopWhenStable_) + " permutations.");
   }
+  const std::string fitNote = fitTableNote(method_.getKeyword() == "ward");
+  if (permutationCount_ > 1 || !firstPermutationIsIdentity_) writeMessage(document, "Start Seed", startSeedText());
   if (showPermutationFit_) {
     const PermutationRecords& records = results_.records;
     writePermutationFitTable(document, results_.stoppedAfter >= 0 ? records.completed : permutationCount_,
                              records.fitValues, records.correlations,
                              matrix_.getSumOfSquares(), firstPermutationIsIdentity_, records.seeds,
                              records.solutionIds, progress,
-                             [&progress] { progress.processMessages(); });
+                             [&progress] { progress.processMessages(); }, fitNote);
   }
   check();
   if (support) {
@@ -582,7 +593,7 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
       insertTitle(document, heading);
     }
     check();
-    writeSolutionFitTable(document, *solution, matrix_.getSumOfSquares());
+    writeSolutionFitTable(document, *solution, matrix_.getSumOfSquares(), fitNote);
     check();
     if (showObjectOrder_) writeObjectOrderTable(document, *solution);
     check();

@@ -34,6 +34,12 @@ class Variable;
 
 class ClusterAnalysis {
  public:
+  /// Said where the method expects squared Euclidean distances and may not
+  /// have them.
+  static constexpr const char* squaredEuclideanWarning =
+      "The squared Euclidean interval measure should be used when CENTROID, MEDIAN, or Ward cluster method is "
+      "requested.";
+
   /// The method is a shared instance, borrowed, not owned. The application
   /// is the statistics package the run writes its output into (the analysis
   /// holds its own reference); the permutation run alone needs none.
@@ -48,6 +54,8 @@ class ClusterAnalysis {
   void setView(ClusterView view) { view_ = view; }
   void setFirstPermutationIsIdentity(bool value) { firstPermutationIsIdentity_ = value; }
   void setSeed(std::int32_t seed) { seed_ = seed; }
+  /// The start seed was taken from the clock (the output says so).
+  void setSeedFromClock(bool value) { seedFromClock_ = value; }
   void setPrintProximityMatrix(bool value) { printProximityMatrix_ = value; }
   void setShowPermutationFit(bool value) { showPermutationFit_ = value; }
   void setShowObjectOrder(bool value) { showObjectOrder_ = value; }
@@ -187,6 +195,13 @@ class ClusterAnalysis {
   ClusterView getView() const { return view_; }
   bool getFirstPermutationIsIdentity() const { return firstPermutationIsIdentity_; }
   std::int32_t getSeed() const { return seed_; }
+  bool getSeedFromClock() const { return seedFromClock_; }
+  /// The visible line of the start seed and how to repeat the run.
+  std::string startSeedText() const;
+  /// The method expects squared Euclidean distances and the proximities are
+  /// not known to be such: from the data, the measure; from a matrix file,
+  /// its label once read.
+  bool proximitiesMisfitMethod() const;
   bool getPrintProximityMatrix() const { return printProximityMatrix_; }
   bool getShowPermutationFit() const { return showPermutationFit_; }
   bool getShowObjectOrder() const { return showObjectOrder_; }
@@ -236,6 +251,7 @@ class ClusterAnalysis {
   ClusterView view_ = ClusterView::cases;
   bool firstPermutationIsIdentity_ = true;
   std::int32_t seed_ = 7;
+  bool seedFromClock_ = false;
   bool printProximityMatrix_ = false;
   bool showPermutationFit_ = false;
   bool showObjectOrder_ = false;

@@ -1,9 +1,12 @@
 #include "analysis/RequestTranslation.h"
 
+#include "datafile/PermutationFitTableFile.h"
+
 #include <algorithm>
 
 #include "analysis/DataDictionary.h"
 #include "common/EKorvanaError.h"
+#include "datafile/PermutationFitTableFile.h"
 #include "engine/ClusterMethodFactory.h"
 #include "proximity/BinaryMeasureFactory.h"
 #include "proximity/CountsMeasureFactory.h"
@@ -125,6 +128,7 @@ void checkRequest(const AnalysisRequest& request, const ChosenVariables& variabl
   if (request.savePermutationFitTable &&
       request.permutationFitTableFilename.find_first_not_of(" \t") == std::string::npos)
     throw EKorvanaError("No file name is given for the permutation fit table");
+  if (request.savePermutationFitTable) fitTableFormatOf(fitTableFileNameOf(request.permutationFitTableFilename));
 }
 
 std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, const ChosenVariables& variables,
@@ -167,6 +171,7 @@ std::unique_ptr<ClusterAnalysis> makeAnalysis(const AnalysisRequest& request, co
   }
   analysis->setFirstPermutationIsIdentity(request.firstPermutationIdentity);
   analysis->setSeed(request.seedType == SeedType::random ? static_cast<std::int32_t>(now) : request.seed);
+  analysis->setSeedFromClock(request.seedType == SeedType::random);
   analysis->setShowPermutationFit(request.permutationFit);
   analysis->setShowObjectOrder(request.objectOrder);
   analysis->setShowAgglomerationSchedule(request.agglomerationSchedule);

@@ -118,6 +118,7 @@ void writeMerges(JsonOut& out, const ClusterSolution& solution, const std::vecto
     out.raw(", ").key("cluster1").integer(solution.getCluster1(t) + 1);
     out.raw(", ").key("cluster2").integer(solution.getCluster2(t) + 1);
     out.raw(", ").key("coefficient").number(solution.getCoefficient(t));
+    out.raw(", ").key("height").number(solution.getHeight(t));
     out.raw(", ").key("objects").raw("[");
     for (std::size_t m = 0; m < first.size(); ++m) out.raw(m > 0 ? ", " : "").integer(first[m] + 1);
     out.raw("], ").key("supportAll").number(support.at(static_cast<std::size_t>(t)).all);
@@ -197,6 +198,8 @@ void writeResultsFile(const std::string& path, const ClusterAnalysis& analysis) 
     out.raw(",\n  ").key("proximities");
     if (matrix.getNumberOfObjects() == 0) out.raw("null");  // canceled before the matrix was read
     else out.string(matrix.isDissimilarity() ? "dissimilarity" : "similarity");
+    out.raw(",\n  ").key("startSeed").integer(analysis.getSeed());
+    out.raw(",\n  ").key("startSeedFromClock").boolean(analysis.getSeedFromClock());
 
     out.raw(",\n  ").key("objects").raw("[");
     for (int i = 0; i < matrix.getNumberOfObjects(); ++i) {

@@ -111,7 +111,7 @@ constexpr const char* kTransforms[] = {"absolute", "reverse", "rescale"};
 bool BatchOptions::setsRequest() const {
   return method || permutations || seed || identity || matrix || variables || label || cluster || measure || power ||
          root || present || absent || standardize || standardizeBy || transform || print || fitTable || support ||
-         solutions || untilStable || orderFree;
+         solutions || untilStable || reproduce || orderFree;
 }
 
 std::vector<std::string> splitVariableList(const std::string& text) { return splitCommas(text); }
@@ -154,16 +154,23 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
   cli.add_option_function<int>("-p,--permutations", [&options](int v) { options.permutations = v; },
                                "the number of permutations")
       ->group(analysis);
-  cli.add_option_function<long long>("--seed", [&options](long long v) { options.seed = v; },
-                                     "a fixed start seed (without it, the request's seed type holds)")
-      ->group(analysis);
+  auto* seed = cli.add_option_function<long long>("--seed", [&options](long long v) { options.seed = v; },
+                                                  "a fixed start seed (without it, the request's seed type holds)")
+                   ->group(analysis);
   auto* identity = cli.add_flag_callback("--identity", [&options] { options.identity = true; },
                                          "the first permutation is the objects in file order")
                        ->group(analysis);
-  cli.add_flag_callback("--no-identity", [&options] { options.identity = false; },
-                        "every permutation is drawn at random")
+  auto* noIdentity = cli.add_flag_callback("--no-identity", [&options] { options.identity = false; },
+                                           "every permutation is drawn at random")
+                         ->group(analysis)
+                         ->excludes(identity);
+  cli.add_option_function<long long>("--reproduce", [&options](long long v) { options.reproduce = v; },
+                                     "cluster the one permutation whose Random Seed is SEED, as the run that "
+                                     "showed it did (the same request otherwise)")
       ->group(analysis)
-      ->excludes(identity);
+      ->excludes(seed)
+      ->excludes(identity)
+      ->excludes(noIdentity);
   cli.add_flag("--support", options.support,
                "cluster support: the verdict, the Distinct Solutions table, the consensus trees and each "
                "solution's Cluster Support table")
@@ -211,7 +218,8 @@ void defineOptions(CLI::App& cli, BatchOptions& options) {
   const char* contents = "Output contents";
   text("--print", options.print,
        "what the output holds: matrix,fit,order,schedule,dendrogram (any of them, or none)", contents);
-  text("--fit-table", options.fitTable, "save the permutation fit table as this data file", contents);
+  text("--fit-table", options.fitTable,
+       "save the permutation fit table as this file: FILE.sav (a data file) or FILE.csv", contents);
 
   const char* running = "Running";
   cli.add_option("-j,--jobs", options.jobs,
@@ -260,6 +268,21 @@ void applyRequestOptions(const BatchOptions& options, AnalysisRequest& request) 
     }
   }
   if (options.identity) request.firstPermutationIdentity = *options.identity;
+  if (options.reproduce && (options.permutations || options.untilStable)) {
+    problems.push_back(std::string("--reproduce clusters one permutation: it cannot be used with ") +
+                       (options.permutations ? "--permutations" : "--until-stable"));
+  } else if (options.reproduce) {
+    // One permutation, drawn from the seed the generator held before it.
+    if (*options.reproduce < INT32_MIN || *options.reproduce > INT32_MAX) {
+      refuse("--reproduce", std::to_string(*options.reproduce), "a whole number from -2147483648 to 2147483647");
+    } else {
+      request.seed = static_cast<std::int32_t>(*options.reproduce);
+      request.seedType = SeedType::custom;
+      request.firstPermutationIdentity = false;
+      request.numberOfPermutations = 1;
+      request.stopWhenStable = 0;
+    }
+  }
   if (options.support) request.clusterSupport = true;
   if (options.untilStable) {
     if (*options.untilStable < 0 || *options.untilStable > INT32_MAX)

@@ -51,6 +51,7 @@ struct BatchOptions {
   bool support = false;
   std::optional<std::string> solutions;
   std::optional<long long> untilStable;
+  std::optional<long long> reproduce;
   bool orderFree = false;
 
   /// True when an option sets part of the request.

@@ -357,11 +357,16 @@ int main(int argc, char** argv) {
       settingsFile.save(options.saveSettings);
       printSaved("Settings", options.saveSettings);
     }
+    if (analysis->proximitiesMisfitMethod())
+      std::fprintf(stderr, "korvana-batch: warning: %s\n", korvana::ClusterAnalysis::squaredEuclideanWarning);
     if (options.dryRun) {
       std::fputs(korvana::printableText(korvana::describeRequest(request), korvana::LineBreaks::keep).c_str(), stdout);
       if (!command.empty()) std::printf("\n%s\n", korvana::printableText(command).c_str());
       return 0;
     }
+    if (analysis->getSeedFromClock())
+      std::fprintf(stderr, "korvana-batch: start seed %d, from the clock: --seed %d repeats this run\n",
+                   static_cast<int>(analysis->getSeed()), static_cast<int>(analysis->getSeed()));
     analysis->setJobs(options.jobs);
     analysis->setCountClusters(!resultsFile.empty() || !options.newick.empty());
     analysis->checkMemoryForRun();
@@ -421,6 +426,10 @@ int main(int argc, char** argv) {
   // does an output not saved whole: new results beside an earlier rendering
   // would pass for one run.
   const auto outcome = analysis->getRunOutcome();
+  // From a matrix file, what its proximities are is known once it is read.
+  if (request.analysisType == korvana::AnalysisType::matrixFile && analysis->proximitiesMisfitMethod() &&
+      analysis->getMatrix().getNumberOfObjects() > 0)
+    std::fprintf(stderr, "korvana-batch: warning: %s\n", korvana::ClusterAnalysis::squaredEuclideanWarning);
   if (failure.empty() && (outcome == korvana::ClusterAnalysis::RunOutcome::completed ||
                           outcome == korvana::ClusterAnalysis::RunOutcome::canceled)) {
     std::vector<std::string> notWritten;

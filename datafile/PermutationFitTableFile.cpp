@@ -1,5 +1,10 @@
 // Saving the fit of every permutation as a data file of the statistics
 // package, for further analysis there.
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <string>
@@ -8,6 +13,7 @@
 #include "datafile/PermutationFitTableFile.h"
 #include "engine/PermutationRun.h"
 #include "engine/ProgressMonitor.h"
+#include "common/AtomicFile.h"
 #include "common/EKorvanaError.h"
 #include "common/ScientificFormat.h"
 
@@ -33,10 +39,67 @@ constexpr FitVariable kVariables[] = {
     {"randseed", 0, "random seed", kFormatF, 0, 8},
 };
 
+/// A number as the shortest text that reads back to the same double; empty
+/// for one that is not a number (the data file's system-missing).
+std::string csvNumber(double value) {
+  if (!std::isfinite(value)) return {};
+  char buffer[32];
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, written.ptr);
+}
+
+void saveCsvFitTable(const std::string& fileName, const PermutationRecords& records, double sumOfSquares,
+                     bool firstPermutationIsIdentity, ProgressMonitor& progress) {
+  bool canceled = false;
+  try {
+    replaceFileAtomically(
+        fileName,
+        [&](const ContentWriter& write) {
+          std::string line;
+          for (const FitVariable& v : kVariables) line += (line.empty() ? "" : ",") + std::string(v.name);
+          write(line + "\r\n");
+          for (int i = 0; i < records.completed; ++i) {
+            if (progress.isCanceled()) {
+              // A table cut short would pass for a complete one.
+              canceled = true;
+              throw EKorvanaError("canceled");
+            }
+            const auto ui = static_cast<std::size_t>(i);
+            line = std::to_string(i + 1) + "," + solutionIdText(records.solutionIds[ui]) + "," +
+                   csvNumber(roundToSignificantDigits(ssdifOf(records.fitValues[ui], sumOfSquares), 13)) + "," +
+                   csvNumber(records.fitValues[ui]) + "," + csvNumber(reportedCorrelation(records.correlations[ui])) +
+                   "," + (i == 0 && firstPermutationIsIdentity ? std::string() : std::to_string(records.seeds[ui]));
+            write(line + "\r\n");
+            progress.stepIt();
+          }
+        },
+        documentFileMode);
+  } catch (const EKorvanaError&) {
+    if (canceled) return;
+    throw;
+  }
+}
+
 }  // namespace
+
+FitTableFormat fitTableFormatOf(const std::string& fileName) {
+  std::string extension = std::filesystem::path(fileName).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  // A name without an extension (one whose full stop is in a folder's name)
+  // is saved as a data file, as it always was.
+  if (extension == ".sav" || extension.empty()) return FitTableFormat::sav;
+  if (extension == ".csv") return FitTableFormat::csv;
+  throw EKorvanaError("The fit table '" + fileName + "' cannot be saved in that format: its name must end in .sav "
+                      "(a data file of the statistics package) or .csv (comma-separated text)");
+}
 
 void savePermutationFitTable(const std::string& fileName, const PermutationRecords& records, double sumOfSquares,
                              bool firstPermutationIsIdentity, ProgressMonitor& progress) {
+  if (fitTableFormatOf(fileName) == FitTableFormat::csv) {
+    saveCsvFitTable(fileName, records, sumOfSquares, firstPermutationIsIdentity, progress);
+    return;
+  }
   int handle = -1;
   try {
     handle = savOpenWrite(fileName);

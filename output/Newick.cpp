@@ -6,7 +6,7 @@
 #include <map>
 #include <utility>
 
-#include "common/PrintableText.h"
+#include "common/Utf8.h"
 #include "engine/ClusterSolution.h"
 #include "engine/OrderFreeTree.h"
 #include "engine/PermutationRun.h"
@@ -23,25 +23,57 @@ std::string shortestText(double value) {
 
 int wholePercent(double share) { return std::isnan(share) ? 0 : static_cast<int>(std::floor(share * 100.0 + 0.5)); }
 
+namespace {
+
+/// Unicode's blanks beyond ASCII: readers split names at some of them.
+bool isWideBlank(char32_t c) {
+  return c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
+         c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+}
+
+/// An ASCII character a Newick reader takes as part of an unquoted name.
+bool isBareAscii(unsigned char c) {
+  if (c <= 0x20 || c >= 0x7F) return false;
+  switch (c) {
+    case '(': case ')': case '[': case ']': case '\'': case '"': case ':': case ';': case ',': case '%':
+      return false;
+    default:
+      return true;
+  }
+}
+
+void appendEncoded(std::string& out, std::string_view bytes) {
+  static const char* const hex = "0123456789ABCDEF";
+  for (const char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    out += '%';
+    out += hex[u >> 4];
+    out += hex[u & 15];
+  }
+}
+
+}  // namespace
+
 std::string newickLeafName(const std::string& label, int objectNumber) {
-  // One line whatever the label holds.
-  const std::string printable = printableText(label);
-  const std::size_t end = printable.find_last_not_of(' ');
-  const std::string trimmed = end == std::string::npos ? std::string() : printable.substr(0, end + 1);
-  if (trimmed.empty()) return std::to_string(objectNumber);
-  bool plain = true;
-  for (const char c : trimmed) {
-    const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                         c == '.' || c == '-';
-    plain = plain && allowed;
+  const std::size_t end = label.find_last_not_of(' ');
+  if (end == std::string::npos) return std::to_string(objectNumber);
+  const std::string_view text(label.data(), end + 1);
+  std::string name;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto first = static_cast<unsigned char>(text[at]);
+    if (first < 0x80) {
+      if (isBareAscii(first)) name += text[at];
+      else appendEncoded(name, text.substr(at, 1));
+      ++at;
+      continue;
+    }
+    const utf8::Decoded decoded = utf8::decode(text, at);
+    const std::string_view bytes = text.substr(at, decoded.length);
+    if (decoded.valid && decoded.codePoint >= 0xA0 && !isWideBlank(decoded.codePoint)) name += bytes;
+    else appendEncoded(name, bytes);  // a C1 control, a wide blank or bytes that are no character
+    at += decoded.length;
   }
-  if (plain) return trimmed;
-  std::string quoted = "'";
-  for (const char c : trimmed) {
-    quoted += c;
-    if (c == '\'') quoted += '\'';
-  }
-  return quoted + "'";
+  return name;
 }
 
 namespace {
@@ -55,6 +87,9 @@ struct NewickTree {
   std::vector<std::string> labels;         // of every node; a leaf's is its name
   std::vector<double> heights;             // of every node
   bool lengths = false;
+  /// Similarities: the heights fall towards the root, and the lengths are
+  /// those of the distances (highest height) − height.
+  bool similarity = false;
   /// Lengths rounded to 13 significant digits (differences of rounded
   /// heights, without the noise their subtraction leaves).
   bool roundedLengths = false;
@@ -68,6 +103,15 @@ std::string writeNewick(const NewickTree& tree, int root) {
     int node;
     int parent;  // −1 for the root
     std::size_t childrenDone;
+  };
+  double top = 0.0;
+  if (tree.similarity)
+    for (std::size_t i = static_cast<std::size_t>(tree.leaves); i < tree.heights.size(); ++i)
+      top = i == static_cast<std::size_t>(tree.leaves) ? tree.heights[i] : std::max(top, tree.heights[i]);
+  const auto distance = [&](int node) {
+    if (node < tree.leaves) return 0.0;
+    const double height = tree.heights[static_cast<std::size_t>(node)];
+    return tree.similarity ? top - height : height;
   };
   std::string text;
   std::vector<Frame> stack{{root, -1, 0}};
@@ -87,7 +131,9 @@ std::string writeNewick(const NewickTree& tree, int root) {
       text += ")" + tree.labels[node];
     }
     if (tree.lengths && frame.parent >= 0) {
-      const double length = tree.heights[static_cast<std::size_t>(frame.parent)] - tree.heights[node];
+      // Half the difference of the heights, as a tree whose leaves are all
+      // at its tips' depth makes the path between two leaves their height.
+      const double length = (distance(frame.parent) - distance(frame.node)) / 2.0;
       text += ":" + shortestText(tree.roundedLengths ? roundToSignificantDigits(length, 13) : length);
     }
     stack.pop_back();
@@ -98,7 +144,8 @@ std::string writeNewick(const NewickTree& tree, int root) {
 NewickTree leavesOf(const ProximityMatrix& matrix, int n) {
   NewickTree tree;
   tree.leaves = n;
-  tree.lengths = matrix.isDissimilarity();
+  tree.lengths = true;
+  tree.similarity = !matrix.isDissimilarity();
   // A label several objects share gets the object's number beside it, so
   // that every leaf has a name of its own (programs match trees by them).
   std::map<std::string, int> uses;
@@ -111,7 +158,7 @@ NewickTree leavesOf(const ProximityMatrix& matrix, int n) {
   for (int o = 0; o < n; ++o) {
     const std::string label = trimmed(o);
     tree.labels.push_back(
-        newickLeafName(!label.empty() && uses[label] > 1 ? label + " " + std::to_string(o + 1) : label, o + 1));
+        newickLeafName(!label.empty() && uses[label] > 1 ? label + "_" + std::to_string(o + 1) : label, o + 1));
   }
   tree.heights.assign(static_cast<std::size_t>(n), 0.0);
   return tree;
@@ -132,7 +179,7 @@ std::string newickOf(const ClusterSolution& solution, const ProximityMatrix& mat
     const auto c2 = static_cast<std::size_t>(solution.getCluster2(t));
     tree.children.push_back({nodeOf[c1], nodeOf[c2]});
     tree.labels.push_back(std::to_string(wholePercent(support.at(static_cast<std::size_t>(t)).all)));
-    tree.heights.push_back(solution.getCoefficient(t));
+    tree.heights.push_back(solution.getHeight(t));
     nodeOf[c1] = n + t;
   }
   return writeNewick(tree, n + stages - 1);

@@ -1,9 +1,12 @@
 // A kept solution's tree in the Newick format, for other programs: the object
-// labels as leaf names (a label several objects share followed by the
+// labels as leaf names (a label several objects share followed by "_" and the
 // object's number), each internal node labelled with the share of all
-// permutations whose tree holds its cluster (in whole percent), and for
-// dissimilarities a length on every branch: the parent merge's coefficient
-// less the child's (a leaf's own height is 0). One line ending in ";".
+// permutations whose tree holds its cluster (in whole percent), and a length
+// on every branch: half the difference of the heights of the nodes it joins
+// (a leaf's height is 0), so that the path between two leaves is the height
+// at which they join, as in R's as.phylo of an hclust tree. For similarities
+// the heights are first turned into distances: the highest merge height less
+// each height. One line ending in ";".
 #pragma once
 
 #include <string>
@@ -17,11 +20,13 @@ class ProximityMatrix;
 struct StageSupport;
 struct Consensus;
 
-/// A leaf name: the label neutralised as common/PrintableText.h does (a line
-/// break or an escape becomes a blank) with its trailing blanks removed, in
-/// single quotes (inner quotes doubled) unless it holds only ASCII letters,
-/// digits, '_', '.' and '-'; the object's number (from 1) when the label is
-/// empty.
+/// A leaf name: the label without its trailing blanks, written bare so that
+/// readers return it as it is (R's ape, Biopython): letters, digits, non-ASCII
+/// characters and ASCII punctuation stay; a blank, a control character, a
+/// Unicode blank, bytes that are no UTF-8 character and ( ) [ ] ' " : ; , %
+/// are written as %XX of their bytes (URLdecode in R, urllib.parse.unquote in
+/// Python give the label back). The object's number (from 1) when the label
+/// is empty.
 std::string newickLeafName(const std::string& label, int objectNumber);
 
 /// A share from 0 to 1 in whole percent, halves rounded up.
@@ -35,7 +40,7 @@ std::string newickOf(const ClusterSolution& solution, const ProximityMatrix& mat
 /// The hierarchy of the solution: the parts of every folded merge written
 /// in the node of the merge that absorbs it (a multifurcation), each node's
 /// parts in the order of their first objects, so that the same hierarchy
-/// reads the same whatever the merge order. Lengths (for dissimilarities)
+/// reads the same whatever the merge order. Lengths as above,
 /// from the fitting heights rounded to 13 significant digits; each node
 /// labelled with its support (whole percent of all permutations) when given,
 /// one entry per stage.
@@ -46,8 +51,8 @@ std::string hierarchyNewickOf(const ClusterSolution& solution, const ProximityMa
 /// with its support in whole percent; no branch lengths.
 std::string consensusNewickOf(const Consensus& consensus, const ProximityMatrix& matrix);
 /// The order-free tree: each merge one node whose children are the clusters
-/// it joins, in the order of their lowest object numbers; no node labels; for
-/// dissimilarities the branch lengths as above, from the merges' heights.
+/// it joins, in the order of their lowest object numbers; no node labels;
+/// branch lengths as above, from the merges' heights.
 /// Written without recursion.
 std::string newickOf(const OrderFreeTree& tree, const ProximityMatrix& matrix);
 

@@ -238,6 +238,14 @@ void writeFitColumnLabels(ISpssPivotTable* table) {
   for (std::int32_t c = 0; c < 5; ++c) labels->put_ValueAt(1, c, fitColumnLabels[c]);
 }
 
+/// A fit value with the digits it holds (13 significant, as the fits are
+/// compared), none padded.
+void writeStoredValue(ISpssDataCells* cells, std::int32_t row, std::int32_t column, double value) {
+  cells->put_ValueAt(row, column, formatScientific(value, 13));
+  cells->put_HAlignAt(row, column, alignRight);
+  cells->put_HDecimalDigitsAt(row, column, storedDecimals(value, 13));
+}
+
 void writeFitRow(ISpssDataCells* cells, std::int32_t row, const SolutionId& id, double normalizedSSDif,
                  double correlation, double sumOfSquares, bool blankSeed, std::int32_t seed) {
   cells->put_ValueAt(row, 0, solutionIdText(id));
@@ -246,12 +254,8 @@ void writeFitRow(ISpssDataCells* cells, std::int32_t row, const SolutionId& id, 
   cells->put_ValueAt(row, 1, formatScientific(ssdifOf(normalizedSSDif, sumOfSquares), 13));
   cells->put_HAlignAt(row, 1, alignRight);
   cells->put_NumericFormatAt(row, 1, "#.##E+##");
-  cells->put_ValueAt(row, 2, formatScientific(normalizedSSDif, 8));
-  cells->put_HAlignAt(row, 2, alignRight);
-  cells->put_HDecimalDigitsAt(row, 2, 6);
-  cells->put_ValueAt(row, 3, formatScientific(reportedCorrelation(correlation), 8));
-  cells->put_HAlignAt(row, 3, alignRight);
-  cells->put_HDecimalDigitsAt(row, 3, 6);
+  writeStoredValue(cells, row, 2, normalizedSSDif);
+  writeStoredValue(cells, row, 3, reportedCorrelation(correlation));
   cells->put_ValueAt(row, 4, blankSeed ? std::string(" ") : integerText(seed));
   cells->put_HAlignAt(row, 4, alignRight);
   cells->put_HDecimalDigitsAt(row, 4, 0);
@@ -435,12 +439,13 @@ void writePermutationFitTable(ISpssOutputDoc* document, int permutationCount,
                               const std::vector<double>& copheneticCorrelation, double sumOfSquares,
                               bool firstPermutationIsIdentity, const std::vector<std::int32_t>& seeds,
                               const std::vector<SolutionId>& solutionIds, ProgressMonitor& progress,
-                              const std::function<void()>& processMessages) {
+                              const std::function<void()>& processMessages, const std::string& note) {
   std::int32_t index = -1;
   const OpenTable open = insertTable(document, "Permutation Fit", permutationCount, 5, &index);
   if (!open) return;
   open.table->put_UpdateScreen(0);
   open.table->put_TitleText("Permutation Fit");
+  if (!note.empty()) open.table->put_Caption(note);
   const AutomationPtr<ISpssLabels> labels = rowLabels(open.table.get());
   if (!labels) return;
   labels->put_ValueAt(0, 0, "Permutation");
@@ -471,13 +476,26 @@ void writePermutationFitTable(ISpssOutputDoc* document, int permutationCount,
   finishTable(open);
 }
 
-void writeSolutionFitTable(ISpssOutputDoc* document, const ClusterSolution& solution, double sumOfSquares) {
+std::string fitTableNote(bool wardHeights) {
+  std::string note =
+      "Normalized SSDif: the sum of squared differences between each pair's proximity and its height in the tree, "
+      "divided by the sum of squared proximities (0: the tree holds every proximity).";
+  if (wardHeights)
+    note += " Ward's heights are merge costs, twice the increase in the within-group sum of squares (the "
+            "coefficients accumulate them), not distances: its fits compare only with other Ward runs.";
+  note += " Random Seed: korvana-batch --reproduce with it and the same request clusters that permutation alone.";
+  return note;
+}
+
+void writeSolutionFitTable(ISpssOutputDoc* document, const ClusterSolution& solution, double sumOfSquares,
+                           const std::string& note) {
   std::int32_t index = -1;
   const OpenTable open = insertTable(document, "Fit", 1, 5, &index);
   if (!open) return;
   if (const auto manager = pivotManager(open.table.get())) setRowDimensionFlag(manager.get(), 0);
   open.table->put_UpdateScreen(0);
   open.table->put_TitleText("Fit");
+  if (!note.empty()) open.table->put_Caption(note);
   writeFitColumnLabels(open.table.get());
   const AutomationPtr<ISpssDataCells> cells = dataCells(open.table.get());
   if (!cells) return;
@@ -542,17 +560,15 @@ void writeOrderFreeFitTable(ISpssOutputDoc* document, const OrderFreeTree& tree,
   if (!labels || !cells) return;
   labels->put_ValueAt(0, 0, "Fit");
   const double fit = tree.getNormalizedSSDif();
-  const std::string values[3] = {formatScientific(fit * tree.getSumOfSquares(), 13), formatScientific(fit, 8),
-                                 formatScientific(tree.getCopheneticCorrelation(), 8)};
   for (std::int32_t c = 0; c < 3; ++c) {
     labels->put_ValueAt(1, c, fitColumnLabels[c + 1]);
-    cells->put_ValueAt(0, c, values[c]);
-    cells->put_HAlignAt(0, c, alignRight);
     cells->put_ColumnWidthAt(c, fitColumnWidths[c + 1]);
   }
+  cells->put_ValueAt(0, 0, formatScientific(fit * tree.getSumOfSquares(), 13));
+  cells->put_HAlignAt(0, 0, alignRight);
   cells->put_NumericFormatAt(0, 0, "#.##E+##");
-  cells->put_HDecimalDigitsAt(0, 1, 6);
-  cells->put_HDecimalDigitsAt(0, 2, 6);
+  writeStoredValue(cells.get(), 0, 1, fit);
+  writeStoredValue(cells.get(), 0, 2, reportedCorrelation(tree.getCopheneticCorrelation()));
   finishTable(open);
 }
 

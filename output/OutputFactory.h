@@ -116,10 +116,15 @@ void writePermutationFitTable(ISpssOutputDoc* document, int permutationCount,
                               const std::vector<double>& copheneticCorrelation, double sumOfSquares,
                               bool firstPermutationIsIdentity, const std::vector<std::int32_t>& seeds,
                               const std::vector<SolutionId>& solutionIds, ProgressMonitor& progress,
-                              const std::function<void()>& processMessages = {});
+                              const std::function<void()>& processMessages = {}, const std::string& note = {});
 
-/// The one-row "Fit" table of a solution.
-void writeSolutionFitTable(ISpssOutputDoc* document, const ClusterSolution& solution, double sumOfSquares);
+/// The one-row "Fit" table of a solution, with `note` under it.
+void writeSolutionFitTable(ISpssOutputDoc* document, const ClusterSolution& solution, double sumOfSquares,
+                           const std::string& note = {});
+
+/// The note under the fit tables: what the normalized SSDif is measured
+/// against, what Ward's heights are, and how a permutation is reproduced.
+std::string fitTableNote(bool wardHeights);
 
 /// The order-free tree's "Agglomeration Schedule": per merge the clusters
 /// joined (two or more, numbers from 1), its height, the lowest and highest

@@ -291,7 +291,7 @@ TEST_F(AnalysisRun, DataWithTiesRunsTheCommandSavesTheFitTableAndWritesNumberedS
   EXPECT_TRUE(reservedMatrixFiles().empty());
 
   const std::vector<std::string> expected = joined(
-      joined(runHead, {"2 heading Single Linkage", "3 title Single Linkage", "3 table Permutation Fit",
+      joined(runHead, {"2 heading Single Linkage", "3 title Single Linkage", "3 table Start Seed", "3 table Permutation Fit",
                        "3 heading Multiple Solutions", "4 title Multiple Solutions"}),
       expectedSolutions(2, 0, false));
   EXPECT_EQ(outline(start), expected);
@@ -343,7 +343,7 @@ TEST_F(AnalysisRun, TheOrderFreeTreeFollowsTheSolutionsInASectionOfItsOwn) {
   EXPECT_TRUE(boxes_.shown().empty());
   const std::size_t start = runStart();
   const std::vector<std::string> expected = joined(
-      joined(joined(runHead, {"2 heading Single Linkage", "3 title Single Linkage", "3 table Permutation Fit",
+      joined(joined(runHead, {"2 heading Single Linkage", "3 title Single Linkage", "3 table Start Seed", "3 table Permutation Fit",
                               "3 heading Multiple Solutions", "4 title Multiple Solutions"}),
              expectedSolutions(2, 0, false)),
       {"3 heading Order-Free Tree", "4 title Order-Free Tree", "4 table Agglomeration Schedule", "4 table Fit",
@@ -367,7 +367,7 @@ TEST_F(AnalysisRun, OneTreeStandsUnnumberedWithTwoProgressSteps) {
   EXPECT_EQ(analysis->getRunOutcome(), Outcome::completed);
   ASSERT_EQ(analysis->getSolutions().size(), 1u);
   EXPECT_EQ(outline(runStart()),
-            joined(joined(runHead, {"2 heading Single Linkage", "3 title Single Linkage", "3 table Permutation Fit"}),
+            joined(joined(runHead, {"2 heading Single Linkage", "3 title Single Linkage", "3 table Start Seed", "3 table Permutation Fit"}),
                    expectedSolutions(1, 3, false)));
   EXPECT_EQ(progress_.steps, (std::vector<std::string>{"Performing analysis", "Generating statistics"}));
   EXPECT_EQ(progress_.ranges, (std::vector<ScriptedProgress::Range>{{0, 0, 5}, {1, 0, 6 * 1 + 4}}));
@@ -425,7 +425,7 @@ TEST_F(AnalysisRunGolden, CountedSupportLabelsEachDrawnTreeWithItsOwnSolutionsSh
   const SupportReport& report = *analysis->getSupportReport();
   ASSERT_GE(report.hierarchiesAll.distinct, 2);
   std::vector<std::string> lines = outline(runStart());
-  std::vector<std::string> expected = {"3 table Verdict", "3 table Permutation Fit", "3 table Distinct Solutions",
+  std::vector<std::string> expected = {"3 table Verdict", "3 table Start Seed", "3 table Permutation Fit", "3 table Distinct Solutions",
                                        "3 graphic Distinct Solutions", "3 table Best Fit", "3 graphic Best Fit",
                                        "3 table Consensus Tree",
                                        "3 graphic Consensus Tree", "3 table Consensus Tree",
@@ -630,8 +630,9 @@ TEST_F(AnalysisRun, ACancellationWhileThePermutationFitTableIsWrittenLeavesItsLa
   EXPECT_EQ(analysis->getRunOutcome(), Outcome::canceled);
   const std::size_t start = runStart();
   EXPECT_EQ(outline(start), joined(runHead, {"2 heading Single Linkage", "3 title Single Linkage",
-                                             "3 table Permutation Fit", "2 table Canceled"}));
-  const spss::PivotTableModel& fit = *model().item(start + 6).table;
+                                             "3 table Start Seed", "3 table Permutation Fit",
+                                             "2 table Canceled"}));
+  const spss::PivotTableModel& fit = *model().item(start + 7).table;
   ASSERT_EQ(fit.rows(), 8);
   EXPECT_TRUE(fit.cell(2, 0).set);
   EXPECT_FALSE(fit.cell(3, 0).set);
@@ -669,8 +670,10 @@ TEST_F(AnalysisRun, TheMethodsThatNeedSquaredEuclideanDistancesWarnOfOtherMeasur
       EXPECT_EQ(written[6], "3 table Warning");
       EXPECT_EQ(message(start + 6), warning);
     } else {
-      EXPECT_EQ(written[6], "3 heading Solution");
+      EXPECT_EQ(written[6], "3 table Start Seed");
     }
+    // The same judgement that korvana-batch prints on standard error.
+    EXPECT_EQ(analysis->proximitiesMisfitMethod(), c.warned);
     // The warning's check advances the bar whether or not it is written.
     EXPECT_EQ(progress_.stepIts[1], 10);
   }

@@ -238,11 +238,11 @@ TEST_F(KorvanaBatch, TheIrisExampleFromDataSavesEveryFormatAndPrintsTheText) {
 
   const json document = savedJson();
   const std::vector<std::string> shape = outline(document);
-  ASSERT_GE(shape.size(), 8u);
-  EXPECT_EQ(std::vector<std::string>(shape.begin(), shape.begin() + 8),
+  ASSERT_GE(shape.size(), 9u);
+  EXPECT_EQ(std::vector<std::string>(shape.begin(), shape.begin() + 9),
             (std::vector<std::string>{"1 heading Korvana", "2 title Korvana", "2 table Credit", "2 table Notes",
-                                      "2 heading Ward Linkage", "3 title Ward Linkage", "3 table Permutation Fit",
-                                      shape[7]}));
+                                      "2 heading Ward Linkage", "3 title Ward Linkage", "3 table Start Seed", "3 table Permutation Fit",
+                                      shape[8]}));
   EXPECT_EQ(notesCell(document, "N of Rows"), "150");
   EXPECT_EQ(notesCell(document, "Number of Permutations"), "5");
   EXPECT_EQ(notesCell(document, "Start Seed"), "19360101");
@@ -353,9 +353,9 @@ TEST_F(KorvanaBatch, AMatrixFileIsAnalyzedWithoutData) {
   EXPECT_EQ(notesCell(document, "N of Rows"), "5");
   EXPECT_EQ(notesCell(document, "Analysis Type"), "analyze proximities");
   const std::vector<std::string> shape = outline(document);
-  ASSERT_GE(shape.size(), 11u);
-  EXPECT_EQ(std::vector<std::string>(shape.begin() + 4, shape.begin() + 11),
-            (std::vector<std::string>{"2 heading Single Linkage", "3 title Single Linkage", "3 table Permutation Fit",
+  ASSERT_GE(shape.size(), 12u);
+  EXPECT_EQ(std::vector<std::string>(shape.begin() + 4, shape.begin() + 12),
+            (std::vector<std::string>{"2 heading Single Linkage", "3 title Single Linkage", "3 table Start Seed", "3 table Permutation Fit",
                                       "3 heading Multiple Solutions", "4 title Multiple Solutions",
                                       "4 heading Solution 1", "5 title Solution 1"}));
   EXPECT_EQ(itemsLabelled(document, "Fit").size(), 2u);
@@ -1029,3 +1029,73 @@ TEST_F(KorvanaBatch, MissingProximitiesAreReportedAsMissing) {
   EXPECT_TRUE(leftInTmp().empty());
 }
 }  // namespace
+
+// Every kept solution of a tie-rich run comes back, alone, from its Random
+// Seed; a run without a seed says on standard error which one the clock gave.
+TEST_F(KorvanaBatch, EachKeptSolutionIsReproducedFromItsSeedAlone) {
+  const std::vector<std::string> request = {"-d", examples + "/iris.sav", "--variables", "sepal_length TO petal_width",
+                                            "--label", "species", "--method", "ward", "-f", "results", "-q"};
+  const auto withRequest = [&](std::vector<std::string> options) {
+    options.insert(options.end(), request.begin(), request.end());
+    return options;
+  };
+  Finished done = run(withRequest({"--permutations", "8", "-o", path("run")}));
+  ASSERT_EQ(done.status, 0) << done.err;
+  const json results = json::parse(readFile(folder_ / "run.results.json"));
+  const std::string clock = "start seed " + std::to_string(results.at("startSeed").get<long long>()) + ", from the clock";
+  EXPECT_NE(done.err.find(clock), std::string::npos) << done.err;
+  EXPECT_TRUE(results.at("startSeedFromClock").get<bool>());
+  int reproduced = 0;
+  for (const json& solution : results.at("solutions")) {
+    if (solution.at("seed").is_null()) continue;  // the identity: --permutations 1 clusters it
+    const std::string seed = std::to_string(solution.at("seed").get<long long>());
+    done = run(withRequest({"--reproduce", seed, "-o", path("one")}));
+    ASSERT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(done.err.find("from the clock"), std::string::npos);
+    const json one = json::parse(readFile(folder_ / "one.results.json"));
+    ASSERT_EQ(one.at("permutations").size(), 1u);
+    EXPECT_EQ(one.at("permutations")[0].at("seed").get<long long>(), solution.at("seed").get<long long>());
+    EXPECT_EQ(one.at("solutions")[0].at("solution"), solution.at("solution")) << "seed " << seed;
+    ++reproduced;
+  }
+  EXPECT_GE(reproduced, 2) << "Ward on iris keeps several merge orders";
+  done = run(withRequest({"--reproduce", "5", "--permutations", "3", "-o", path("refused")}));
+  EXPECT_EQ(done.status, 1);
+  EXPECT_NE(done.err.find("--reproduce clusters one permutation"), std::string::npos) << done.err;
+}
+
+// A .csv fit table holds the results file's numbers exactly (they read back
+// to the same doubles); a name in another format is refused before the run.
+TEST_F(KorvanaBatch, TheFitTableFormatFollowsItsExtension) {
+  const std::vector<std::string> request = {"-d", examples + "/iris.sav", "--variables", "sepal_length TO petal_width",
+                                            "--method", "average", "--permutations", "5", "--seed", "3",
+                                            "-f", "results", "-o", path("out"), "-q"};
+  std::vector<std::string> arguments = request;
+  arguments.insert(arguments.end(), {"--fit-table", path("fit.CSV")});
+  Finished done = run(arguments);
+  ASSERT_EQ(done.status, 0) << done.err;
+  const json results = json::parse(readFile(folder_ / "out.results.json"));
+  const std::vector<std::string> table = lines(readFile(folder_ / "fit.CSV"));
+  ASSERT_EQ(table.size(), 6u);
+  EXPECT_EQ(table[0], "permu,sid,ssdif,nssdif,cophcorr,randseed\r");
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    SCOPED_TRACE(table[i]);
+    std::vector<std::string> fields;
+    std::istringstream in(table[i].substr(0, table[i].size() - 1));
+    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+    if (fields.size() == 5) fields.push_back("");
+    ASSERT_EQ(fields.size(), 6u);
+    const json& permutation = results.at("permutations")[i - 1];
+    EXPECT_EQ(fields[1], permutation.at("solution").get<std::string>());
+    EXPECT_EQ(std::stod(fields[2]), permutation.at("ssdif").get<double>());
+    EXPECT_EQ(std::stod(fields[3]), permutation.at("normalizedSSDif").get<double>());
+    EXPECT_EQ(std::stod(fields[4]), permutation.at("copheneticCorrelation").get<double>());
+    EXPECT_EQ(fields[5], permutation.at("seed").is_null() ? "" : std::to_string(permutation.at("seed").get<long long>()));
+  }
+  arguments = request;
+  arguments.insert(arguments.end(), {"--fit-table", path("fit.txt")});
+  done = run(arguments);
+  EXPECT_EQ(done.status, 1);
+  EXPECT_NE(done.err.find("'" + path("fit.txt") + "' cannot be saved in that format"), std::string::npos) << done.err;
+  EXPECT_FALSE(fs::exists(folder_ / "fit.txt"));
+}

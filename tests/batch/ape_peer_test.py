@@ -25,12 +25,10 @@ SKIP = 77
 R_CLADES = r"""
 suppressMessages(library(ape))
 args <- commandArgs(TRUE)
-# ape 5.7 keeps the quotes of a quoted label as part of it.
-unquoted <- function(labels) gsub("''", "'", sub("^'(.*)'$", "\\1", labels))
 clades <- function(tree) {
   parts <- prop.part(tree)
   for (i in seq_along(parts))
-    cat(paste(sort(unquoted(attr(parts, "labels")[parts[[i]]])), collapse = "|"), "\n", sep = "")
+    cat(paste(sort(attr(parts, "labels")[parts[[i]]]), collapse = "|"), "\n", sep = "")
 }
 if (args[1] == "consensus") {
   clades(consensus(read.tree(args[2]), p = 0.5, rooted = TRUE))
@@ -60,7 +58,7 @@ def main(batch):
         with open(out + ".results.json") as f:
             results = json.load(f)
         labels = [o["label"] for o in results["objects"]]
-        leaf = {o["number"]: o["label"] + (" %d" % o["number"] if labels.count(o["label"]) > 1 else "")
+        leaf = {o["number"]: o["label"] + ("_%d" % o["number"] if labels.count(o["label"]) > 1 else "")
                 for o in results["objects"]}
         named = lambda objects: "|".join(sorted(leaf[o] for o in objects))
         assert results["distinctHierarchies"]["all"]["distinct"] > 1, "the data should give several hierarchies"

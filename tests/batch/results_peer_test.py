@@ -67,8 +67,8 @@ def check_solution(results, solution, newick_file):
         clusters[merge["cluster1"]] = merged
         assert merge["objects"] == sorted(merged), merge["stage"]
         key = frozenset(labels[o] for o in merged)
-        expected[key] = (round(merge["supportAll"] * 100 + 1e-9), merge["coefficient"])
-        coefficient_of[key] = merge["coefficient"]
+        expected[key] = (round(merge["supportAll"] * 100 + 1e-9), merge["height"])
+        coefficient_of[key] = merge["height"]
     with open(newick_file) as f:
         assert f.read().strip() == solution["newick"]
     tree = Phylo.read(io.StringIO(solution["newick"]), "newick")
@@ -86,11 +86,11 @@ def check_solution(results, solution, newick_file):
         assert int(clade.confidence) == support, (sorted(key), clade.confidence, support)
         if clade in parents:
             parent = frozenset(t.name for t in parents[clade].get_terminals())
-            assert math.isclose(clade.branch_length, coefficient_of[parent] - coefficient, abs_tol=1e-12)
+            assert math.isclose(clade.branch_length, (coefficient_of[parent] - coefficient) / 2, abs_tol=1e-12)
     assert seen == set(expected)
     for leaf in tree.get_terminals():
         parent = frozenset(t.name for t in parents[leaf].get_terminals())
-        assert math.isclose(leaf.branch_length, coefficient_of[parent], abs_tol=1e-12)
+        assert math.isclose(leaf.branch_length, coefficient_of[parent] / 2, abs_tol=1e-12)
 
 
 def check_order_free(results, newick_file):
@@ -126,7 +126,7 @@ def check_order_free(results, newick_file):
     assert len(height_of) == len(expected)
     for clade in parsed.find_clades():
         for child in clade.clades:
-            assert math.isclose(child.branch_length, height_of[clade] - height_of.get(child, 0.0), abs_tol=1e-12)
+            assert math.isclose(child.branch_length, (height_of[clade] - height_of.get(child, 0.0)) / 2, abs_tol=1e-12)
 
 
 def main():

@@ -58,11 +58,13 @@ void writeAnalysisOutput(Spsswin_tlb::ISpssOutputDoc* document, ClusterAnalysis&
     Of::writeWarning(document,
                      "The squared Euclidean interval measure should be used when CENTROID, MEDIAN, or Ward cluster "
                      "method is requested.");
+  const std::string note = Of::fitTableNote(method.getKeyword() == "ward");
+  Of::writeMessage(document, "Start Seed", analysis.startSeedText());
   if (analysis.getShowPermutationFit())
     Of::writePermutationFitTable(document, analysis.getPermutationCount(), analysis.getFitValues(),
                                  analysis.getCorrelations(), matrix.getSumOfSquares(),
                                  analysis.getFirstPermutationIsIdentity(), analysis.getSeeds(),
-                                 analysis.getSolutionIds(), analysis.getProgressMonitor());
+                                 analysis.getSolutionIds(), analysis.getProgressMonitor(), {}, note);
   const auto& solutions = analysis.getSolutions();
   if (solutions.size() > 1) {
     Of::insertHeading(document, "Multiple Solutions");
@@ -78,7 +80,7 @@ void writeAnalysisOutput(Spsswin_tlb::ISpssOutputDoc* document, ClusterAnalysis&
       Of::promoteToLevel(document, Of::insertHeading(document, heading), 4);
       Of::insertTitle(document, heading);
     }
-    Of::writeSolutionFitTable(document, solution, matrix.getSumOfSquares());
+    Of::writeSolutionFitTable(document, solution, matrix.getSumOfSquares(), note);
     if (analysis.getShowObjectOrder()) Of::writeObjectOrderTable(document, solution);
     if (analysis.getShowAgglomerationSchedule()) Of::writeAgglomerationSchedule(document, solution);
     if (analysis.getShowDendrogram()) {

@@ -100,15 +100,18 @@ std::multiset<std::string> leavesBelow(const std::vector<Node>& nodes, int node)
   return leaves;
 }
 
-TEST(Newick, LeafNamesAreQuotedWhenTheyMustBe) {
+TEST(Newick, LeafNamesAreBareAndEncodeWhatReadersWouldSplit) {
   const struct {
     const char* label;
     const char* name;
-  } cases[] = {{"setosa", "setosa"},          {"a_b.c-1  ", "a_b.c-1"},     {"two words", "'two words'"},
-               {"O'Brien", "'O''Brien'"},     {"(x),y:z;", "'(x),y:z;'"}, {"caf\xC3\xA9", "'caf\xC3\xA9'"},
+  } cases[] = {{"setosa", "setosa"},           {"a_b.c-1  ", "a_b.c-1"},       {"two words", "two%20words"},
+               {"O'Brien", "O%27Brien"},       {"(x),y:z;", "%28x%29%2Cy%3Az%3B"}, {"caf\xC3\xA9", "caf\xC3\xA9"},
+               {"50%", "50%25"},               {"[a]\"b\"", "%5Ba%5D%22b%22"}, {"a+b/c&d", "a+b/c&d"},
                {"", "7"},                      {"   ", "7"},
                // One line whatever the label holds; no escape reaches a terminal.
-               {"two\nlines", "'two lines'"}, {"red\x1b[31m", "'red [31m'"}};
+               {"two\nlines", "two%0Alines"},  {"red\x1b[31m", "red%1B%5B31m"},
+               // A no-break space, bytes that are no UTF-8.
+               {"a\xC2\xA0" "b", "a%C2%A0b"},      {"x\xFFy", "x%FFy"}};
   for (const auto& c : cases) EXPECT_EQ(newickLeafName(c.label, 7), c.name) << c.label;
   EXPECT_EQ(wholePercent(0.125), 13);
   EXPECT_EQ(wholePercent(0.124999), 12);
@@ -136,18 +139,24 @@ TEST(Newick, TheTreeHoldsTheScheduleSupportAndLengths) {
     const std::vector<Node> nodes = parse(newickOf(solution, matrix, support));
 
     // The expected clusters, by leaf names, with their stage.
-    std::vector<std::multiset<std::string>> members = {{"a"}, {"b"}, {"c d"}, {"e"}, {"f'"}, {"g"}};
+    std::vector<std::multiset<std::string>> members = {{"a"}, {"b"}, {"c%20d"}, {"e"}, {"f%27"}, {"g"}};
     std::vector<std::pair<std::multiset<std::string>, int>> clusters;
+    double top = solution.getHeight(0);
     for (int t = 0; t < 5; ++t) {
       auto& merged = members[static_cast<std::size_t>(solution.getCluster1(t))];
       const auto& absorbed = members[static_cast<std::size_t>(solution.getCluster2(t))];
       merged.insert(absorbed.begin(), absorbed.end());
       clusters.emplace_back(merged, t);
+      top = std::max(top, solution.getHeight(t));
     }
+    // Depth of every node: the lengths summed from the root (node 0).
+    std::vector<double> depth(nodes.size(), 0.0);
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+      for (int child : nodes[i].children) depth[static_cast<std::size_t>(child)] = depth[i] + nodes[static_cast<std::size_t>(child)].length;
     int internal = 0;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
       if (nodes[i].children.empty()) {
-        EXPECT_EQ(nodes[i].hasLength, dissimilarity) << nodes[i].name;
+        EXPECT_TRUE(nodes[i].hasLength) << nodes[i].name;
         continue;
       }
       ++internal;
@@ -158,14 +167,13 @@ TEST(Newick, TheTreeHoldsTheScheduleSupportAndLengths) {
         if (set == leaves) stage = t;
       ASSERT_GE(stage, 0) << "a node that is no cluster of the schedule";
       EXPECT_EQ(nodes[i].name, std::to_string(wholePercent(support[static_cast<std::size_t>(stage)].all)));
-      for (int child : nodes[i].children) {
-        const Node& c = nodes[static_cast<std::size_t>(child)];
-        EXPECT_EQ(c.hasLength, dissimilarity);
-        if (!dissimilarity) continue;
-        double childHeight = 0;
-        for (const auto& [set, t] : clusters)
-          if (!c.children.empty() && set == leavesBelow(nodes, child)) childHeight = solution.getCoefficient(t);
-        EXPECT_DOUBLE_EQ(c.length, solution.getCoefficient(stage) - childHeight);
+      // Every leaf below lies half the node's height (as a distance) below
+      // it, so that two leaves are their joining height apart.
+      const double height = solution.getHeight(stage);
+      const double expected = (dissimilarity ? height : top - height) / 2.0;
+      for (std::size_t leaf = 0; leaf < nodes.size(); ++leaf) {
+        if (!nodes[leaf].children.empty() || !leaves.count(nodes[leaf].name)) continue;
+        EXPECT_NEAR(depth[leaf] - depth[i], expected, 1e-12) << nodes[leaf].name << " below stage " << stage;
       }
     }
     EXPECT_EQ(internal, 5);
@@ -229,20 +237,22 @@ TEST(Newick, ADeepChainIsWrittenWithoutRecursion) {
 // The order-free tree of five objects (single linkage): {a,b} and {c,d} at 1,
 // then both with e at 2. Its root has three children. The same values as
 // similarities, complete linkage: a and b are both 3 from e, so {a,b,e} forms
-// at 3; c and d are both 2 from it: the root joins it with c and d.
+// at 3; c and d are both 2 from it: the root joins it with c and d. As
+// distances from the highest merge (3), {a,b,e} is at 0 and the root at 1.
 TEST(Newick, TheOrderFreeTreeHasOneNodePerMergeWithEveryClusterItJoins) {
   ClusterMethodFactory::createClusterMethods();
   ProximityMatrix matrix;
   matrix.assignLowerTriangle(5, {1, 2, 2, 2, 2, 1, 3, 3, 2, 2}, {"a", "b", "c", "d", "e"});
   matrix.setHasObjectLabels(true);
   const OrderFreeTree tree = buildOrderFreeTree(matrix, *ClusterMethodFactory::getSingleLinkage());
-  EXPECT_EQ(newickOf(tree, matrix), "((a:1,b:1):1,(c:1,d:1):1,e:2);");
+  // Half the heights' differences: two leaves are their joining height apart.
+  EXPECT_EQ(newickOf(tree, matrix), "((a:0.5,b:0.5):0.5,(c:0.5,d:0.5):0.5,e:1);");
   const std::vector<Node> nodes = parse(newickOf(tree, matrix));
   ASSERT_EQ(nodes[0].children.size(), 3u);
   EXPECT_EQ(leavesBelow(nodes, 0).size(), 5u);
   matrix.setIsDissimilarity(false);
   EXPECT_EQ(newickOf(buildOrderFreeTree(matrix, *ClusterMethodFactory::getCompleteLinkage()), matrix),
-            "((a,b,e),c,d);");
+            "((a:0,b:0,e:0):0.5,c:0.5,d:0.5);");
   ClusterMethodFactory::destroyClusterMethods();
 }
 

@@ -402,12 +402,13 @@ TEST_F(OutputFactoryTest, PermutationFitTableHasARowPerPermutationAndAFootnotedI
   }
   expectCell(t.cell(0, 0), "000102030405060708090a0b0c0d0e0f", 0, 0);
   expectCell(t.cell(0, 1), "1.000000000000E+001", 1, std::nullopt, "#.##E+##");
-  expectCell(t.cell(0, 2), "6.2500000E-002", 1, 6);
-  expectCell(t.cell(0, 3), "9.3125000E-001", 1, 6);
+  // Each fit with the digits it holds: none padded.
+  expectCell(t.cell(0, 2), "6.250000000000E-002", 1, 4);
+  expectCell(t.cell(0, 3), "9.312500000000E-001", 1, 5);
   expectCell(t.cell(0, 4), " ", 1, 0);
   expectCell(t.cell(1, 0), "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff", 0, 0);
   expectCell(t.cell(1, 1), "8.000000000000E+001", 1, std::nullopt, "#.##E+##");
-  expectCell(t.cell(1, 3), "-2.5000000E-001", 1, 6);
+  expectCell(t.cell(1, 3), "-2.500000000000E-001", 1, 2);
   expectCell(t.cell(1, 4), "1804289383", 1, 0);
   // A fit that is not a number still fills its cells.
   EXPECT_EQ(t.cell(2, 1).value, "NaN");
@@ -455,7 +456,7 @@ TEST_F(OutputFactoryTest, CancelingStopsThePermutationFitTableBeforeTheNextRow) 
 
 TEST_F(OutputFactoryTest, SolutionFitTableShowsTheSolutionsRoundedFit) {
   auto identity = cluster(*ClusterMethodFactory::getCompleteLinkage(), 5, fiveObjects);
-  Of::writeSolutionFitTable(doc(), identity.solution(), identity.matrix().getSumOfSquares());
+  Of::writeSolutionFitTable(doc(), identity.solution(), identity.matrix().getSumOfSquares(), "the note");
   const std::int32_t index = 1;
   EXPECT_EQ(item(index).label, "Fit");
   const auto& t = table(index);
@@ -471,8 +472,9 @@ TEST_F(OutputFactoryTest, SolutionFitTableShowsTheSolutionsRoundedFit) {
   // the correlation of the ten pairs with their heights was worked out apart.
   EXPECT_EQ(t.cell(0, 0).value.size(), 32u);
   expectCell(t.cell(0, 1), "4.000000000000E+000", 1, std::nullopt, "#.##E+##");
-  expectCell(t.cell(0, 2), "9.0909091E-002", 1, 6);
-  expectCell(t.cell(0, 3), "7.9056942E-001", 1, 6);
+  expectCell(t.cell(0, 2), "9.090909090909E-002", 1, 14);
+  expectCell(t.cell(0, 3), "7.905694150421E-001", 1, 13);
+  EXPECT_EQ(t.caption, "the note");
   expectCell(t.cell(0, 4), " ", 1, 0);
   const std::vector<std::optional<std::int32_t>> widths = {200, 130, 70, 70, 80};
   EXPECT_EQ(t.columnWidths, widths);
