@@ -126,42 +126,106 @@ constexpr std::uint64_t kFitTableRowBytes = 1536;
 
 }  // namespace
 
+namespace {
+
+/// The proximity matrix of n objects: its triangle and, per object, its row
+/// with the object's names.
+std::uint64_t matrixBytes(int objectCount) {
+  const auto n = static_cast<std::uint64_t>(std::max(objectCount, 0));
+  return n * (n > 0 ? n - 1 : 0) / 2 * sizeof(double) + n * 256;
+}
+
+/// The matrix file of n objects where it is held in memory (a temporary
+/// folder in memory), else nothing: n cases of n values and some names.
+std::uint64_t matrixFileBytes(int objectCount) {
+  if (!host::temporaryFolderIsInMemory()) return 0;
+  const auto n = static_cast<std::uint64_t>(std::max(objectCount, 0));
+  return n * n * sizeof(double) + n * 64;
+}
+
+}  // namespace
+
 std::uint64_t ClusterAnalysis::memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit,
-                                            int jobs, bool countsClusters, int cuts) {
+                                            int jobs, bool countsClusters, bool matrixToBeMade, int cuts) {
   const std::uint64_t rows = showPermutationFit ? static_cast<std::uint64_t>(std::max(permutationCount, 0)) : 0;
-  return permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount), countsClusters, cuts) +
-         rows * kFitTableRowBytes;
+  const std::uint64_t run =
+      permutationRunBytes(objectCount, permutationCount, std::min(jobs, permutationCount), countsClusters, cuts) +
+      rows * kFitTableRowBytes;
+  if (!matrixToBeMade) return run;
+  // The matrix is read from its file while the file exists; the run follows
+  // once the file is gone.
+  return matrixBytes(objectCount) + std::max(run, matrixFileBytes(objectCount));
 }
 
 void ClusterAnalysis::checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs,
-                                  bool countsClusters, int cuts) {
+                                  bool countsClusters, bool matrixToBeMade, int cuts) {
   const std::optional<std::uint64_t> available = availableMemoryBytes();
   if (!available) return;
   const std::uint64_t needed =
-      memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs, countsClusters, cuts);
+      memoryNeeded(objectCount, permutationCount, showPermutationFit, jobs, countsClusters, matrixToBeMade, cuts);
   if (needed <= *available) return;
-  // What the jobs take whatever the count, and what each permutation adds.
-  const std::uint64_t fixed = permutationRunBytes(objectCount, 0, std::min(jobs, permutationCount));
+  const int usedJobs = std::max(1, std::min(jobs, permutationCount));
+  // Before the matrix is known only the permutations' share can be told.
+  const std::string what =
+      objectCount > 0 ? "The run of " + std::to_string(permutationCount) + " permutations of " +
+                            std::to_string(objectCount) + " objects" +
+                            (usedJobs > 1 ? " with " + std::to_string(usedJobs) + " jobs" : std::string())
+                      : "Keeping the fit of " + std::to_string(permutationCount) + " permutations";
+  // What takes the memory: the matrix and each job's working matrix.
+  std::string parts;
+  if (objectCount > 0)
+    parts = " (" +
+            (matrixToBeMade ? memoryText(matrixBytes(objectCount)) + " for the proximity matrix and " : std::string()) +
+            memoryText(permutationRunBytes(objectCount, 0, usedJobs) / static_cast<std::uint64_t>(usedJobs)) + " for " +
+            (usedJobs > 1 ? "each job's working matrix)" : "the working matrix)");
+  std::string message = what + " needs " + memoryText(needed) + " of memory" + parts + ", but only " +
+                        memoryText(*available) + " is available";
+  // Fewer jobs, each with a working matrix of its own; then fewer permutations.
+  int fittingJobs = 0;
+  for (int j = usedJobs - 1; j >= 1 && fittingJobs == 0; --j)
+    if (memoryNeeded(objectCount, permutationCount, showPermutationFit, j, countsClusters, matrixToBeMade, cuts) <=
+        *available)
+      fittingJobs = j;
+  // What one job takes whatever the count, and what each permutation adds.
+  const std::uint64_t fixed = memoryNeeded(objectCount, 0, false, 1, countsClusters, matrixToBeMade);
   const std::uint64_t perPermutation =
       bytesPerPermutation(countsClusters, cuts) + (showPermutationFit ? kFitTableRowBytes : 0);
-  // Before the matrix is known only the permutations' share can be told.
-  const std::string what = objectCount > 0 ? "The run of " + std::to_string(permutationCount) + " permutations of " +
-                                                 std::to_string(objectCount) + " objects"
-                                           : "Keeping the fit of " + std::to_string(permutationCount) + " permutations";
-  std::string message =
-      what + " needs " + memoryText(needed) + " of memory, but only " + memoryText(*available) + " is available";
-  if (fixed < *available && perPermutation > 0) {
+  if (fittingJobs > 0) {
+    message += "; at most " + std::to_string(fittingJobs) + (fittingJobs == 1 ? " job fits" : " jobs fit");
+  } else if (fixed < *available && perPermutation > 0) {
     const std::uint64_t fitting = (*available - fixed) / perPermutation;
-    message += "; at most " + std::to_string(std::min<std::uint64_t>(fitting, 2147483647u)) +
-               " permutations fit" + (showPermutationFit ? " (more without the permutation fit table in the output)" : "");
+    message += "; at most " + std::to_string(std::min<std::uint64_t>(fitting, 2147483647u)) + " permutations fit" +
+               (objectCount > 0 && usedJobs > 1 ? " with 1 job" : "") +
+               (showPermutationFit ? " (more without the permutation fit table in the output)" : "");
   } else {
     message += "; the matrix is too large for this machine";
   }
   throw EKorvanaError(message);
 }
 
+void ClusterAnalysis::checkMemoryForRun() const {
+  int objects = 0;
+  if (analysisType_ == AnalysisType::data) {
+    if (view_ == ClusterView::variables) {
+      objects = static_cast<int>(clusterVariables_.size());
+    } else if (application_) {
+      AutomationPtr<ISpssDocuments> documents;
+      AutomationPtr<ISpssDataDoc> data;
+      std::int32_t cases = 0;
+      if (application_->get_Documents(documents.put()) == automation::S_OK && documents &&
+          documents->GetDataDoc(0, data.put()) == automation::S_OK && data &&
+          data->GetNumberOfCases(&cases) == automation::S_OK)
+        objects = cases;
+    }
+  } else {
+    objects = std::max(proximityMatrixObjectCount(matrixFileName_), 0);
+  }
+  checkMemory(objects, permutationCount_, showPermutationFit_, jobs_, talliesClusters(), true,
+              membershipFrom_ > 0 ? membershipTo_ - membershipFrom_ + 1 : 0);
+}
+
 void ClusterAnalysis::runPermutations() {
-  const bool tally = clusterSupport_ || countClusters_ || solutionsShown_ == SolutionsShown::hierarchies;
+  const bool tally = talliesClusters();
   const int n = matrix_.getNumberOfObjects();
   if (membershipFrom_ > 0 && (membershipFrom_ < 2 || membershipTo_ < membershipFrom_ || membershipTo_ > n - 1))
     throw EKorvanaError("Cluster membership for " +
@@ -171,7 +235,7 @@ void ClusterAnalysis::runPermutations() {
                         " clusters cannot be had from " + std::to_string(n) +
                         " objects: the numbers of clusters must lie from 2 to " + std::to_string(n - 1));
   const int cuts = membershipFrom_ > 0 ? membershipTo_ - membershipFrom_ + 1 : 0;
-  checkMemory(n, permutationCount_, showPermutationFit_, jobs_, tally, cuts);
+  checkMemory(n, permutationCount_, showPermutationFit_, jobs_, tally, false, cuts);
   PermutationSettings settings;
   settings.permutationCount = permutationCount_;
   settings.firstPermutationIsIdentity = firstPermutationIsIdentity_;
@@ -181,10 +245,29 @@ void ClusterAnalysis::runPermutations() {
   settings.stopWhenStable = stopWhenStable_;
   settings.membershipFrom = membershipFrom_;
   settings.membershipTo = membershipFrom_ > 0 ? membershipTo_ : 0;
+  // Square working matrices, filled from the proximities as whole rows, are
+  // faster for some methods where they fit; the check above counted
+  // triangles, the least a run needs.
+  const int jobs = std::max(1, std::min(jobs_, permutationCount_));
+  settings.layout = workingLayoutFor(method_, n, jobs);
+  if (*settings.layout == WorkingLayout::square) {
+    const std::optional<std::uint64_t> available = availableMemoryBytes();
+    const std::uint64_t squareRows = static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(n) * sizeof(double);
+    if (available &&
+        permutationRunBytes(n, permutationCount_, jobs, tally, cuts, WorkingLayout::square) + squareRows > *available)
+      settings.layout = WorkingLayout::triangle;
+  }
   results_ = PermutationResults{};
   support_.reset();
   stability_.clear();
+  // The whole rows go with the run, whichever way it ends.
+  struct SquareRows {
+    ProximityMatrix& matrix;
+    SquareRows(ProximityMatrix& m, bool wanted) : matrix(m) { if (wanted) matrix.makeSquareRows(); }
+    ~SquareRows() { matrix.dropSquareRows(); }
+  };
   const auto run = [&] {
+    const SquareRows rows(matrix_, *settings.layout == WorkingLayout::square);
     results_ = runner_ ? runner_(matrix_, method_, settings, *progress_)
                        : korvana::runPermutations(matrix_, method_, settings, *progress_);
   };
@@ -270,6 +353,9 @@ void ClusterAnalysis::run() {
   using namespace OutputFactory;
   ProgressMonitor& progress = *progress_;
   runOutcome_ = RunOutcome::notRun;
+  // A run that cannot fit is refused before anything starts, not once the
+  // matrix is made.
+  checkMemoryForRun();
   BusyCursor busy(progress);
   progress.processMessages();
 
@@ -446,6 +532,10 @@ int ClusterAnalysis::outputSteps() const {
   const bool membership = membershipFrom_ > 0;
   return 4 + (verdictShown() ? 1 : 0) + (support ? 8 : 0) + (orderFreeTreeWanted_ ? 4 : 0) + (membership ? 1 : 0) +
          shown * (6 + (support ? 1 : 0) + (hierarchies ? 1 : 0) + (membership ? 1 : 0));
+}
+
+bool ClusterAnalysis::talliesClusters() const {
+  return clusterSupport_ || countClusters_ || solutionsShown_ == SolutionsShown::hierarchies;
 }
 
 bool ClusterAnalysis::proximitiesMisfitMethod() const {

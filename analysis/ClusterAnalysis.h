@@ -161,13 +161,24 @@ class ClusterAnalysis {
   /// The memory a run of n objects and P permutations needs beyond the
   /// matrix: the permutation run (with the clusters tallied when they are
   /// counted) and, when shown, the rows of the permutation fit table in the
-  /// output.
+  /// output. With matrixToBeMade, the memory of the whole run from before the
+  /// matrix exists: the proximity matrix too, and the matrix file where the
+  /// temporary folder keeps its files in memory (the run holds no more at any
+  /// time: the package writes the file a block of rows at a time).
   static std::uint64_t memoryNeeded(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1,
-                                    bool countsClusters = false, int cuts = 0);
+                                    bool countsClusters = false, bool matrixToBeMade = false, int cuts = 0);
   /// Throws EKorvanaError when that memory is not available, saying what the
-  /// run needs, what there is and how many permutations would fit.
+  /// run needs, what takes it, what there is and what would fit: fewer jobs
+  /// (each holds a working matrix of its own) or fewer permutations.
   static void checkMemory(int objectCount, int permutationCount, bool showPermutationFit, int jobs = 1,
-                          bool countsClusters = false, int cuts = 0);
+                          bool countsClusters = false, bool matrixToBeMade = false, int cuts = 0);
+  /// checkMemory for the whole run before it starts, for the objects the
+  /// matrix will have: the cases (or the cluster variables) of the data set,
+  /// or the objects of the matrix file, with the tallies the options set so
+  /// far ask for. Needs the application given at construction for an
+  /// analysis of data; a matrix file that cannot be opened is left for the
+  /// run to report.
+  void checkMemoryForRun() const;
 
   /// Writes the fit of every permutation as a data file (fitTableFileName).
   /// Raises EKorvanaError on failure.
@@ -249,6 +260,9 @@ class ClusterAnalysis {
   std::vector<std::vector<std::size_t>> shownSolutions() const;
   /// The steps of the output's progress.
   int outputSteps() const;
+  /// Whether the run tallies the clusters: for the support, the count of
+  /// distinct solutions or one solution shown per hierarchy.
+  bool talliesClusters() const;
   /// The verdict opens the output when the clusters were counted for it.
   bool verdictShown() const;
   /// The "Order-Free Tree" section, with `check` between its steps.

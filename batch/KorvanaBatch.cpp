@@ -278,7 +278,7 @@ int main(int argc, char** argv) {
     if (!options.dryRun)
       korvana::ClusterAnalysis::checkMemory(
           0, request.numberOfPermutations, request.permutationFit, options.jobs,
-          request.clusterSupport || !resultsFile.empty() || !options.newick.empty(),
+          request.clusterSupport || !resultsFile.empty() || !options.newick.empty(), false,
           request.membershipType == korvana::MembershipType::none
               ? 0
               : request.membershipType == korvana::MembershipType::single ? 1
@@ -385,6 +385,7 @@ int main(int argc, char** argv) {
                    static_cast<int>(analysis->getSeed()), static_cast<int>(analysis->getSeed()));
     analysis->setJobs(options.jobs);
     analysis->setCountClusters(!resultsFile.empty() || !options.newick.empty());
+    analysis->checkMemoryForRun();
     analysis->setTreesFileName(treesFile);
 #ifdef KORVANA_WITH_MPI
     if (distributed)

@@ -32,6 +32,8 @@
 //   --sizes=500,1000,2000   object counts
 //   --fastcluster-repeat=R  timed fastcluster calls per method (minimum kept)
 //   --no-fastcluster        skip the peer
+//   --cpu-time              compare processor time, not the time that passes
+//                           (for a machine shared with other work)
 // The Python interpreter can be overridden with the environment variable
 // KORVANA_PYTHON.
 #include <benchmark/benchmark.h>
@@ -94,6 +96,7 @@ struct Options {
   std::vector<int> sizes{500, 1000, 2000};
   int fastclusterRepeat = 5;
   bool fastcluster = true;
+  bool cpuTime = false;
 };
 
 struct MemoryUse {
@@ -128,10 +131,13 @@ std::map<std::pair<int, int>, MemoryUse> memoryUse;                    // (metho
 std::map<std::pair<std::string, int>, double> fastclusterMilliseconds;  // (method, n)
 std::map<std::pair<std::string, int>, double> pipelineMilliseconds;     // (method, n): the peer's whole permutation
 
-enum class Kind { permutation, twoThreads, analysis };
+enum class Kind { permutation, triangle, twoThreads, analysis };
 
 std::string benchmarkName(Kind kind, int method, int n) {
-  const char* prefix = kind == Kind::permutation ? "Permutation/" : kind == Kind::twoThreads ? "TwoThreads/" : "Analysis/";
+  const char* prefix = kind == Kind::permutation ? "Permutation/"
+                       : kind == Kind::triangle  ? "Triangle/"
+                       : kind == Kind::twoThreads ? "TwoThreads/"
+                                                  : "Analysis/";
   return prefix + std::string(kMethods[static_cast<std::size_t>(method)].first) + "/" + std::to_string(n);
 }
 
@@ -154,12 +160,15 @@ ClusterMethod& methodAt(int methodIndex) {
 /// The work of one permutation of runPermutations, with the
 /// working matrix and state made beforehand, on a new random permutation each
 /// time.
-void runPermutation(benchmark::State& state, int methodIndex, int n, RunThreads threads) {
+void runPermutation(benchmark::State& state, int methodIndex, int n, RunThreads threads, WorkingLayout layout) {
   ClusterMethod& method = methodAt(methodIndex);
   try {
     ProximityMatrix matrix;
     matrix.assignLowerTriangle(n, lowerTriangles.at(n));
-    SimilarityMatrix workingMatrix(matrix.isDissimilarity(), n);
+    // As an analysis does: square working matrices go with the proximities as
+    // whole rows.
+    if (layout == WorkingLayout::square) matrix.makeSquareRows();
+    SimilarityMatrix workingMatrix(matrix.isDissimilarity(), n, layout);
     AgglomerationState agglomerationState(n);
     RandomPermutationGenerator generator(kPermutationSeed, n);
     for (auto _ : state) {
@@ -262,7 +271,7 @@ std::string runFastcluster(const Options& options) {
   const std::string script = std::string(KORVANA_BENCH_SOURCE_DIR) + "/fastcluster_peer.py";
   std::vector<std::filesystem::path> files;
   std::string command = bench::peerCommand(KORVANA_BENCH_PYTHON, script) +
-                        " --repeat " + std::to_string(options.fastclusterRepeat);
+                        " --repeat " + std::to_string(options.fastclusterRepeat) + (options.cpuTime ? " --cpu-time" : "");
   for (const int n : options.sizes) {
     const std::vector<double>& lower = lowerTriangles.at(n);
     std::vector<double> condensed;
@@ -319,9 +328,18 @@ Options parseOptions(int argc, char** argv) {
     if (arg.rfind("--sizes=", 0) == 0) options.sizes = parseSizes(arg.substr(8));
     else if (arg.rfind("--fastcluster-repeat=", 0) == 0) options.fastclusterRepeat = std::max(1, std::atoi(arg.c_str() + 21));
     else if (arg == "--no-fastcluster") options.fastcluster = false;
+    else if (arg == "--cpu-time") options.cpuTime = true;
     else throw EKorvanaError("unknown option " + arg);
   }
   return options;
+}
+
+/// The most objects a run of one job clusters in square working matrices
+/// (with a method that prefers them).
+int largestSquare() {
+  int n = 2;
+  while (squareLayoutFits(n + 1, 1)) ++n;
+  return n;
 }
 
 void printTable(const bench::FastestRunReporter& reporter, const Options& options, const std::string& versions) {
@@ -330,8 +348,11 @@ void printTable(const bench::FastestRunReporter& reporter, const Options& option
               "fastcluster ms: fastcluster.linkage on the same matrix, fastest of %d calls after a warm-up.\n"
               "analysis ms: runPermutations of a one-permutation analysis (adds the range check and\n"
               "  making the working matrix in fresh memory); fastest of %d repetitions.\n"
+              "Times: %s.\n"
               "Peer: %s\n\n",
-              kRepetitions, options.fastclusterRepeat, kRepetitions, options.fastcluster ? versions.c_str() : "skipped");
+              kRepetitions, options.fastclusterRepeat, kRepetitions,
+              options.cpuTime ? "processor time of the work, ours and the peer's" : "time that passed",
+              options.fastcluster ? versions.c_str() : "skipped");
   std::printf("%-17s %5s %10s %10s %15s %10s %10s %12s %8s\n", "method", "n", "ours 1t ms", "ours 2t ms",
               "fastcluster ms", "1t/fc", "2t/fc", "analysis ms", "run/T");
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -368,8 +389,8 @@ void printTable(const bench::FastestRunReporter& reporter, const Options& option
   std::printf("Per permutation, one job, against the peer pipeline (the matrix permuted with numpy,\n"
               "fastcluster.linkage, scipy's cophenet, the SSDif with numpy; fastest of %d permutations):\n",
               options.fastclusterRepeat);
-  std::printf("%-17s %5s %10s %12s %10s %9s %9s %8s\n", "method", "n", "ours 1t ms", "pipeline ms", "ours/pipe",
-              "ours/fc", "floor ms", "floor/pipe");
+  std::printf("%-17s %5s %10s %12s %10s %9s %9s %8s %12s %9s\n", "method", "n", "ours 1t ms", "pipeline ms",
+              "ours/pipe", "ours/fc", "floor ms", "floor/pipe", "triangle ms", "tri/pipe");
   for (std::size_t m = 0; m < kMethods.size(); ++m)
     for (const int n : options.sizes) {
       const int method = static_cast<int>(m);
@@ -379,12 +400,16 @@ void printTable(const bench::FastestRunReporter& reporter, const Options& option
       const double pipeline = pipe == pipelineMilliseconds.end() ? nan : pipe->second;
       const double theirs = fc == fastclusterMilliseconds.end() ? nan : fc->second;
       const double floor = reporter.milliseconds(fitFloorName(FitShare::all, n));
+      const double triangle = reporter.milliseconds(benchmarkName(Kind::triangle, method, n));
       const std::string name = std::string(kMethods[m].first) + (m == kWithinGroups ? "*" : "");
-      std::printf("%-17s %5d %10.2f %12.2f %10.3f %9.3f %9.2f %8.3f\n", name.c_str(), n, ours, pipeline,
-                  ours / pipeline, ours / theirs, floor, floor / pipeline);
+      std::printf("%-17s %5d %10.2f %12.2f %10.3f %9.3f %9.2f %8.3f %12.2f %9.3f\n", name.c_str(), n, ours, pipeline,
+                  ours / pipeline, ours / theirs, floor, floor / pipeline, triangle, triangle / pipeline);
     }
   std::printf("Target: ours/pipe <= 0.5. floor: the exact fit alone (every pair summed in extended precision,\n"
-              "in memory order, no clustering), which every exact run spends at least.\n\n");
+              "in memory order, no clustering), which every exact run spends at least. ours: the working matrix\n"
+              "in the layout a run of one job takes (square for single linkage up to %d objects: whole rows,\n"
+              "filled from the proximities as whole rows); triangle: the lower-triangle working matrix.\n\n",
+              largestSquare());
 
   std::printf("Memory in use (glibc mallinfo2 and the engine's own mappings), T = n(n-1)/2 doubles; run/T = held during one run on top of\n"
               "the loaded matrix, read when its permutation is finished (largest over the methods):\n");
@@ -433,7 +458,7 @@ int main(int argc, char** argv) {
         configure(benchmark::RegisterBenchmark(fitFloorName(share, n).c_str(),
                                                [n, share](benchmark::State& state) { runFitFloor(state, n, share); }));
       }
-    for (const Kind kind : {Kind::permutation, Kind::twoThreads, Kind::analysis})
+    for (const Kind kind : {Kind::permutation, Kind::triangle, Kind::twoThreads, Kind::analysis})
       for (std::size_t m = 0; m < kMethods.size(); ++m)
         for (const int n : options.sizes) {
           const int method = static_cast<int>(m);
@@ -441,7 +466,10 @@ int main(int argc, char** argv) {
                                        [kind, method, n](benchmark::State& state) {
                                          if (kind == Kind::analysis) runAnalysis(state, method, n);
                                          else runPermutation(state, method, n,
-                                                             kind == Kind::twoThreads ? RunThreads::two : RunThreads::one);
+                                                             kind == Kind::twoThreads ? RunThreads::two : RunThreads::one,
+                                                             kind == Kind::triangle
+                                                                 ? WorkingLayout::triangle
+                                                                 : workingLayoutFor(methodAt(method), n, 1));
                                        })
               ->Unit(benchmark::kMillisecond)
               ->UseRealTime()
@@ -451,7 +479,7 @@ int main(int argc, char** argv) {
               ->DisplayAggregatesOnly(true);
         }
 
-    bench::FastestRunReporter reporter;
+    bench::FastestRunReporter reporter(options.cpuTime);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printTable(reporter, options, versions);
     ClusterMethodFactory::destroyClusterMethods();

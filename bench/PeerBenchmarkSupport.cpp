@@ -8,18 +8,18 @@
 
 namespace korvana::bench {
 
-FastestRunReporter::FastestRunReporter()
-    : ConsoleReporter(::isatty(::fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
+FastestRunReporter::FastestRunReporter(bool cpuTime)
+    : ConsoleReporter(::isatty(::fileno(stdout)) ? OO_ColorTabular : OO_Tabular), cpuTime_(cpuTime) {}
 
 void FastestRunReporter::ReportRuns(const std::vector<Run>& runs) {
   for (const Run& run : runs) {
     if (run.error_occurred) continue;
     const std::string& name = run.run_name.function_name;
     if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "min") {
-      minimum_[name] = run.GetAdjustedRealTime();
+      minimum_[name] = cpuTime_ ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
     } else if (run.run_type == Run::RT_Iteration) {
       const auto it = minimum_.find(name);
-      const double ms = run.GetAdjustedRealTime();
+      const double ms = cpuTime_ ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
       if (it == minimum_.end() || ms < it->second) minimum_[name] = ms;
     }
   }

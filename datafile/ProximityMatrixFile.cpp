@@ -1,5 +1,6 @@
 // Reading a proximity matrix from a data file written by the statistics
 // package's proximities command (or any file with its layout).
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -126,6 +127,15 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix, c
     for (int i = 0; i < count; ++i) variableHandles[static_cast<std::size_t>(i)] = savGetVarHandle(handle, names[i]);
     auto variable = [&](int position) { return variableHandles[static_cast<std::size_t>(position)]; };
 
+    // The proximities of a case are read as one record, where the object
+    // columns lie side by side; a file whose columns are not all numbers
+    // takes them value by value, which reports the first that is not.
+    std::size_t firstColumn = 0;
+    for (int k = 0; k <= variableNamePosition; ++k)
+      firstColumn += types[k] == 0 ? 8 : (static_cast<std::size_t>(types[k]) + 7) / 8 * 8;
+    bool numericColumns = true;
+    for (int k = variableNamePosition + 1; k < count; ++k) numericColumns = numericColumns && types[k] == 0;
+    std::vector<char> record(numericColumns ? static_cast<std::size_t>(savGetCaseSize(handle)) : 0);
     const double systemMissing = savSystemMissingValue();
     const auto isMissing = [systemMissing](double value) { return std::isnan(value) || value == systemMissing; };
     // Per object: the keys of its column above the diagonal, from the rows
@@ -146,17 +156,32 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix, c
                             std::to_string(i + 1) + " has the row type (ROWTYPE_) '" + kind +
                             "', where every row must be PROX");
       ProximityMatrixRow& row = matrix.appendRow(name, rowType);
+      // This row's proximities (below the diagonal) and, when asked for, the
+      // column above it, as the record holds them or value by value.
+      if (numericColumns) savWholeCaseIn(handle, record.data());
+      const auto proximity = [&](int object) {
+        if (!numericColumns) return savGetValueNumeric(handle, variable(variableNamePosition + 1 + object));
+        double value;
+        std::memcpy(&value, record.data() + firstColumn + static_cast<std::size_t>(object) * sizeof(double),
+                    sizeof value);
+        return value;
+      };
+      const int below = std::min(i, count - variableNamePosition - 1);
+      if (numericColumns) {
+        row.setValues(record.data() + firstColumn, below);
+      } else {
+        for (int l = 0; l < below; ++l) row.setValue(l, proximity(l));
+      }
       std::uint64_t rowKey = 0;
-      for (int k = variableNamePosition + 1, l = 0; k < count && l < i; ++k, ++l) {
-        const double value = savGetValueNumeric(handle, variable(k));
+      for (int l = 0; l < below; ++l) {
+        const double value = row.getValue(l);
         if (isMissing(value))
           throw EKorvanaError("The proximity of objects " + std::to_string(l + 1) + " and " + std::to_string(i + 1) +
                               " in '" + fileName + "' is missing" + missingHint);
-        row.setValue(l, value);
         if (upperGiven) rowKey += cellKey(l, value);
       }
       for (int c = i + 1; upperGiven && c < caseCount; ++c) {
-        const double value = savGetValueNumeric(handle, variable(variableNamePosition + 1 + c));
+        const double value = proximity(c);
         upperGiven = !isMissing(value);
         columnKeys[static_cast<std::size_t>(c)] += cellKey(i, value);
       }
@@ -220,6 +245,24 @@ std::optional<bool> matrixFileIsSquaredEuclidean(const std::string& fileName) {
   } catch (const std::exception&) {
   }
   return squared;
+}
+
+int proximityMatrixObjectCount(const std::string& fileName) {
+  int handle = -1;
+  try {
+    handle = savOpenRead(fileName);
+    const int count = savGetNumberOfCases(handle);
+    savCloseRead(handle);
+    return count;
+  } catch (const EKorvanaError&) {
+    if (handle >= 0) {
+      try {
+        savCloseRead(handle);
+      } catch (const EKorvanaError&) {
+      }
+    }
+    return -1;
+  }
 }
 
 }  // namespace korvana

@@ -38,4 +38,8 @@ bool loadProximityMatrix(const std::string& fileName, ProximityMatrix& matrix, c
 /// be read that far (loading it says why).
 std::optional<bool> matrixFileIsSquaredEuclidean(const std::string& fileName);
 
+/// The number of objects of a proximity-matrix data file (its number of
+/// cases), from its dictionary alone; -1 when the file cannot be opened.
+int proximityMatrixObjectCount(const std::string& fileName);
+
 }  // namespace korvana

@@ -46,6 +46,12 @@ class ClusterMethod {
   /// from its coefficient and the previous stage's: the coefficient itself
   /// unless the method accumulates its coefficients.
   virtual double fittingHeight(double coefficient, double previousCoefficient) const;
+  /// True for a method that changes few cells of the working matrix in a
+  /// merge, so that a square working matrix (SimilarityMatrix), which reads
+  /// the rows of the clusters joined whole but writes every change twice,
+  /// pays. Methods that rewrite the merged cluster's every cell do better
+  /// with the triangle, half the memory to pass through the caches.
+  virtual bool prefersWholeRows() const { return false; }
   /// True for the methods whose updates assume squared Euclidean distances
   /// (centroid, median, Ward); the output warns when other proximities meet
   /// them.
@@ -79,6 +85,15 @@ class ClusterMethod {
   template <Direction dir, class Score>
   static void updateNearestNeighbours(const AgglomerationState& state, SimilarityMatrix& matrix,
                                       int d, int b, const Score& score) {
+    if (matrix.isSquare()) updateNearest<dir, true>(state, matrix, d, b, score);
+    else updateNearest<dir, false>(state, matrix, d, b, score);
+  }
+
+  /// updateNearestNeighbours for one layout. In the square one the score to d
+  /// is read from row d (every score is the same in either order).
+  template <Direction dir, bool square, class Score>
+  static void updateNearest(const AgglomerationState& state, SimilarityMatrix& matrix, int d, int b,
+                            const Score& score) {
     const int count = state.activeCount();
     const int* active = state.activeList();
     for (int k = static_cast<int>(std::lower_bound(active, active + count, d) - active); k < count; ++k) {
@@ -111,7 +126,7 @@ class ClusterMethod {
         matrix.setNearest(x, best);
         matrix.setNearestValue(x, bestValue);
       } else {
-        const double value = score(x, d);
+        const double value = square ? score(d, x) : score(x, d);
         if (isStrictlyBetter<dir>(value, matrix.getNearestValue(x))) {
           matrix.setNearest(x, d);
           matrix.setNearestValue(x, value);
@@ -183,6 +198,13 @@ class ClusterMethod {
   std::string keyword_;
 };
 
+/// The layout of the working matrices of `jobs` runs of `method` at once on n
+/// objects: square where the method prefers whole rows and they fit
+/// (squareLayoutFits), else triangle.
+inline WorkingLayout workingLayoutFor(const ClusterMethod& method, int n, int jobs) {
+  return method.prefersWholeRows() && squareLayoutFits(n, jobs) ? WorkingLayout::square : WorkingLayout::triangle;
+}
+
 /// The new working proximity of (x, d) computed by `rule(x, Mxd, Mxb)` for
 /// every active cluster x ≠ d, in list order.
 template <class Rule>
@@ -190,6 +212,19 @@ inline void updateProximities(const AgglomerationState& state, SimilarityMatrix&
                               Rule&& rule) {
   const int count = state.activeCount();
   const int* active = state.activeList();
+  if (matrix.isSquare()) {
+    // Rows d and b from one end to the other; column d follows row d.
+    double* rowD = matrix.rowCells(d);
+    const double* rowB = matrix.rowCells(b);
+    for (int k = 0; k < count; ++k) {
+      const int x = active[k];
+      if (x == d) continue;
+      const double value = rule(x, rowD[x], rowB[x]);
+      rowD[x] = value;
+      matrix.cell(x, d) = value;
+    }
+    return;
+  }
   for (int k = 0; k < count; ++k) {
     const int x = active[k];
     if (x == d) continue;

@@ -12,6 +12,8 @@ class ClusterMethodSingleLinkage final : public ClusterMethod {
   ClusterMethodSingleLinkage();
   std::unique_ptr<ClusterMethod> clone() const override { return std::make_unique<ClusterMethodSingleLinkage>(*this); }
   void mergeClusters(AgglomerationState& state, SimilarityMatrix& matrix, int d, int b) override;
+  /// A cell changes only where the cluster merged in is nearer.
+  bool prefersWholeRows() const override { return true; }
 };
 
 }  // namespace korvana

@@ -156,36 +156,47 @@ void ClusterSolution::accumulatePairs(int b, int d, const ProximityMatrix& matri
     }
   };
   forShare([](const double& field, double& running) { running = field; });
-  constexpr std::size_t kAhead = 16;  // prefetch distance for the scattered reads
+  const auto add = [&](Extended p) {
+    if constexpr (differencesAndProducts) {
+      if (ssdifUndefined) {
+        nssdif = kNaN;
+      } else {
+        const Extended diff = std::fabs(p - h);
+        nssdif = static_cast<double>(nssdif + diff * diff / sumOfSquares);
+      }
+      meanPH = static_cast<double>(meanPH + (p * h) / pairs);
+    }
+    if constexpr (moments) {
+      meanP = static_cast<double>(meanP + p / pairs);
+      meanH = static_cast<double>(meanH + hOverPairs);
+      meanPP = static_cast<double>(meanPP + (p * p) / pairs);
+      meanHH = static_cast<double>(meanHH + hhOverPairs);
+    }
+  };
   const std::size_t countD = objectsOfD.size();
   const int* objectsD = objectsOfD.data();
-  members.forEach(b, [&](int member) {
-    const int objectB = permutation[member];
-    for (std::size_t k = 0; k < countD; ++k) {
-      if (k + kAhead < countD) {
-        const int ahead = objectsD[k + kAhead];
-        __builtin_prefetch(objectB > ahead ? &matrix.lowerValueRef(objectB, ahead)
-                                           : &matrix.lowerValueRef(ahead, objectB));
-      }
-      const int objectD = objectsD[k];
-      const Extended p = objectB > objectD ? matrix.lowerValue(objectB, objectD) : matrix.lowerValue(objectD, objectB);
-      if constexpr (differencesAndProducts) {
-        if (ssdifUndefined) {
-          nssdif = kNaN;
-        } else {
-          const Extended diff = std::fabs(p - h);
-          nssdif = static_cast<double>(nssdif + diff * diff / sumOfSquares);
+  if (const double* square = matrix.squareRows()) {
+    // A member of b against the members of d: one row of the proximities.
+    const auto n = static_cast<std::size_t>(matrix.getNumberOfObjects());
+    members.forEach(b, [&](int member) {
+      const double* row = square + static_cast<std::size_t>(permutation[member]) * n;
+      for (std::size_t k = 0; k < countD; ++k) add(row[objectsD[k]]);
+    });
+  } else {
+    constexpr std::size_t kAhead = 16;  // prefetch distance for the scattered reads
+    members.forEach(b, [&](int member) {
+      const int objectB = permutation[member];
+      for (std::size_t k = 0; k < countD; ++k) {
+        if (k + kAhead < countD) {
+          const int ahead = objectsD[k + kAhead];
+          __builtin_prefetch(objectB > ahead ? &matrix.lowerValueRef(objectB, ahead)
+                                             : &matrix.lowerValueRef(ahead, objectB));
         }
-        meanPH = static_cast<double>(meanPH + (p * h) / pairs);
+        const int objectD = objectsD[k];
+        add(objectB > objectD ? matrix.lowerValue(objectB, objectD) : matrix.lowerValue(objectD, objectB));
       }
-      if constexpr (moments) {
-        meanP = static_cast<double>(meanP + p / pairs);
-        meanH = static_cast<double>(meanH + hOverPairs);
-        meanPP = static_cast<double>(meanPP + (p * p) / pairs);
-        meanHH = static_cast<double>(meanHH + hhOverPairs);
-      }
-    }
-  });
+    });
+  }
   forShare([](double& field, const double& running) { field = running; });
 }
 

@@ -53,11 +53,12 @@ std::uint64_t bytesPerPermutation(bool tallyClusters, int cuts) {
   return kRecordBytesPerPermutation + completed + (tallyClusters ? accounting + tally : 0) + partitions;
 }
 
-std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs, bool tallyClusters, int cuts) {
+std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs, bool tallyClusters, int cuts,
+                                  WorkingLayout layout) {
   const auto n = static_cast<std::uint64_t>(objectCount > 0 ? objectCount : 0);
   const auto p = static_cast<std::uint64_t>(permutationCount > 0 ? permutationCount : 0);
   const auto j = static_cast<std::uint64_t>(jobs > 1 ? jobs : 1);
-  const std::uint64_t workingMatrix = n * (n > 0 ? n - 1 : 0) / 2 * sizeof(double) + n * 16;
+  const std::uint64_t workingMatrix = workingMatrixBytes(objectCount, layout);
   const std::uint64_t runState = n * 40;
   const std::uint64_t solution = n * 64;  // the schedule, the permutation and the fit's work
   // Each job has its own working matrix and run state, builds one solution,
@@ -152,8 +153,9 @@ class TicketSource {
 
 /// What one job owns: its working matrix, run state and copy of the method.
 struct Job {
-  Job(const ProximityMatrix& matrix, const ClusterMethod& shared, const PermutationSettings* settings = nullptr)
-      : workingMatrix(matrix.isDissimilarity(), matrix.getNumberOfObjects()),
+  Job(const ProximityMatrix& matrix, const ClusterMethod& shared, WorkingLayout layout = WorkingLayout::triangle,
+      const PermutationSettings* settings = nullptr)
+      : workingMatrix(matrix.isDissimilarity(), matrix.getNumberOfObjects(), layout),
         state(matrix.getNumberOfObjects()),
         method(shared.clone()) {
     if (settings != nullptr && settings->membershipFrom > 0)
@@ -416,12 +418,14 @@ PermutationResults runPermutations(const ProximityMatrix& matrix, ClusterMethod&
   PermutationResults results;
   results.records.allocate(settings.permutationCount);
   const int jobCount = std::max(1, std::min(settings.jobs, settings.permutationCount));
+  const WorkingLayout layout =
+      settings.layout.value_or(workingLayoutFor(method, matrix.getNumberOfObjects(), jobCount));
   std::vector<std::unique_ptr<Job>> jobs;
-  jobs.push_back(std::make_unique<Job>(matrix, method, &settings));
+  jobs.push_back(std::make_unique<Job>(matrix, method, layout, &settings));
   // A job whose working matrix cannot be had leaves the run to the others.
   for (int j = 1; j < jobCount; ++j) {
     try {
-      jobs.push_back(std::make_unique<Job>(matrix, method, &settings));
+      jobs.push_back(std::make_unique<Job>(matrix, method, layout, &settings));
     } catch (const std::bad_alloc&) {
       break;
     }
@@ -493,7 +497,7 @@ Consensus consensusOf(const ClusterCensus& census, const ProximityMatrix& matrix
       if (kept->getPermutationIndex() == k) solution = kept.get();
     std::unique_ptr<ClusterSolution> again;
     if (solution == nullptr) {
-      if (!job) job = std::make_unique<Job>(matrix, method);
+      if (!job) job = std::make_unique<Job>(matrix, method, workingLayoutFor(method, matrix.getNumberOfObjects(), 1));
       again = rerun(matrix, *job, settings, results.records, k);
       solution = again.get();
     }
@@ -559,7 +563,7 @@ SupportReport reportSupport(const ProximityMatrix& matrix, ClusterMethod& method
   ClusterCensus recounted;
   ClusterCensus recountedHierarchies;
   if ((best == nullptr || bestHierarchies == nullptr) && results.tallyComplete) {
-    Job job(matrix, method);
+    Job job(matrix, method, workingLayoutFor(method, matrix.getNumberOfObjects(), 1));
     for (int k = 0; k < records.completed; ++k) {
       if (!bestFitting(k)) continue;
       const std::unique_ptr<ClusterSolution> solution = rerun(matrix, job, settings, records, k);

@@ -13,6 +13,7 @@
 #include <string>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/EKorvanaError.h"
@@ -21,6 +22,7 @@
 #include "engine/DistinctSolutions.h"
 #include "engine/Hierarchy.h"
 #include "engine/PartitionTally.h"
+#include "engine/SimilarityMatrix.h"
 
 namespace korvana {
 
@@ -65,6 +67,9 @@ struct PermutationSettings {
   /// When set (and once it is set), a permutation in progress is given up at
   /// its next stage instead of being finished: for a stop that cannot wait.
   const std::atomic<bool>* abandon = nullptr;
+  /// The layout of the working matrices; without one, workingLayoutFor's.
+  /// The results do not depend on it.
+  std::optional<WorkingLayout> layout;
   /// When set, each completed permutation's tree is described as text (on
   /// the thread of the job that ran it), and the texts go, in permutation
   /// order, to `sink` (from whichever thread keeps the order), or without a
@@ -208,11 +213,12 @@ inline constexpr std::uint64_t kRecordBytesPerPermutation =
 std::uint64_t bytesPerPermutation(bool tallyClusters, int cuts = 0);
 
 /// The memory a permutation run takes before it keeps any solution: the
-/// bytes of every permutation and, per job, a working matrix, a run state
-/// and the solutions being built or waiting, for n objects. (The kept
+/// records and bookkeeping of every permutation (with the tallies when
+/// tallyClusters) and, per job, a working matrix in the given layout, a run
+/// state and the solutions being built or waiting, for n objects. (The kept
 /// solutions come on top; how many there are depends on the ties.)
 std::uint64_t permutationRunBytes(int objectCount, int permutationCount, int jobs = 1, bool tallyClusters = false,
-                                  int cuts = 0);
+                                  int cuts = 0, WorkingLayout layout = WorkingLayout::triangle);
 
 /// Refuses a matrix with a proximity of magnitude 1e50 or more (or infinite):
 /// throws EKorvanaError naming the two objects. Not-a-number is allowed.

@@ -58,6 +58,27 @@ void ProximityMatrix::computeSumOfSquares() {
   sumOfSquares_ = sum;
 }
 
+void ProximityMatrix::makeSquareRows() {
+  const int n = getNumberOfObjects();
+  const auto size = static_cast<std::size_t>(n);
+  DoubleBlock square(size * size, false);
+  double* cells = square.data();
+  // Each row's own cells, then its column's cells below it tile by tile, so
+  // that the reads stay in the cache.
+  constexpr int kTile = 32;
+  for (int i = 0; i < n; ++i) {
+    if (i > 0) std::memcpy(cells + static_cast<std::size_t>(i) * size, values_.row(i), static_cast<std::size_t>(i) * sizeof(double));
+    cells[static_cast<std::size_t>(i) * size + static_cast<std::size_t>(i)] = 0.0;
+  }
+  for (int j0 = 0; j0 < n; j0 += kTile)
+    for (int i0 = j0; i0 < n; i0 += kTile)
+      for (int j = j0; j < std::min(n, j0 + kTile); ++j)
+        for (int i = std::max(i0, j + 1); i < std::min(n, i0 + kTile); ++i)
+          cells[static_cast<std::size_t>(j) * size + static_cast<std::size_t>(i)] = lowerValue(i, j);
+  squareRows_ = std::move(square);
+  hasSquareRows_ = n > 0;
+}
+
 void ProximityMatrix::encodeDescription(ByteWriter& out) const {
   out.put(getNumberOfObjects());
   for (const bool flag : {isDissimilarity_, isSquaredEuclidean_, hasLabelVariable_, hasCaseNumbers_, hasObjectLabels_})

@@ -63,6 +63,15 @@ class ProximityMatrix {
     return values_.data()[TriangularStorage::offset(a) + static_cast<std::size_t>(b)];
   }
 
+  /// A copy of the proximities as whole rows (n × n, the diagonal 0), for the
+  /// clustering to read a row from end to end where the lower triangle would
+  /// have it walk a column: filling a working matrix in permuted order and
+  /// summing the fit. Made once the matrix is filled, where memory allows
+  /// (twice the triangle); null until then and once dropped.
+  void makeSquareRows();
+  void dropSquareRows() { squareRows_ = DoubleBlock(); hasSquareRows_ = false; }
+  const double* squareRows() const { return hasSquareRows_ ? squareRows_.data() : nullptr; }
+
   /// The label shown for object i: with case numbers the case label (empty
   /// without a label variable), otherwise the object's name.
   const std::string& getObjectLabel(int i) const;
@@ -86,6 +95,8 @@ class ProximityMatrix {
  private:
   std::vector<std::unique_ptr<ProximityMatrixRow>> rows_;
   TriangularStorage values_;  // room for values_.rows() objects
+  DoubleBlock squareRows_;
+  bool hasSquareRows_ = false;
   bool isDissimilarity_ = true;
   bool isSquaredEuclidean_ = false;
   bool hasLabelVariable_ = false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace korvana {
@@ -16,6 +17,10 @@ class ProximityMatrixRow {
   /// Value j (0 ≤ j < position): the proximity between this object and object j.
   double getValue(int j) const { return values_[j]; }
   void setValue(int j, double value) { values_[j] = value; }
+  /// Values 0 … count − 1 from `count` doubles in memory, as they lie.
+  void setValues(const void* bytes, int count) {
+    if (count > 0) std::memcpy(values_, bytes, static_cast<std::size_t>(count) * sizeof(double));
+  }
 
   const std::string& getName() const { return name_; }
   const std::string& getLabel() const { return label_; }

@@ -3,25 +3,43 @@
 // permutation[i]), which the cluster methods overwrite as clusters merge, and
 // for every row its current nearest neighbour among the lower rows.
 //
-// Only the strict lower triangle is stored: cell (i, j) lives in row max(i, j)
-// at column min(i, j), so the nearest neighbour of a row always has a lower
-// index and row 0 never has one (nearest −1). One matrix is allocated per
-// analysis and refilled for every permutation.
+// Cell (i, j) is kept in row max(i, j) at column min(i, j), so the nearest
+// neighbour of a row always has a lower index and row 0 never has one
+// (nearest −1). The rows are laid out in one of two ways:
+//   - triangle: only the strict lower triangle is stored, row after row;
+//   - square: every row is whole, and each pair is kept twice, at (i, j) and
+//     at (j, i). A merge then reads the rows of the two clusters it joins
+//     from one end to the other instead of walking their columns (one cache
+//     line per cell), but writes each updated cell twice and takes twice the
+//     memory (workingLayoutFor in ClusterMethod.h).
+// One matrix is allocated per analysis and refilled for every permutation.
 #pragma once
 
 #include <cstddef>
 #include <vector>
 
+#include "common/DoubleBlock.h"
 #include "engine/ExtendedPrecision.h"
-#include "common/TriangularStorage.h"
 
 namespace korvana {
 
 class ProximityMatrix;
 
+enum class WorkingLayout { triangle, square };
+
+/// Whether the working matrices of `jobs` runs at once on n objects may be
+/// square: while the memory that takes beyond triangles, with the proximities
+/// as whole rows (ProximityMatrix::makeSquareRows) that go with it, stays
+/// within kSquareWorkingExtraBytes. (Which layout pays depends on the method:
+/// workingLayoutFor in ClusterMethod.h.)
+bool squareLayoutFits(int n, int jobs);
+inline constexpr std::size_t kSquareWorkingExtraBytes = std::size_t{512} << 20;
+/// The bytes of the working matrix (its cells and its nearest neighbours).
+std::size_t workingMatrixBytes(int n, WorkingLayout layout);
+
 class SimilarityMatrix {
  public:
-  SimilarityMatrix(bool isDissimilarity, int size);
+  SimilarityMatrix(bool isDissimilarity, int size, WorkingLayout layout = WorkingLayout::triangle);
   SimilarityMatrix(const SimilarityMatrix&) = delete;
   SimilarityMatrix& operator=(const SimilarityMatrix&) = delete;
 
@@ -35,6 +53,7 @@ class SimilarityMatrix {
 
   bool isDissimilarity() const { return isDissimilarity_; }
   int getSize() const { return size_; }
+  bool isSquare() const { return layout_ == WorkingLayout::square; }
 
   /// Cell (a, b), a ≠ b, in either order.
   double getProximity(int a, int b) const { return a > b ? cell(a, b) : cell(b, a); }
@@ -42,12 +61,14 @@ class SimilarityMatrix {
     if (a > b) cell(a, b) = value;
     else cell(b, a) = value;
   }
-  /// Cell (row, column) with row > column: the hot path.
-  double& cell(int row, int column) { return cells_.data()[TriangularStorage::offset(row) + static_cast<std::size_t>(column)]; }
-  double cell(int row, int column) const { return cells_.data()[TriangularStorage::offset(row) + static_cast<std::size_t>(column)]; }
-  /// Row `row` (row ≥ 1): its `row` cells in column order.
-  double* rowCells(int row) { return cells_.row(row); }
-  const double* rowCells(int row) const { return cells_.row(row); }
+  /// Cell (row, column) with row > column (any other in the square layout):
+  /// the hot path.
+  double& cell(int row, int column) { return rows_[static_cast<std::size_t>(row)][column]; }
+  double cell(int row, int column) const { return rows_[static_cast<std::size_t>(row)][column]; }
+  /// Row `row` (row ≥ 1): its cells in column order, `row` of them (the
+  /// whole row of getSize() in the square layout).
+  double* rowCells(int row) { return rows_[static_cast<std::size_t>(row)]; }
+  const double* rowCells(int row) const { return rows_[static_cast<std::size_t>(row)]; }
 
   int getNearest(int i) const { return nearest_[static_cast<std::size_t>(i)]; }
   void setNearest(int i, int j) { nearest_[static_cast<std::size_t>(i)] = j; }
@@ -58,9 +79,15 @@ class SimilarityMatrix {
   template <Direction dir>
   void fill(const ProximityMatrix& matrix, const int* permutation, int firstRow, int endRow);
 
+  /// The square layout: the cells above the diagonal of rows [firstRow,
+  /// endRow) from those below it.
+  void mirrorRows(int firstRow, int endRow);
+
   bool isDissimilarity_;
   int size_;
-  TriangularStorage cells_;
+  WorkingLayout layout_;
+  DoubleBlock cells_;
+  std::vector<double*> rows_;  // where each row starts
   std::vector<int> nearest_;
   std::vector<double> nearestValue_;
 };

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,6 +18,11 @@ std::string temporaryFolder() {
     if (value != nullptr && value[0] != '\0') return value;
   }
   return "/tmp";
+}
+
+bool temporaryFolderIsInMemory() {
+  struct statfs info {};
+  return ::statfs(temporaryFolder().c_str(), &info) == 0 && info.f_type == TMPFS_MAGIC;
 }
 
 std::string reserveTemporaryFile(const std::string& prefix) {

@@ -9,6 +9,10 @@ namespace korvana::host {
 /// that is set but empty counts as unset).
 std::string temporaryFolder();
 
+/// Whether the temporary folder keeps its files in memory (tmpfs), where a
+/// file takes memory as long as it exists.
+bool temporaryFolderIsInMemory();
+
 /// Reserves a new temporary file name: creates the file, empty, in
 /// temporaryFolder() with a name made of `prefix` and six random characters,
 /// exclusively (never an existing file or a link someone else put there) and

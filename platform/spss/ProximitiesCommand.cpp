@@ -10,7 +10,7 @@
 #include "platform/spss/ProximitiesMatrixFile.h"
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
-#include "platform/spss/proximities/ProximitiesComputation.h"
+#include "platform/spss/proximities/ProximitiesMatrix.h"
 #include "platform/spss/proximities/ProximitiesParser.h"
 
 namespace korvana::spss {
@@ -102,19 +102,22 @@ void appendSummary(OutputDocument& output, const ProximitiesRequest& request, co
   appendTable(output, "Proximities Summary", std::move(table));
 }
 
-void appendMatrix(OutputDocument& output, const ProximitiesResult& result, const std::vector<std::string>& labels) {
-  const auto items = static_cast<std::int32_t>(result.itemCount());
+void appendMatrix(OutputDocument& output, const ProximitiesMatrix& matrix, const std::vector<std::string>& labels) {
+  const std::size_t n = matrix.itemCount();
+  const auto items = static_cast<std::int32_t>(n);
   auto table = std::make_unique<PivotTableModel>(items, items);
+  std::vector<double> row(n);
   for (std::int32_t i = 0; i < items; ++i) {
     const std::string& label = labels[static_cast<std::size_t>(i)];
     setLabel(*table, LabelArray::rows, i, 1, label);
     setLabel(*table, LabelArray::columns, 1, i, label);
+    matrix.rows(static_cast<std::size_t>(i), static_cast<std::size_t>(i) + 1, row.data());
     for (std::int32_t j = 0; j < items; ++j) {
-      const double value = result.value(static_cast<std::size_t>(i), static_cast<std::size_t>(j));
+      const double value = row[static_cast<std::size_t>(j)];
       setCell(*table, i, j, numberText(value), std::isnan(value) ? std::nullopt : std::optional<std::int32_t>(3));
     }
   }
-  table->caption = "This is a " + kindText(result.isDissimilarity) + " matrix.";
+  table->caption = "This is a " + kindText(matrix.description().isDissimilarity) + " matrix.";
   appendTable(output, "Proximity Matrix", std::move(table));
 }
 
@@ -133,7 +136,10 @@ void ProximitiesCommand::run(const std::vector<std::string>&, CommandContext& co
     throw ECommandError("PROXIMITIES cannot be run while split-file processing is in force; turn SPLIT FILE off.");
 
   const std::vector<std::size_t> rows = casesInForce(document);
-  const ProximitiesResult result = computeProximities(request, gatherData(data, request, rows));
+  // The matrix is computed a block of rows at a time as it is written, never
+  // held whole.
+  const ProximitiesMatrix matrix(request, gatherData(data, request, rows));
+  const ProximitiesResult& result = matrix.description();
   if (result.usedCases.empty())
     throw ECommandError("PROXIMITIES has no case to work on: every case was left out by the filter or for a "
                         "missing value in one of the command's variables.");
@@ -148,7 +154,7 @@ void ProximitiesCommand::run(const std::vector<std::string>&, CommandContext& co
 
   if (request.matrixFile) {
     ProximitiesMatrixFileContent content;
-    content.result = &result;
+    content.matrix = &matrix;
     content.withCaseNumbers = byCase;
     if (byCase) {
       content.variableLabels = result.labels;
@@ -176,7 +182,7 @@ void ProximitiesCommand::run(const std::vector<std::string>&, CommandContext& co
   heading.label = "Proximities";
   context.output().model().insert(std::move(heading));
   appendSummary(context.output(), request, result, rows.size());
-  if (request.printMatrix) appendMatrix(context.output(), result, idIndex ? idValues : result.names);
+  if (request.printMatrix) appendMatrix(context.output(), matrix, idIndex ? idValues : result.names);
 }
 
 }  // namespace korvana::spss

@@ -1,10 +1,14 @@
 #include "platform/spss/ProximitiesMatrixFile.h"
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "common/EKorvanaError.h"
 #include "common/Utf8.h"
+#include "platform/host/TemporaryFiles.h"
 #include "platform/spssio/SavDataFileLibrary.h"
 #include "platform/spssio/SavUtilities.h"
 
@@ -28,8 +32,27 @@ void addNumber(int handle, const std::string& name, int decimals, int width) {
   savSetVarWriteFormat(handle, name, SAV_FORMAT_F, decimals, width);
 }
 
+/// The bytes of the matrix's rows computed at a time.
+constexpr std::size_t kBlockBytes = std::size_t{32} << 20;
+
+/// A string value that fits its variable, in its record slot: blank-padded
+/// to whole 8-byte units.
+void putString(std::vector<char>& record, std::size_t& at, const std::string& value, int width) {
+  const std::size_t slot = (static_cast<std::size_t>(width) + 7) / 8 * 8;
+  const std::size_t kept = std::min(value.size(), slot);
+  std::memcpy(record.data() + at, value.data(), kept);
+  std::memset(record.data() + at + kept, ' ', slot - kept);
+  at += slot;
+}
+
+void putNumber(std::vector<char>& record, std::size_t& at, double value) {
+  std::memcpy(record.data() + at, &value, sizeof value);
+  at += sizeof value;
+}
+
 void writeContent(int handle, const ProximitiesMatrixFileContent& content) {
-  const ProximitiesResult& result = *content.result;
+  const ProximitiesMatrix& matrix = *content.matrix;
+  const ProximitiesResult& result = matrix.description();
   const std::size_t items = result.itemCount();
   const bool withId = !content.idName.empty();
 
@@ -46,40 +69,33 @@ void writeContent(int handle, const ProximitiesMatrixFileContent& content) {
       savSetVarLabel(handle, result.names[i], content.variableLabels[i]);
   }
   savCommitHeader(handle);
+  if (withId) {
+    // An ID value that does not fit is refused as the value call refuses it.
+    const double id = savGetVarHandle(handle, content.idName);
+    for (const std::string& value : content.idValues)
+      if (value.find_last_not_of(' ') + 1 > static_cast<std::size_t>(content.idWidth))
+        savSetValueChar(handle, id, value);
+  }
 
-  const double rowType = savGetVarHandle(handle, kRowType);
-  const double id = withId ? savGetVarHandle(handle, content.idName) : 0.0;
-  const double caseNumber = content.withCaseNumbers ? savGetVarHandle(handle, kCaseNumber) : 0.0;
-  const double variableName = savGetVarHandle(handle, kVariableName);
-  std::vector<double> columns;
-  columns.reserve(items);
-  for (const std::string& name : result.names) columns.push_back(savGetVarHandle(handle, name));
-
-  // Row i's cells right of the diagonal are column i of the lower rows below
-  // it. They are gathered for a block of rows at a time, reading each lower
-  // row's stretch for the block in one go instead of one cell per row.
-  constexpr std::size_t kBlock = 64;
-  std::vector<double> upper;
-  for (std::size_t first = 0; first < items; first += kBlock) {
-    const std::size_t rows = std::min(kBlock, items - first);
-    upper.assign(rows * items, 0.0);
-    for (std::size_t j = first + 1; j < items; ++j) {
-      const double* lowerRow = result.lower.row(static_cast<int>(j));
-      for (std::size_t r = 0; r < rows && first + r < j; ++r) upper[r * items + j] = lowerRow[first + r];
-    }
-    for (std::size_t r = 0; r < rows; ++r) {
-      const std::size_t i = first + r;
-      savSetValueChar(handle, rowType, "PROX");
-      if (withId) savSetValueChar(handle, id, content.idValues.at(i));
-      if (content.withCaseNumbers)
-        savSetValueNumeric(handle, caseNumber, static_cast<double>(result.caseNumbers.at(i)));
-      savSetValueChar(handle, variableName, result.names[i]);
-      // NaN is stored as system-missing.
-      const double* lowerRow = i > 0 ? result.lower.row(static_cast<int>(i)) : nullptr;
-      for (std::size_t j = 0; j < i; ++j) savSetValueNumeric(handle, columns[j], lowerRow[j]);
-      savSetValueNumeric(handle, columns[i], result.diagonal[i]);
-      for (std::size_t j = i + 1; j < items; ++j) savSetValueNumeric(handle, columns[j], upper[r * items + j]);
-      savCommitCaseRecord(handle);
+  // Each row goes to the file as one case: the leading variables, then the
+  // row's proximities (NaN is stored as system-missing).
+  std::vector<char> record(static_cast<std::size_t>(savGetCaseSize(handle)));
+  const std::size_t rowsAtOnce = matrix.rowsPerBlock(kBlockBytes);
+  std::vector<double> rows;
+  for (std::size_t first = 0; first < items; first += rowsAtOnce) {
+    const std::size_t end = std::min(items, first + rowsAtOnce);
+    rows.resize((end - first) * items);
+    matrix.rows(first, end, rows.data());
+    for (std::size_t i = first; i < end; ++i) {
+      std::size_t at = 0;
+      putString(record, at, "PROX", 8);
+      if (withId) putString(record, at, content.idValues.at(i), content.idWidth);
+      if (content.withCaseNumbers) putNumber(record, at, static_cast<double>(result.caseNumbers.at(i)));
+      putString(record, at, result.names[i], static_cast<int>(nameWidth));
+      if (at + items * sizeof(double) != record.size())
+        throw EKorvanaError("the rows of the matrix do not match the file's variables");
+      std::memcpy(record.data() + at, rows.data() + (i - first) * items, items * sizeof(double));
+      savWholeCaseOut(handle, record.data());
     }
   }
 }
@@ -100,9 +116,18 @@ std::string ProximitiesMatrixFile::idValue(const std::string& text) {
 
 static_assert(ProximitiesMatrixFile::maxIdWidth == SAV_MAX_SHORT_STRING);
 
+bool ProximitiesMatrixFile::isScratchFile(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::weakly_canonical(std::filesystem::absolute(path).parent_path(), error);
+  if (error) return false;
+  const std::filesystem::path temporary = std::filesystem::weakly_canonical(host::temporaryFolder(), error);
+  return !error && folder == temporary;
+}
+
 void ProximitiesMatrixFile::write(const std::string& path, const ProximitiesMatrixFileContent& content) {
   const int handle = savOpenWrite(path);
   try {
+    if (isScratchFile(path)) savSetSync(handle, 0);
     writeContent(handle, content);
   } catch (...) {
     try {

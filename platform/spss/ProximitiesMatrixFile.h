@@ -12,17 +12,22 @@
 // One row per item holds the whole symmetric matrix; a proximity that is not
 // defined (NaN) is system-missing. An existing file of that name is
 // replaced, keeping its permissions.
+//
+// The rows are computed a block at a time (ProximitiesMatrix) and written as
+// whole cases, so the matrix is never held in memory; a file in the system's
+// temporary folder, the scratch file a program reads and removes, is not
+// synced to disk.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "platform/spss/proximities/ProximitiesResult.h"
+#include "platform/spss/proximities/ProximitiesMatrix.h"
 
 namespace korvana::spss {
 
 struct ProximitiesMatrixFileContent {
-  const ProximitiesResult* result = nullptr;
+  const ProximitiesMatrix* matrix = nullptr;
   /// The labels of the matrix variables (one per item; empty: none).
   std::vector<std::string> variableLabels;
   /// Cases only: the ID variable's name (empty: no ID variable), its width in
@@ -45,6 +50,10 @@ class ProximitiesMatrixFile {
   /// message when it cannot be written; nothing is then left of it and an
   /// existing file of that name is unchanged.
   static void write(const std::string& path, const ProximitiesMatrixFileContent& content);
+
+  /// Whether a file lies in the system's temporary folder, where nothing needs
+  /// to reach the disk.
+  static bool isScratchFile(const std::string& path);
 
   /// The first idCharacters characters of a UTF-8 text.
   static std::string idValue(const std::string& text);

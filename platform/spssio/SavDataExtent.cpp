@@ -8,10 +8,6 @@ namespace korvana::sav {
 
 namespace {
 
-constexpr unsigned char kCommandPadding = 0;
-constexpr unsigned char kCommandEnd = 252;
-constexpr unsigned char kCommandRaw = 253;
-
 // Sequential reading of the data area in large pieces.
 class ChunkedReader {
  public:

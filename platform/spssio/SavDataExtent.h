@@ -23,6 +23,13 @@ namespace korvana::sav {
 
 class SavDataExtent {
  public:
+  // The commands of bytecode-compressed data.
+  static constexpr unsigned char kCommandPadding = 0;
+  static constexpr unsigned char kCommandEnd = 252;
+  static constexpr unsigned char kCommandRaw = 253;
+  static constexpr unsigned char kCommandBlanks = 254;
+  static constexpr unsigned char kCommandMissing = 255;
+
   // caseLimit: stop counting once that many complete cases are found (the
   // count the header records), or -1 to count all.
   static SavDataExtent measure(const SavByteSource& source, const SavDictionaryLayout& layout,

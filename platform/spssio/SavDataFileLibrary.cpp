@@ -229,6 +229,29 @@ int sav_get_value_numeric(int handle, double variableHandle, double* value) {
   });
 }
 
+int sav_get_case_size(int handle, long* caseSize) {
+  return guarded([&]() -> int {
+    SavOpenFile* file = SavFileTable::instance().find(handle);
+    if (file == nullptr) return SAV_INVALID_HANDLE;
+    if (caseSize == nullptr) return SAV_INTERNAL_ERROR;
+    if (file->writer && !file->writer->committed()) return SAV_DICTIONARY_NOT_COMMITTED;
+    *caseSize = static_cast<long>(file->reader ? file->reader->caseRecordSize() : file->writer->caseRecordSize());
+    return SAV_OK;
+  });
+}
+
+int sav_whole_case_in(int handle, char* caseRecord) {
+  return guarded([&]() -> int {
+    int status = SAV_OK;
+    const SavReader* reader = readerFor(handle, status);
+    if (reader == nullptr) return status;
+    if (caseRecord == nullptr) return SAV_INTERNAL_ERROR;
+    if (!reader->hasCurrentCase()) return SAV_INVALID_CASE;
+    reader->wholeCase(caseRecord);
+    return SAV_OK;
+  });
+}
+
 int sav_free_var_names(char** names, int* types, int numberOfVariables) {
   if (numberOfVariables < 0 || (names == nullptr && numberOfVariables > 0)) {
     return SAV_CANNOT_FREE_NAMES;
@@ -268,6 +291,14 @@ int sav_set_compression(int handle, int compressionSwitch) {
     int status = SAV_OK;
     SavWriter* writer = writerFor(handle, status);
     return writer == nullptr ? status : writer->setCompression(compressionSwitch);
+  });
+}
+
+int sav_set_sync(int handle, int syncSwitch) {
+  return guarded([&]() -> int {
+    int status = SAV_OK;
+    SavWriter* writer = writerFor(handle, status);
+    return writer == nullptr ? status : writer->setSync(syncSwitch);
   });
 }
 
@@ -355,6 +386,14 @@ int sav_commit_case_record(int handle) {
     int status = SAV_OK;
     SavWriter* writer = writerFor(handle, status);
     return writer == nullptr ? status : writer->commitCase();
+  });
+}
+
+int sav_whole_case_out(int handle, const char* caseRecord) {
+  return guarded([&]() -> int {
+    int status = SAV_OK;
+    SavWriter* writer = writerFor(handle, status);
+    return writer == nullptr ? status : writer->commitWholeCase(caseRecord);
   });
 }
 

@@ -72,6 +72,14 @@
  * that is not a number is stored as system-missing. Every other double is
  * stored as it is, with one exception: with compression, negative zero is
  * stored as zero.
+ *
+ * Whole cases: a case can also be read and written as one record of
+ * sav_get_case_size bytes, which is how an uncompressed file stores it: the
+ * variables in file order, a numeric one as a double in this machine's byte
+ * order (8 bytes), a string one as its bytes padded with blanks to the next
+ * multiple of 8 bytes. A file of many variables (a proximity matrix has one
+ * per object) is read and written this way at the speed of the disk instead
+ * of one call per value.
  */
 #ifndef KORVANA_SAV_DATA_FILE_LIBRARY_H
 #define KORVANA_SAV_DATA_FILE_LIBRARY_H
@@ -203,6 +211,16 @@ int sav_get_value_char(int handle, double variableHandle, char* value, int buffe
 /* The value of a numeric variable in the current case; system-missing is
    sav_system_missing_value(). */
 int sav_get_value_numeric(int handle, double variableHandle, double* value);
+/* The size in bytes of one case record (see "Whole cases" above), for a file
+   open for reading, or for writing once its dictionary is committed
+   (SAV_DICTIONARY_NOT_COMMITTED before). */
+int sav_get_case_size(int handle, long* caseSize);
+/* The current case as one record of sav_get_case_size bytes: numbers as
+   sav_get_value_numeric gives them, strings as sav_get_value_char does but
+   cut at the variable's width (a value that grew beyond it when it was
+   converted to UTF-8 is read whole with sav_get_value_char).
+   SAV_INVALID_CASE as for sav_get_value_numeric. */
+int sav_whole_case_in(int handle, char* caseRecord);
 /* Gives back the arrays of sav_get_var_names. SAV_CANNOT_FREE_NAMES for a null
    names array with a positive count, or a negative count. */
 int sav_free_var_names(char** names, int* types, int numberOfVariables);
@@ -212,9 +230,10 @@ int sav_close_read(int handle);
    then per case the value calls and sav_commit_case_record, then close. The
    file appears complete only when sav_close_write succeeds; until then (and if
    closing fails) the target file name is not replaced.
-   Cases are kept in memory until sav_close_write, which writes the whole file
-   under a temporary name in the target's folder, syncs it to disk and renames
-   it over the target. Dictionary calls after sav_commit_header give
+   Cases are written under a temporary name in the target's folder as they
+   are added (a file of any size takes no more memory than a case);
+   sav_close_write completes the file, syncs it to disk and renames it over
+   the target. Dictionary calls after sav_commit_header give
    SAV_DICTIONARY_COMMITTED; value calls and sav_commit_case_record before it
    SAV_DICTIONARY_NOT_COMMITTED, and so does sav_get_var_handle. A file that
    replaces an existing one takes over that file's permission bits (an empty
@@ -228,6 +247,11 @@ int sav_set_file_label(int handle, const char* label);
 /* 0: no compression (the default); 1: bytecode compression; anything else
    SAV_INVALID_COMPRESSION. */
 int sav_set_compression(int handle, int compressionSwitch);
+/* 1 (the default): sav_close_write syncs the file to disk before it renames
+   it over the target; 0: it does not, for a scratch file that is read and
+   removed at once (its cases then never need to reach the disk). Anything
+   else gives SAV_INVALID_COMPRESSION. Allowed until the file is closed. */
+int sav_set_sync(int handle, int syncSwitch);
 /* lengthCode 0: numeric; 1 … SAV_MAX_SHORT_STRING: string of that many bytes.
    Checked in this order: the name (SAV_INVALID_VARIABLE_NAME), the length code
    (SAV_INVALID_LENGTH_CODE), duplicates (SAV_DUPLICATE_VARIABLE, without regard
@@ -264,8 +288,18 @@ int sav_set_value_numeric(int handle, double variableHandle, double value);
 int sav_set_value_char(int handle, double variableHandle, const char* value);
 /* Adds the case being filled to the file and starts a new, blank one. Before
    sav_commit_header: SAV_DICTIONARY_NOT_COMMITTED, as for the value calls (its
-   precondition is a committed dictionary, not an open one). */
+   precondition is a committed dictionary, not an open one). Cases go to the
+   file as they are added; SAV_FILE_WRITE_ERROR when it cannot be written
+   (a full disk), and from then on. */
 int sav_commit_case_record(int handle);
+/* Sets every value of the case being filled from one record (see "Whole
+   cases" above) and adds the case, in place of the value calls and
+   sav_commit_case_record. Numbers are taken as sav_set_value_numeric takes
+   them. A string value is its slot without trailing blanks: longer than the
+   variable's width it gives SAV_VALUE_TOO_LONG, not UTF-8 SAV_INVALID_TEXT,
+   and nothing is added (the case being filled is as it was); bytes between
+   the width and the end of the slot are written as blanks. */
+int sav_whole_case_out(int handle, const char* caseRecord);
 /* Writes the file and releases the handle, whatever the result. SAV_OK: the
    file is complete under its name. SAV_FILE_WRITE_ERROR (writing, syncing or
    renaming failed) or SAV_NO_MEMORY: nothing is left behind and an existing

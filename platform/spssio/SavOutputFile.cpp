@@ -84,29 +84,48 @@ bool SavOutputFile::write(const void* data, std::size_t length) {
   if (buffer_.size() + length > kBufferSize && !flush()) return false;
   if (length >= kBufferSize) {
     if (!writeAll(fd_, bytes, length)) failed_ = true;
+    written_ += length;
     return !failed_;
   }
   buffer_.insert(buffer_.end(), bytes, bytes + length);
   return true;
 }
 
+bool SavOutputFile::overwrite(std::uint64_t offset, const void* data, std::size_t length) {
+  if (!flush()) return false;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (length > 0) {
+    const ssize_t written = ::pwrite(fd_, bytes, length, static_cast<off_t>(offset));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      failed_ = true;
+      return false;
+    }
+    bytes += written;
+    offset += static_cast<std::uint64_t>(written);
+    length -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
 bool SavOutputFile::flush() {
   if (failed_) return false;
   if (!buffer_.empty() && !writeAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
+  written_ += buffer_.size();
   buffer_.clear();
   return !failed_;
 }
 
 int SavOutputFile::commit() {
   if (fd_ < 0) return SAV_FILE_WRITE_ERROR;
-  bool ok = flush() && ::fsync(fd_) == 0;
+  bool ok = flush() && (!synced_ || ::fsync(fd_) == 0);
   ok = (::close(fd_) == 0) && ok;
   fd_ = -1;
   if (ok && ::rename(temporaryPath_.c_str(), targetPath_.c_str()) == 0) {
     temporaryPath_.clear();
     // The rename itself is made durable by syncing the folder; a folder that
     // cannot be synced does not undo a file that is complete and in place.
-    const int folderFd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderFd = synced_ ? ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (folderFd >= 0) {
       ::fsync(folderFd);
       ::close(folderFd);

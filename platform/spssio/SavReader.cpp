@@ -14,6 +14,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <new>
@@ -102,6 +103,7 @@ struct SavReader::ParseState {
   std::int64_t metadataVariableCount = -1;
   std::int64_t caseLimit = -1;  // cases to take, -1: all there are
   bool streaming = false;       // cases pass through a window (else all are kept)
+  bool dictionaryOnly = false;  // the cases are decoded without the parser
   std::uint64_t completeCases = 0;
   std::uint64_t admittedCase = UINT64_MAX;  // the case whose values arrive now
   bool outOfMemory = false;
@@ -256,7 +258,7 @@ struct ParserDeleter {
 
 }  // namespace
 
-int SavReader::open(const char* path, std::unique_ptr<SavReader>& result) {
+int SavReader::open(const char* path, std::unique_ptr<SavReader>& result, bool decodeDirectly) {
   if (path == nullptr || path[0] == '\0') return SAV_FILE_OPEN_ERROR;
   std::unique_ptr<SavReader> reader(new SavReader());
   // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
@@ -298,8 +300,11 @@ int SavReader::open(const char* path, std::unique_ptr<SavReader>& result) {
   reader->parseState_ = std::make_unique<ParseState>();
   reader->parseState_->reader = reader.get();
   reader->parseState_->caseLimit = caseLimit;
+  std::optional<SavCaseDecoder::Plan> plan;
+  if (decodeDirectly && extent.measured) plan = SavCaseDecoder::planFor(source, layout, extent.visibleSize);
+  reader->parseState_->dictionaryOnly = plan.has_value();
   // Without a count in the header the file is parsed whole first.
-  reader->parseState_->streaming = headerCount >= 0;
+  reader->parseState_->streaming = headerCount >= 0 && !plan;
 
   try {
     reader->parser_ = std::thread([r = reader.get()] { r->parse(); });
@@ -337,6 +342,23 @@ int SavReader::open(const char* path, std::unique_ptr<SavReader>& result) {
   reader->positionByUpperName_.reserve(reader->variables_.size());
   for (std::size_t i = 0; i < reader->variables_.size(); ++i)
     reader->positionByUpperName_.emplace(SavText::upperCase(reader->variables_[i].name), i);
+  std::vector<int> widths;
+  widths.reserve(reader->variables_.size());
+  for (const Variable& variable : reader->variables_) widths.push_back(variable.width);
+  reader->record_.emplace(widths);
+  if (plan) {
+    // Each variable's record slot must be its elements in the file; where
+    // ReadStat saw the variables otherwise, the parser reads the cases.
+    if (reader->record_->size() != plan->elements * 8 || !reader->parseFinished_) {
+      lock.unlock();
+      reader.reset();
+      return open(path, result, false);
+    }
+    reader->caseCount_ = static_cast<std::uint64_t>(std::max<std::int64_t>(caseLimit, 0));
+    reader->brokenAfterCases_ = brokenAfter;
+    reader->decoded_.assign(reader->record_->size(), ' ');
+    reader->decoder_.emplace(reader->fd_, std::move(*plan));
+  }
   lock.unlock();
   result = std::move(reader);
   return SAV_OK;
@@ -367,8 +389,10 @@ void SavReader::parse() {
     readstat_set_metadata_handler(parser.get(), onMetadata);
     readstat_set_variable_handler(parser.get(), onVariable);
     readstat_set_value_label_handler(parser.get(), onValueLabel);
-    readstat_set_value_handler(parser.get(), onValue);
-    if (caseLimit_ > 0) readstat_set_row_limit(parser.get(), static_cast<long>(caseLimit_));
+    if (!parseState_->dictionaryOnly) {
+      readstat_set_value_handler(parser.get(), onValue);
+      if (caseLimit_ > 0) readstat_set_row_limit(parser.get(), static_cast<long>(caseLimit_));
+    }
     error = readstat_parse_sav(parser.get(), path_.c_str(), parseState_.get());
   } else {
     parseState_->outOfMemory = true;
@@ -433,6 +457,17 @@ int SavReader::readNextCase() {
     case CursorState::BeforeFirst:
     case CursorState::OnCase: break;
   }
+  if (decoder_) {
+    const std::uint64_t next = state_ == CursorState::BeforeFirst ? 0 : current_ + 1;
+    if (next < caseCount_ && decoder_->next(decoded_.data())) {
+      current_ = next;
+      state_ = CursorState::OnCase;
+      return SAV_OK;
+    }
+    const bool broken = next < caseCount_ || brokenAfterCases_;
+    state_ = broken ? CursorState::Broken : CursorState::AtEnd;
+    return broken ? SAV_FILE_READ_ERROR : SAV_END_OF_CASES;
+  }
   const std::uint64_t next = state_ == CursorState::BeforeFirst ? 0 : current_ + 1;
   changed_.wait(lock, [&] { return parseFinished_ || next < caseCount_; });
   if (next < caseCount_) {
@@ -447,11 +482,38 @@ int SavReader::readNextCase() {
 }
 
 double SavReader::numericValue(std::size_t variable) const {
+  if (decoder_) return record_->numeric(decoded_.data(), variable);
   return cases_->numeric(slotOf(current_), variable);
 }
 
 std::string_view SavReader::stringValue(std::size_t variable) const {
+  if (decoder_) {
+    const std::string_view slot(decoded_.data() + record_->offset(variable),
+                                SavCaseRecord::slotBytes(record_->width(variable)));
+    return SavCaseDecoder::stringValue(slot, record_->width(variable));
+  }
   return cases_->string(slotOf(current_), variable);
+}
+
+void SavReader::wholeCase(char* record) const {
+  // Decoded cases are records already, each string its value and blanks.
+  if (decoder_) {
+    std::memcpy(record, decoded_.data(), decoded_.size());
+  } else {
+    for (std::size_t i = 0; i < variables_.size(); ++i) {
+      if (variables_[i].width != 0) continue;
+      const double value = numericValue(i);
+      std::memcpy(record + record_->offset(i), &value, sizeof value);
+    }
+  }
+  for (std::size_t i = 0; i < variables_.size(); ++i) {
+    if (variables_[i].width == 0) continue;
+    char* slot = record + record_->offset(i);
+    const std::size_t bytes = SavCaseRecord::slotBytes(variables_[i].width);
+    const std::string_view value = stringValue(i).substr(0, static_cast<std::size_t>(variables_[i].width));
+    std::memmove(slot, value.data(), value.size());
+    std::memset(slot + value.size(), ' ', bytes - value.size());
+  }
 }
 
 const std::vector<SavReader::ValueLabel>* SavReader::valueLabels(std::size_t variable) const {

@@ -11,6 +11,11 @@
 // before open returns (its count is only known at the end), and its cases are
 // kept in memory.
 //
+// Most files take a shorter way (SavCaseDecoder::planFor): ReadStat reads the
+// dictionary alone, and the cases are decoded straight from the data area a
+// few megabytes at a time, at the speed of the disk instead of one callback
+// per value; what the calls give is the same either way.
+//
 // The cases, in both modes:
 //   - a file that ends after a whole case, before the count of cases in its
 //     header, simply has fewer cases: readNextCase() gives them, then
@@ -21,6 +26,8 @@
 //     call.
 #pragma once
 
+#include "platform/spssio/SavCaseDecoder.h"
+#include "platform/spssio/SavCaseRecord.h"
 #include "platform/spssio/SavCaseStore.h"
 
 #include <condition_variable>
@@ -49,7 +56,8 @@ class SavReader {
   };
 
   // A status code of SavDataFileLibrary.h; on SAV_OK, reader holds the file.
-  static int open(const char* path, std::unique_ptr<SavReader>& reader);
+  // With decodeDirectly false, every case goes through ReadStat.
+  static int open(const char* path, std::unique_ptr<SavReader>& reader, bool decodeDirectly = true);
 
   const std::vector<Variable>& variables() const { return variables_; }
   std::optional<std::size_t> findVariable(std::string_view name) const;
@@ -63,6 +71,12 @@ class SavReader {
   bool hasCurrentCase() const { return state_ == CursorState::OnCase; }
   double numericValue(std::size_t variable) const;
   std::string_view stringValue(std::size_t variable) const;
+  // The current case as a record (SavCaseRecord); strings cut at their
+  // variable's width.
+  std::size_t caseRecordSize() const { return record_->size(); }
+  void wholeCase(char* record) const;
+  // Whether the cases are decoded straight from the file.
+  bool decodesDirectly() const { return decoder_.has_value(); }
 
   // The value labels of a string variable, or null when it has none.
   const std::vector<ValueLabel>* valueLabels(std::size_t variable) const;
@@ -102,6 +116,10 @@ class SavReader {
   std::string fileLabel_;
   std::int64_t headerCaseCount_ = -1;
   std::unique_ptr<SavCaseStore> cases_;
+  std::optional<SavCaseRecord> record_;  // the layout of a case record
+  // Decoding straight from the file: the decoder and the current case.
+  std::optional<SavCaseDecoder> decoder_;
+  std::vector<char> decoded_;
   std::uint64_t window_ = 0;  // cases in the ring; 0: every case is kept
   std::uint64_t caseCount_ = 0;  // complete cases delivered by the parser so far
   bool brokenAfterCases_ = false;

@@ -124,6 +124,33 @@ double savGetValueNumeric(int handle, double variableHandle) {
   return value;
 }
 
+long savGetCaseSize(int handle) {
+  long size = 0;
+  check(sav_get_case_size(handle, &size),
+        {{5, "The file handle is not valid"}, {31, "Dictionary of the output file has not yet been written"}},
+        kUnknown);
+  return size;
+}
+
+void savWholeCaseIn(int handle, char* caseRecord) {
+  check(sav_whole_case_in(handle, caseRecord),
+        {{5, "The file handle is not valid"},
+         {9, "The file is open for writing, not reading"},
+         {50, "Current case is not valid"}},
+        kUnknown);
+}
+
+void savWholeCaseOut(int handle, const char* caseRecord) {
+  check(sav_whole_case_out(handle, caseRecord),
+        {{2, "File write error"},
+         {5, "The file handle is not valid"},
+         {8, "File is open for reading, not writing"},
+         {31, "Dictionary of the output file has not yet been written"},
+         {47, "Value is longer than length of variable"},
+         {52, "Value is not UTF-8 text"}},
+        kUnknow);
+}
+
 void savFreeVarNames(int count, char** names, int* types) {
   check(sav_free_var_names(names, types, count), {{48, "Unable to free variable names and types"}}, kUnknown);
 }
@@ -158,6 +185,11 @@ void savSetCompression(int handle, int compressionSwitch) {
          {19, "Invalid compression switch"},
          {30, "Dictionary has already been written"}},
         kUnknow);
+}
+
+void savSetSync(int handle, int syncSwitch) {
+  check(sav_set_sync(handle, syncSwitch),
+        {{5, "The file handle is not valid"}, {8, "File is open for reading, not writing"}}, kUnknow);
 }
 
 void savSetVarName(int handle, const std::string& variableName, int lengthCode) {

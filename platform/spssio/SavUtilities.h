@@ -25,6 +25,10 @@ bool savReadCaseRecord(int handle);
 /// A string value of the current case, as the library gives it (not trimmed).
 std::string savGetValueChar(int handle, double variableHandle);
 double savGetValueNumeric(int handle, double variableHandle);
+/// The size in bytes of a whole case (see SavDataFileLibrary.h).
+long savGetCaseSize(int handle);
+/// The current case as one record of savGetCaseSize bytes.
+void savWholeCaseIn(int handle, char* caseRecord);
 void savFreeVarNames(int count, char** names, int* types);
 void savCloseRead(int handle);
 
@@ -32,6 +36,8 @@ void savCloseRead(int handle);
 int savOpenWrite(const std::string& fileName);
 void savSetFileLabel(int handle, const std::string& label);
 void savSetCompression(int handle, int compressionSwitch);
+/// Whether closing syncs the file to disk (1, the default) or not (0).
+void savSetSync(int handle, int syncSwitch);
 void savSetVarName(int handle, const std::string& variableName, int lengthCode);
 void savSetVarLabel(int handle, const std::string& variableName, const std::string& label);
 /// Labels a value of a string variable (a label cut to the library's limit is
@@ -45,6 +51,9 @@ double savSystemMissingValue();
 void savSetValueNumeric(int handle, double variableHandle, double value);
 void savSetValueChar(int handle, double variableHandle, const std::string& value);
 void savCommitCaseRecord(int handle);
+/// Adds a case given as one record, in place of the value calls and
+/// savCommitCaseRecord.
+void savWholeCaseOut(int handle, const char* caseRecord);
 void savCloseWrite(int handle);
 /// Abandons a file being written: nothing of it is left, an existing file of
 /// that name is unchanged.

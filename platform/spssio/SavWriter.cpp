@@ -1,7 +1,10 @@
 #include "platform/spssio/SavWriter.h"
 
+#include "platform/spssio/SavByteSource.h"
+#include "platform/spssio/SavDataExtent.h"
 #include "platform/spssio/SavDataFileLibrary.h"
 #include "platform/spssio/SavDictionaryEditor.h"
+#include "platform/spssio/SavDictionaryLayout.h"
 #include "platform/spssio/SavShortNameTable.h"
 #include "platform/spssio/SavText.h"
 #include "platform/spssio/SavVariableHandle.h"
@@ -13,6 +16,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace korvana::sav {
@@ -21,28 +25,50 @@ namespace {
 
 constexpr double kSystemMissing = -DBL_MAX;
 
+// The number of cases the header and its dictionary record hold until close()
+// knows the true one.
+constexpr std::uint64_t kProvisionalCaseCount = SavWriter::kMaxCases;
+// Where the header records the number of cases (a 32-bit integer), and where
+// the record of subtype 16 does (a 64-bit integer after its header and a
+// 64-bit 1).
+constexpr std::uint64_t kHeaderCaseCountOffset = 80;
+constexpr std::int32_t kSubtypeCaseCount = 16;
+constexpr std::uint64_t kCaseCountInRecord = 16 + 8;
+
 // Where ReadStat's output goes. The dictionary is held back until it is
 // complete (ReadStat writes it when the first case starts, or at the end when
 // there are none), corrected, and then passed on with everything after it.
 struct OutputSink {
   SavOutputFile* file = nullptr;
-  const std::vector<SavDictionaryEditor::Variable>* corrections = nullptr;
   std::vector<unsigned char> held;
   bool holding = true;
   bool failed = false;
   bool outOfMemory = false;
-
-  bool releaseDictionary() {
-    if (!holding) return !failed;
-    holding = false;
-    if (failed || !SavDictionaryEditor::rewrite(held, *corrections) ||
-        !file->write(held.data(), held.size())) {
-      failed = true;
-    }
-    std::vector<unsigned char>().swap(held);
-    return !failed;
-  }
+  // Compressed cases: where the command block of the last case written has
+  // its first free command, which ends the data once it is the last case.
+  bool findsFreeCommand = false;
+  std::uint64_t freeCommandOffset = 0;
 };
+
+constexpr unsigned char kCommandEndOfData = SavDataExtent::kCommandEnd;
+constexpr unsigned char kCommandRaw = SavDataExtent::kCommandRaw;
+
+// The offset in a compressed case of its first free (padding) command: each
+// block of 8 commands is followed by the 8 bytes of each raw element it
+// announces, and a full block is followed by a new one, so the last block
+// always has room. Elements are never encoded as 0.
+std::size_t freeCommandSlot(const unsigned char* bytes, std::size_t length) {
+  std::size_t block = 0;
+  while (block + 8 <= length) {
+    std::size_t raw = 0;
+    for (std::size_t k = 0; k < 8; ++k) {
+      if (bytes[block + k] == 0) return block + k;
+      if (bytes[block + k] == kCommandRaw) ++raw;
+    }
+    block += 8 + 8 * raw;
+  }
+  return length;
+}
 
 ssize_t sinkWrite(const void* data, size_t length, void* context) {
   auto* sink = static_cast<OutputSink*>(context);
@@ -56,9 +82,12 @@ ssize_t sinkWrite(const void* data, size_t length, void* context) {
       sink->outOfMemory = true;
       return -1;
     }
-  } else if (!sink->file->write(bytes, length)) {
-    sink->failed = true;
-    return -1;
+  } else {
+    if (sink->findsFreeCommand) sink->freeCommandOffset = sink->file->size() + freeCommandSlot(bytes, length);
+    if (!sink->file->write(bytes, length)) {
+      sink->failed = true;
+      return -1;
+    }
   }
   return static_cast<ssize_t>(length);
 }
@@ -67,7 +96,23 @@ struct WriterDeleter {
   void operator()(readstat_writer_t* writer) const { readstat_writer_free(writer); }
 };
 
+int statusOf(readstat_error_t error, const OutputSink& sink) {
+  return (error == READSTAT_ERROR_MALLOC || sink.outOfMemory) ? SAV_NO_MEMORY : SAV_FILE_WRITE_ERROR;
+}
+
 }  // namespace
+
+// ReadStat's writer for one file, with its variables and the corrections to
+// the dictionary it writes.
+struct SavWriter::Encoder {
+  OutputSink sink;
+  std::unique_ptr<readstat_writer_t, WriterDeleter> writer;
+  std::vector<readstat_variable_t*> columns;
+  std::vector<SavDictionaryEditor::Variable> corrections;
+};
+
+SavWriter::SavWriter() = default;
+SavWriter::~SavWriter() = default;
 
 int SavWriter::create(const char* path, std::unique_ptr<SavWriter>& result) {
   std::unique_ptr<SavOutputFile> output;
@@ -90,6 +135,12 @@ int SavWriter::setCompression(int compressionSwitch) {
   if (committed_) return SAV_DICTIONARY_COMMITTED;
   if (compressionSwitch != 0 && compressionSwitch != 1) return SAV_INVALID_COMPRESSION;
   compressed_ = compressionSwitch == 1;
+  return SAV_OK;
+}
+
+int SavWriter::setSync(int syncSwitch) {
+  if (syncSwitch != 0 && syncSwitch != 1) return SAV_INVALID_COMPRESSION;
+  output_->setSynced(syncSwitch == 1);
   return SAV_OK;
 }
 
@@ -174,10 +225,10 @@ int SavWriter::commitHeader() {
   std::vector<int> widths;
   widths.reserve(variables_.size());
   for (const Variable& variable : variables_) widths.push_back(variable.width);
-  auto cases = std::make_unique<SavCaseStore>(widths);
-  auto current = std::make_unique<SavCaseStore>(std::move(widths));
-  current->appendBlankCase();
-  cases_ = std::move(cases);
+  SavCaseRecord layout(widths);
+  std::vector<char> current(layout.size());
+  layout.clear(current.data());
+  layout_.emplace(std::move(layout));
   current_ = std::move(current);
   committed_ = true;
   return SAV_OK;
@@ -186,7 +237,9 @@ int SavWriter::commitHeader() {
 int SavWriter::setNumeric(std::size_t variable, double value) {
   if (!committed_) return SAV_DICTIONARY_NOT_COMMITTED;
   if (variables_[variable].width != 0) return SAV_VARIABLE_NOT_NUMERIC;
-  current_->setNumeric(0, variable, value);
+  if (std::isnan(value)) value = kSystemMissing;
+  startCase();
+  std::memcpy(current_.data() + layout_->offset(variable), &value, sizeof value);
   return SAV_OK;
 }
 
@@ -200,15 +253,78 @@ int SavWriter::setString(std::size_t variable, const char* value) {
       text.size() > static_cast<std::size_t>(width) ? SavText::trimTrailingBlanks(text) : text;
   if (kept.size() > static_cast<std::size_t>(width)) return SAV_VALUE_TOO_LONG;
   if (!utf8::isWellFormed(kept)) return SAV_INVALID_TEXT;
-  current_->setString(0, variable, kept);
+  startCase();
+  char* cell = current_.data() + layout_->offset(variable);
+  std::memcpy(cell, kept.data(), kept.size());
+  std::memset(cell + kept.size(), ' ', SavCaseRecord::slotBytes(width) - kept.size());
   return SAV_OK;
+}
+
+int SavWriter::commitWholeCase(const char* record) {
+  if (!committed_) return SAV_DICTIONARY_NOT_COMMITTED;
+  if (record == nullptr) return SAV_INTERNAL_ERROR;
+  for (std::size_t i = 0; i < variables_.size(); ++i) {
+    const int width = variables_[i].width;
+    if (width == 0) continue;
+    const std::string_view slot(record + layout_->offset(i), SavCaseRecord::slotBytes(width));
+    const std::string_view value = SavText::trimTrailingBlanks(slot);
+    if (value.size() > static_cast<std::size_t>(width)) return SAV_VALUE_TOO_LONG;
+    if (!utf8::isWellFormed(value)) return SAV_INVALID_TEXT;
+  }
+  layout_->copyNormalized(record, current_.data());
+  blankPending_ = false;
+  return commitCase();
+}
+
+void SavWriter::startCase() {
+  if (!blankPending_) return;
+  layout_->clear(current_.data());
+  blankPending_ = false;
 }
 
 int SavWriter::commitCase() {
   if (!committed_) return SAV_DICTIONARY_NOT_COMMITTED;
-  if (cases_->caseCount() >= kMaxCases) return SAV_FILE_WRITE_ERROR;
-  cases_->appendCopy(*current_, 0);
-  current_->clearCase(0);
+  if (caseCount_ >= kMaxCases || output_->failed()) return SAV_FILE_WRITE_ERROR;
+  startCase();
+  readstat_writer_t* writer = nullptr;
+  if (!encoder_) {
+    // The first case: ReadStat writes the dictionary when it starts.
+    const int status = startEncoder(kProvisionalCaseCount);
+    if (status != SAV_OK) return status;
+    writer = encoder_->writer.get();
+    const readstat_error_t error = readstat_begin_row(writer);
+    if (error != READSTAT_OK) return statusOf(error, encoder_->sink);
+    const int released = releaseDictionary();
+    if (released != SAV_OK) return released;
+    encoder_->sink.findsFreeCommand = compressed_;
+  } else if (compressed_) {
+    writer = encoder_->writer.get();
+    const readstat_error_t error = readstat_begin_row(writer);
+    if (error != READSTAT_OK) return statusOf(error, encoder_->sink);
+  }
+  if (compressed_) {
+    std::string text;
+    readstat_error_t error = READSTAT_OK;
+    for (std::size_t i = 0; i < variables_.size() && error == READSTAT_OK; ++i) {
+      readstat_variable_t* column = encoder_->columns[i];
+      if (variables_[i].width == 0) {
+        const double value = layout_->numeric(current_.data(), i);
+        error = value == kSystemMissing ? readstat_insert_missing_value(writer, column)
+                                        : readstat_insert_double_value(writer, column, value);
+      } else {
+        text = SavText::trimTrailingBlanks(layout_->string(current_.data(), i));
+        error = readstat_insert_string_value(writer, column, text.c_str());
+      }
+    }
+    if (error == READSTAT_OK) error = readstat_end_row(writer);
+    if (error != READSTAT_OK || encoder_->sink.failed) return statusOf(error, encoder_->sink);
+  } else if (!output_->write(current_.data(), current_.size())) {
+    return SAV_FILE_WRITE_ERROR;
+  }
+  ++caseCount_;
+  // The next case starts blank: cleared once a value is set, unless it is
+  // given whole.
+  blankPending_ = true;
   return SAV_OK;
 }
 
@@ -219,105 +335,116 @@ int SavWriter::close() {
   }
   int status = SAV_INTERNAL_ERROR;
   try {
-    status = writeFile();
+    if (caseCount_ == 0) status = writeEmptyFile();
+    else status = recordCaseCount() ? SAV_OK : SAV_FILE_WRITE_ERROR;
   } catch (const std::bad_alloc&) {
     status = SAV_NO_MEMORY;
   } catch (...) {
     status = SAV_FILE_WRITE_ERROR;
   }
+  encoder_.reset();
   if (status == SAV_OK) return output_->commit();
   output_->discard();
   return status;
 }
 
-int SavWriter::writeFile() {
+int SavWriter::startEncoder(std::uint64_t caseCount) {
+  auto encoder = std::make_unique<Encoder>();
   std::vector<std::string> names;
   names.reserve(variables_.size());
   for (const Variable& variable : variables_) names.push_back(variable.name);
   const std::vector<std::string> shortNames = SavShortNameTable::assign(names);
 
-  std::vector<SavDictionaryEditor::Variable> corrections;
-  corrections.reserve(variables_.size());
+  encoder->corrections.reserve(variables_.size());
   for (std::size_t i = 0; i < variables_.size(); ++i) {
-    corrections.push_back({shortNames[i], variables_[i].name, variables_[i].print.encoded(),
-                           variables_[i].write.encoded(), variables_[i].width});
+    encoder->corrections.push_back({shortNames[i], variables_[i].name, variables_[i].print.encoded(),
+                                    variables_[i].write.encoded(), variables_[i].width});
   }
-  OutputSink sink;
-  sink.file = output_.get();
-  sink.corrections = &corrections;
+  encoder->sink.file = output_.get();
 
-  std::unique_ptr<readstat_writer_t, WriterDeleter> writer(readstat_writer_init());
+  encoder->writer.reset(readstat_writer_init());
+  readstat_writer_t* writer = encoder->writer.get();
   if (!writer) return SAV_NO_MEMORY;
-  readstat_set_data_writer(writer.get(), sinkWrite);
-  readstat_writer_set_compression(writer.get(),
-                                  compressed_ ? READSTAT_COMPRESS_ROWS : READSTAT_COMPRESS_NONE);
-  readstat_writer_set_file_label(writer.get(), fileLabel_.c_str());
+  readstat_set_data_writer(writer, sinkWrite);
+  readstat_writer_set_compression(writer, compressed_ ? READSTAT_COMPRESS_ROWS : READSTAT_COMPRESS_NONE);
+  readstat_writer_set_file_label(writer, fileLabel_.c_str());
 
-  std::vector<readstat_variable_t*> columns;
-  columns.reserve(variables_.size());
+  encoder->columns.reserve(variables_.size());
   for (std::size_t i = 0; i < variables_.size(); ++i) {
     const Variable& variable = variables_[i];
     const bool isString = variable.width > 0;
-    readstat_variable_t* column = readstat_add_variable(
-        writer.get(), shortNames[i].c_str(), isString ? READSTAT_TYPE_STRING : READSTAT_TYPE_DOUBLE,
-        static_cast<size_t>(variable.width));
+    readstat_variable_t* column =
+        readstat_add_variable(writer, shortNames[i].c_str(), isString ? READSTAT_TYPE_STRING : READSTAT_TYPE_DOUBLE,
+                              static_cast<size_t>(variable.width));
     if (column == nullptr) return SAV_NO_MEMORY;
     readstat_variable_set_format(column, variable.print.text().c_str());
     readstat_variable_set_label(column, variable.label.c_str());
     readstat_variable_set_measure(column, isString ? READSTAT_MEASURE_NOMINAL : READSTAT_MEASURE_SCALE);
-    readstat_variable_set_alignment(column,
-                                    isString ? READSTAT_ALIGNMENT_LEFT : READSTAT_ALIGNMENT_RIGHT);
+    readstat_variable_set_alignment(column, isString ? READSTAT_ALIGNMENT_LEFT : READSTAT_ALIGNMENT_RIGHT);
     readstat_variable_set_display_width(column, std::min(variable.print.width(), 32));
     if (!variable.valueLabels.empty()) {
       // One label set per variable; ReadStat names it, the file does not.
       const std::string setName = "labels" + std::to_string(i);
-      readstat_label_set_t* labels =
-          readstat_add_label_set(writer.get(), READSTAT_TYPE_STRING, setName.c_str());
+      readstat_label_set_t* labels = readstat_add_label_set(writer, READSTAT_TYPE_STRING, setName.c_str());
       if (labels == nullptr) return SAV_NO_MEMORY;
       for (const auto& [value, label] : variable.valueLabels) {
         readstat_label_string_value(labels, value.c_str(), label.c_str());
       }
       readstat_variable_set_label_set(column, labels);
     }
-    columns.push_back(column);
+    encoder->columns.push_back(column);
   }
+  const readstat_error_t error =
+      readstat_begin_writing_sav(writer, &encoder->sink, static_cast<long>(caseCount));
+  if (error != READSTAT_OK) return statusOf(error, encoder->sink);
+  encoder_ = std::move(encoder);
+  return SAV_OK;
+}
 
-  const std::uint64_t caseCount = cases_->caseCount();
-  const auto mapError = [&](readstat_error_t error) {
-    return (error == READSTAT_ERROR_MALLOC || sink.outOfMemory) ? SAV_NO_MEMORY
-                                                                : SAV_FILE_WRITE_ERROR;
-  };
-  readstat_error_t error =
-      readstat_begin_writing_sav(writer.get(), &sink, static_cast<long>(caseCount));
-  if (error != READSTAT_OK) return mapError(error);
-
-  std::string text;
-  for (std::uint64_t c = 0; c < caseCount; ++c) {
-    // After a failed row start ReadStat must not be given values.
-    error = readstat_begin_row(writer.get());
-    if (error != READSTAT_OK) return mapError(error);
-    if (c == 0 && !sink.releaseDictionary()) return mapError(READSTAT_ERROR_WRITE);
-    for (std::size_t i = 0; i < variables_.size() && error == READSTAT_OK; ++i) {
-      if (variables_[i].width == 0) {
-        const double value = cases_->numeric(c, i);
-        error = (value == kSystemMissing || std::isnan(value))
-                    ? readstat_insert_missing_value(writer.get(), columns[i])
-                    : readstat_insert_double_value(writer.get(), columns[i], value);
-      } else {
-        text = SavText::trimTrailingBlanks(cases_->string(c, i));
-        error = readstat_insert_string_value(writer.get(), columns[i], text.c_str());
-      }
-    }
-    if (error != READSTAT_OK) return mapError(error);
-    error = readstat_end_row(writer.get());
-    if (error != READSTAT_OK) return mapError(error);
-  }
-  error = readstat_end_writing(writer.get());
-  if (error != READSTAT_OK) return mapError(error);
-  if (!sink.releaseDictionary() || sink.failed || output_->failed()) {
-    return mapError(READSTAT_ERROR_WRITE);
+int SavWriter::releaseDictionary() {
+  OutputSink& sink = encoder_->sink;
+  if (!sink.holding) return sink.failed ? SAV_FILE_WRITE_ERROR : SAV_OK;
+  sink.holding = false;
+  std::vector<unsigned char> held;
+  held.swap(sink.held);
+  if (sink.failed) return statusOf(READSTAT_ERROR_WRITE, sink);
+  if (!SavDictionaryEditor::rewrite(held, encoder_->corrections)) return SAV_FILE_WRITE_ERROR;
+  const SavByteSource source(std::span<const unsigned char>(held.data(), held.size()));
+  const SavDictionaryLayout layout = SavDictionaryLayout::walk(source);
+  headerCountOffset_ = kHeaderCaseCountOffset;
+  for (const SavDictionaryLayout::ExtensionRecord& record : layout.extensionRecords)
+    if (record.subtype == kSubtypeCaseCount && record.length >= kCaseCountInRecord + 8)
+      recordCountOffset_ = record.offset + kCaseCountInRecord;
+  if (!output_->write(held.data(), held.size())) {
+    sink.failed = true;
+    return SAV_FILE_WRITE_ERROR;
   }
   return SAV_OK;
+}
+
+int SavWriter::writeEmptyFile() {
+  const int status = startEncoder(0);
+  if (status != SAV_OK) return status;
+  const readstat_error_t error = readstat_end_writing(encoder_->writer.get());
+  if (error != READSTAT_OK) return statusOf(error, encoder_->sink);
+  const int released = releaseDictionary();
+  if (released != SAV_OK) return released;
+  return output_->failed() ? SAV_FILE_WRITE_ERROR : SAV_OK;
+}
+
+bool SavWriter::recordCaseCount() {
+  const auto count32 = static_cast<std::int32_t>(caseCount_);
+  const std::uint64_t count64 = caseCount_;
+  if (compressed_) {
+    // The last case's first free command marks the end of the data, as ReadStat
+    // marks it when it knows the case is the last.
+    const OutputSink& sink = encoder_->sink;
+    if (sink.freeCommandOffset < output_->size() &&
+        !output_->overwrite(sink.freeCommandOffset, &kCommandEndOfData, 1))
+      return false;
+  }
+  return output_->overwrite(headerCountOffset_, &count32, sizeof count32) &&
+         (recordCountOffset_ == 0 || output_->overwrite(recordCountOffset_, &count64, sizeof count64));
 }
 
 }  // namespace korvana::sav

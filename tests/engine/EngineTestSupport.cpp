@@ -28,14 +28,14 @@ std::vector<double> squaredEuclidean(const std::vector<std::vector<double>>& poi
 }
 
 std::unique_ptr<ClusterSolution> cluster(const ProximityMatrix& matrix, ClusterMethod& method,
-                                         std::vector<int> permutation, RunThreads threads) {
+                                         std::vector<int> permutation, RunThreads threads, WorkingLayout layout) {
   const int n = matrix.getNumberOfObjects();
   const bool identity = permutation.empty();
   if (identity) {
     permutation.resize(static_cast<std::size_t>(n));
     std::iota(permutation.begin(), permutation.end(), 0);
   }
-  SimilarityMatrix working(matrix.isDissimilarity(), n);
+  SimilarityMatrix working(matrix.isDissimilarity(), n, layout);
   AgglomerationState state(n);
   auto solution = std::make_unique<ClusterSolution>(n, matrix.getSumOfSquares(), n > 0 ? n - 1 : 0,
                                                     std::move(permutation), 0, identity);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/Agglomeration.h"
+#include "engine/SimilarityMatrix.h"
 #include "engine/ClusterMethod.h"
 #include "engine/ClusterSolution.h"
 #include "engine/ProximityMatrix.h"
@@ -22,7 +23,8 @@ std::vector<double> squaredEuclidean(const std::vector<std::vector<double>>& poi
 /// One agglomeration run of `matrix` in the order `permutation` (identity when
 /// empty), with the rounded fit and the solution id computed.
 std::unique_ptr<ClusterSolution> cluster(const ProximityMatrix& matrix, ClusterMethod& method,
-                                         std::vector<int> permutation = {}, RunThreads threads = RunThreads::one);
+                                         std::vector<int> permutation = {}, RunThreads threads = RunThreads::one,
+                                         WorkingLayout layout = WorkingLayout::triangle);
 
 /// The seven shared methods, created for the lifetime of a test.
 class MethodsFixture {

@@ -21,7 +21,8 @@
 namespace korvana::spss {
 
 /// The whole command on the given data (data.variableCount must equal the
-/// number of the request's variables; EProximitiesError otherwise).
+/// number of the request's variables; EProximitiesError otherwise), the
+/// matrix held whole (ProximitiesMatrix computes it a block at a time).
 ProximitiesResult computeProximities(const ProximitiesRequest& request, const ProximitiesData& data);
 
 /// Standardizes rows × columns values (row by row in memory) in place: each
@@ -37,18 +38,6 @@ ProximitiesResult computeProximities(const ProximitiesRequest& request, const Pr
 /// values are equal.
 void standardizeValues(Standardization method, StandardizeDirection direction, double* values, std::size_t rows,
                        std::size_t columns);
-
-/// ABSOLUTE (p → |p|), REVERSE (p → 0 − p, so that 0 stays +0) and RESCALE,
-/// in this order, on the off-diagonal cells and the diagonal. RESCALE maps
-/// the off-diagonal cells by (p − min) / (max − min), with min and max over
-/// the off-diagonal cells that are not NaN; when max = min they all become
-/// 0.5. The diagonal is mapped with the same min and max and then limited to
-/// 0 … 1 (a diagonal below min gives 0, above max 1, equal to both 0.5), so
-/// that a distance's zero diagonal stays 0 and a similarity's diagonal is 1.
-/// Without any off-diagonal value that is not NaN, RESCALE changes nothing.
-/// NaN stays NaN.
-void transformProximities(bool absolute, bool reverse, bool rescale, korvana::TriangularStorage& lower,
-                          std::vector<double>& diagonal);
 
 /// The value label of "PROX" for this request (see ProximitiesResult).
 std::string proxValueLabel(const ProximitiesRequest& request);

@@ -102,64 +102,69 @@ KORVANA_ALWAYS_INLINE double pairSum(const Op& op, const double* xi, const doubl
   return sum;
 }
 
-/// The interval loop: blocks of four rows against tiles of eight columns, the
-/// accumulators of the 4 × 8 pairs held in registers while the dimensions
-/// pass; the columns of a block that do not fill a tile, and the triangle
-/// next to the diagonal, pair by pair. Each block of rows is finished while
-/// it is still in the cache.
+/// The interval loop over a block of cells: groups of four rows against tiles
+/// of eight columns, the accumulators of the 4 × 8 pairs held in registers
+/// while the dimensions pass; the columns of a group that do not fill a tile,
+/// and the triangle next to the diagonal, pair by pair. Each group of rows is
+/// finished while it is still in the cache.
 template <class Op>
-KORVANA_ALWAYS_INLINE void intervalTriangle(const Op& op, const Finish& finish, const double* items,
-                                           const double* byDimension, std::size_t n, std::size_t dims,
-                                           korvana::TriangularStorage& lower) {
+KORVANA_ALWAYS_INLINE void intervalCells(const Op& op, const Finish& finish, const double* items,
+                                        const double* byDimension, std::size_t n, std::size_t dims,
+                                        const CellBlock& block, const RowOutput& output) {
   constexpr std::size_t kRows = 4;
   constexpr std::size_t kColumns = 8;
-  for (std::size_t i0 = 1; i0 < n; i0 += kRows) {
-    const std::size_t rows = std::min(kRows, n - i0);
-    const std::size_t tiled = rows == kRows ? i0 / kColumns * kColumns : 0;
+  const std::size_t c0 = block.firstColumn;
+  // A row has cells from column c0 on only below the diagonal.
+  for (std::size_t i0 = std::max(block.firstRow, c0 + 1); i0 < block.endRow; i0 += kRows) {
+    const std::size_t rows = std::min(kRows, block.endRow - i0);
+    // The columns every row of the group has: those below its first row.
+    const std::size_t common = std::min(block.endColumn, i0);
+    const std::size_t tiled = rows == kRows && common > c0 ? c0 + (common - c0) / kColumns * kColumns : c0;
     const double* x[kRows];
+    double* out[kRows];
     for (std::size_t r = 0; r < kRows; ++r) x[r] = items + (i0 + std::min(r, rows - 1)) * dims;
-    for (std::size_t j0 = 0; j0 < tiled; j0 += kColumns) {
+    for (std::size_t r = 0; r < rows; ++r) out[r] = output(i0 + r);
+    for (std::size_t j0 = c0; j0 < tiled; j0 += kColumns) {
       v4d sum[kRows][2];
       for (std::size_t r = 0; r < kRows; ++r) sum[r][0] = sum[r][1] = broadcast(0.0);
       const double* column = byDimension + j0;
       for (std::size_t d = 0; d < dims; ++d, column += n) {
-        const v4d c0 = load4(column);
-        const v4d c1 = load4(column + 4);
+        const v4d col0 = load4(column);
+        const v4d col1 = load4(column + 4);
         for (std::size_t r = 0; r < kRows; ++r) {
           const v4d xi = broadcast(x[r][d]);
-          sum[r][0] = Op::combine(sum[r][0], op(c0, xi));
-          sum[r][1] = Op::combine(sum[r][1], op(c1, xi));
+          sum[r][0] = Op::combine(sum[r][0], op(col0, xi));
+          sum[r][1] = Op::combine(sum[r][1], op(col1, xi));
         }
       }
       for (std::size_t r = 0; r < kRows; ++r) {
-        double* out = lower.row(static_cast<int>(i0 + r)) + j0;
-        store4(out, sum[r][0]);
-        store4(out + 4, sum[r][1]);
+        store4(out[r] + (j0 - c0), sum[r][0]);
+        store4(out[r] + (j0 - c0) + 4, sum[r][1]);
       }
     }
     for (std::size_t r = 0; r < rows; ++r) {
       const std::size_t i = i0 + r;
-      double* out = lower.row(static_cast<int>(i));
-      for (std::size_t j = tiled; j < i; ++j) out[j] = pairSum(op, x[r], items + j * dims, dims);
+      const std::size_t end = std::min(block.endColumn, i);
+      for (std::size_t j = tiled; j < end; ++j) out[r][j - c0] = pairSum(op, x[r], items + j * dims, dims);
       if (finish.mode != Finish::keep)
-        for (std::size_t j = 0; j < i; ++j) out[j] = finish(out[j], i, j);
+        for (std::size_t j = c0; j < end; ++j) out[r][j - c0] = finish(out[r][j - c0], i, j);
     }
   }
 }
 
 template <class Op>
-[[gnu::target("avx2"), gnu::flatten]] void intervalTriangleAvx2(const Op& op, const Finish& finish,
-                                                                 const double* items, const double* byDimension,
-                                                                 std::size_t n, std::size_t dims,
-                                                                 korvana::TriangularStorage& lower) {
-  intervalTriangle(op, finish, items, byDimension, n, dims, lower);
+[[gnu::target("avx2"), gnu::flatten]] void intervalCellsAvx2(const Op& op, const Finish& finish, const double* items,
+                                                              const double* byDimension, std::size_t n,
+                                                              std::size_t dims, const CellBlock& block,
+                                                              const RowOutput& output) {
+  intervalCells(op, finish, items, byDimension, n, dims, block, output);
 }
 
 template <class Op>
-[[gnu::flatten]] void intervalTriangleBaseline(const Op& op, const Finish& finish, const double* items,
-                                               const double* byDimension, std::size_t n, std::size_t dims,
-                                               korvana::TriangularStorage& lower) {
-  intervalTriangle(op, finish, items, byDimension, n, dims, lower);
+[[gnu::flatten]] void intervalCellsBaseline(const Op& op, const Finish& finish, const double* items,
+                                            const double* byDimension, std::size_t n, std::size_t dims,
+                                            const CellBlock& block, const RowOutput& output) {
+  intervalCells(op, finish, items, byDimension, n, dims, block, output);
 }
 
 std::atomic<bool> baselineOnly{false};
@@ -176,13 +181,14 @@ bool hasPopcount() {
 
 template <class Op>
 void runInterval(const Op& op, const Finish& finish, const double* items, const double* byDimension, std::size_t n,
-                 std::size_t dims, korvana::TriangularStorage& lower, std::vector<double>& diagonal) {
-  if (hasAvx2()) intervalTriangleAvx2(op, finish, items, byDimension, n, dims, lower);
-  else intervalTriangleBaseline(op, finish, items, byDimension, n, dims, lower);
-  diagonal.resize(n);
+                 std::size_t dims, const CellBlock& block, const RowOutput& output, std::vector<double>* diagonal) {
+  if (hasAvx2()) intervalCellsAvx2(op, finish, items, byDimension, n, dims, block, output);
+  else intervalCellsBaseline(op, finish, items, byDimension, n, dims, block, output);
+  if (!diagonal) return;
+  diagonal->resize(n);
   for (std::size_t i = 0; i < n; ++i) {
     const double* x = items + i * dims;
-    diagonal[i] = finish(pairSum(op, x, x, dims), i, i);
+    (*diagonal)[i] = finish(pairSum(op, x, x, dims), i, i);
   }
 }
 
@@ -202,29 +208,30 @@ std::vector<double> sumsOfSquares(const double* items, std::size_t n, std::size_
 
 // ---- binary ----------------------------------------------------------------
 
-/// The 2 × 2 tables of row i against columns 0 … count − 1.
+/// The 2 × 2 tables of row i against columns first … first + count − 1.
 struct Tables {
   std::vector<std::int32_t> a, b, c, d;
   explicit Tables(std::size_t n) : a(n), b(n), c(n), d(n) {}
 };
 
 KORVANA_ALWAYS_INLINE void countRowTables(const std::uint64_t* present, const std::uint64_t* absent,
-                                          std::size_t words, std::size_t i, std::size_t count, Tables& t) {
+                                          std::size_t words, std::size_t i, std::size_t first, std::size_t count,
+                                          Tables& t) {
   const std::uint64_t* pi = present + i * words;
   const std::uint64_t* ai = absent + i * words;
   if (words == 1) {
     const std::uint64_t p = pi[0], q = ai[0];
     for (std::size_t j = 0; j < count; ++j) {
-      t.a[j] = __builtin_popcountll(p & present[j]);
-      t.b[j] = __builtin_popcountll(p & absent[j]);
-      t.c[j] = __builtin_popcountll(q & present[j]);
-      t.d[j] = __builtin_popcountll(q & absent[j]);
+      t.a[j] = __builtin_popcountll(p & present[first + j]);
+      t.b[j] = __builtin_popcountll(p & absent[first + j]);
+      t.c[j] = __builtin_popcountll(q & present[first + j]);
+      t.d[j] = __builtin_popcountll(q & absent[first + j]);
     }
     return;
   }
   for (std::size_t j = 0; j < count; ++j) {
-    const std::uint64_t* pj = present + j * words;
-    const std::uint64_t* aj = absent + j * words;
+    const std::uint64_t* pj = present + (first + j) * words;
+    const std::uint64_t* aj = absent + (first + j) * words;
     std::int32_t a = 0, b = 0, c = 0, d = 0;
     for (std::size_t w = 0; w < words; ++w) {
       a += __builtin_popcountll(pi[w] & pj[w]);
@@ -241,13 +248,15 @@ KORVANA_ALWAYS_INLINE void countRowTables(const std::uint64_t* present, const st
 
 [[gnu::target("popcnt"), gnu::flatten]] void countRowTablesPopcount(const std::uint64_t* present,
                                                                      const std::uint64_t* absent, std::size_t words,
-                                                                     std::size_t i, std::size_t count, Tables& t) {
-  countRowTables(present, absent, words, i, count, t);
+                                                                     std::size_t i, std::size_t first,
+                                                                     std::size_t count, Tables& t) {
+  countRowTables(present, absent, words, i, first, count, t);
 }
 
 [[gnu::flatten]] void countRowTablesBaseline(const std::uint64_t* present, const std::uint64_t* absent,
-                                             std::size_t words, std::size_t i, std::size_t count, Tables& t) {
-  countRowTables(present, absent, words, i, count, t);
+                                             std::size_t words, std::size_t i, std::size_t first, std::size_t count,
+                                             Tables& t) {
+  countRowTables(present, absent, words, i, first, count, t);
 }
 
 /// num / den, NaN when den is 0 (the measure is undefined for the pair).
@@ -329,9 +338,80 @@ std::size_t binaryIndex(ProximityMeasure measure) {
 
 }  // namespace
 
-void intervalMeasure(const ProximitiesRequest& request, const double* items, const double* byDimension, std::size_t n,
-                     std::size_t dims, korvana::TriangularStorage& lower, std::vector<double>& diagonal) {
+PreparedItems prepareItems(const ProximitiesRequest& request, std::vector<double> items,
+                           std::vector<double> byDimension, std::size_t n, std::size_t dims) {
   using P = ProximityMeasure;
+  PreparedItems prepared;
+  prepared.request = &request;
+  prepared.n = n;
+  prepared.dims = dims;
+  switch (request.family()) {
+    case MeasureFamily::interval:
+      if (request.measure == P::cosine || request.measure == P::correlation) {
+        // A correlation is the cosine of the items' deviations from their
+        // means. An item whose values are all equal has no variation; that is
+        // decided on the values themselves, since deviations from a rounded
+        // mean need not come out exactly 0.
+        std::vector<char> unusable(n, 0);
+        if (request.measure == P::correlation) {
+          for (std::size_t i = 0; i < n; ++i) {
+            double* x = items.data() + i * dims;
+            bool constant = true;
+            double sum = 0.0;
+            for (std::size_t d = 0; d < dims; ++d) {
+              sum = sum + x[d];
+              constant = constant && x[d] == x[0];
+            }
+            unusable[i] = constant;
+            const double mean = sum / static_cast<double>(dims);
+            for (std::size_t d = 0; d < dims; ++d) {
+              x[d] = x[d] - mean;
+              byDimension[d * n + i] = x[d];
+            }
+          }
+        }
+        prepared.sums = sumsOfSquares(items.data(), n, dims, unusable);
+      }
+      prepared.items = std::move(items);
+      prepared.byDimension = std::move(byDimension);
+      break;
+    case MeasureFamily::counts:
+      prepared.sums.resize(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        double sum = 0.0;
+        for (std::size_t d = 0; d < dims; ++d) sum = sum + items[i * dims + d];
+        prepared.sums[i] = sum;
+      }
+      prepared.items = std::move(items);
+      break;
+    case MeasureFamily::binary: {
+      const std::size_t words = std::max<std::size_t>(1, (dims + 63) / 64);
+      prepared.words = words;
+      prepared.present.assign(n * words, 0);
+      prepared.absent.assign(n * words, 0);
+      for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t d = 0; d < dims; ++d) {
+          const double v = items[i * dims + d];
+          const std::uint64_t bit = std::uint64_t{1} << (d % 64);
+          if (v == request.presentValue) prepared.present[i * words + d / 64] |= bit;
+          else if (request.absentIsEveryOtherValue || v == request.absentValue) prepared.absent[i * words + d / 64] |= bit;
+        }
+      break;
+    }
+  }
+  return prepared;
+}
+
+namespace {
+
+void intervalCellsOf(const PreparedItems& prepared, const CellBlock& block, const RowOutput& output,
+                     std::vector<double>* diagonal) {
+  using P = ProximityMeasure;
+  const ProximitiesRequest& request = *prepared.request;
+  const double* items = prepared.items.data();
+  const double* byDimension = prepared.byDimension.data();
+  const std::size_t n = prepared.n;
+  const std::size_t dims = prepared.dims;
   Finish finish;
   const auto rootFinish = [](std::int32_t root) {
     Finish f;
@@ -343,72 +423,40 @@ void intervalMeasure(const ProximitiesRequest& request, const double* items, con
     return f;
   };
   switch (request.measure) {
-    case P::seuclid: return runInterval(SquaredDifference{}, finish, items, byDimension, n, dims, lower, diagonal);
+    case P::seuclid: return runInterval(SquaredDifference{}, finish, items, byDimension, n, dims, block, output, diagonal);
     case P::euclid:
       finish.mode = Finish::squareRoot;
-      return runInterval(SquaredDifference{}, finish, items, byDimension, n, dims, lower, diagonal);
-    case P::block: return runInterval(AbsoluteDifference{}, finish, items, byDimension, n, dims, lower, diagonal);
-    case P::chebychev: return runInterval(LargestDifference{}, finish, items, byDimension, n, dims, lower, diagonal);
+      return runInterval(SquaredDifference{}, finish, items, byDimension, n, dims, block, output, diagonal);
+    case P::block: return runInterval(AbsoluteDifference{}, finish, items, byDimension, n, dims, block, output, diagonal);
+    case P::chebychev: return runInterval(LargestDifference{}, finish, items, byDimension, n, dims, block, output, diagonal);
     case P::minkowski:
     case P::power: {
       const std::int32_t p = request.power;
       finish = rootFinish(request.measure == P::minkowski ? p : request.root);
-      if (p == 1) return runInterval(AbsoluteDifference{}, finish, items, byDimension, n, dims, lower, diagonal);
-      if (p == 2) return runInterval(SquaredDifference{}, finish, items, byDimension, n, dims, lower, diagonal);
-      return runInterval(PowerOfDifference{p}, finish, items, byDimension, n, dims, lower, diagonal);
+      if (p == 1) return runInterval(AbsoluteDifference{}, finish, items, byDimension, n, dims, block, output, diagonal);
+      if (p == 2) return runInterval(SquaredDifference{}, finish, items, byDimension, n, dims, block, output, diagonal);
+      return runInterval(PowerOfDifference{p}, finish, items, byDimension, n, dims, block, output, diagonal);
     }
     case P::cosine:
-    case P::correlation: {
-      // A correlation is the cosine of the items' deviations from their means.
-      // An item whose values are all equal has no variation; that is decided
-      // on the values themselves, since deviations from a rounded mean need
-      // not come out exactly 0.
-      const bool correlation = request.measure == P::correlation;
-      std::vector<char> unusable(n, 0);
-      std::vector<double> centred, centredByDimension;
-      if (correlation) {
-        centred.assign(items, items + n * dims);
-        centredByDimension.resize(n * dims);
-        for (std::size_t i = 0; i < n; ++i) {
-          double* x = centred.data() + i * dims;
-          bool constant = true;
-          double sum = 0.0;
-          for (std::size_t d = 0; d < dims; ++d) {
-            sum = sum + x[d];
-            constant = constant && x[d] == x[0];
-          }
-          unusable[i] = constant;
-          const double mean = sum / static_cast<double>(dims);
-          for (std::size_t d = 0; d < dims; ++d) {
-            x[d] = x[d] - mean;
-            centredByDimension[d * n + i] = x[d];
-          }
-        }
-        items = centred.data();
-        byDimension = centredByDimension.data();
-      }
-      const std::vector<double> sums = sumsOfSquares(items, n, dims, unusable);
+    case P::correlation:
       finish.mode = Finish::normalize;
-      finish.sumsOfSquares = sums.data();
-      return runInterval(Product{}, finish, items, byDimension, n, dims, lower, diagonal);
-    }
+      finish.sumsOfSquares = prepared.sums.data();
+      return runInterval(Product{}, finish, items, byDimension, n, dims, block, output, diagonal);
     default: throw EProximitiesError("PROXIMITIES: not an interval measure");
   }
 }
 
-void countsMeasure(ProximityMeasure measure, const double* items, std::size_t n, std::size_t dims,
-                   korvana::TriangularStorage& lower, std::vector<double>& diagonal) {
+void countsCellsOf(const PreparedItems& prepared, const CellBlock& block, const RowOutput& output,
+                   std::vector<double>* diagonal) {
   // χ² of the 2 × k table (x, y) under independence, in the form
   //   χ² = Σ_i (Y·x_i − X·y_i)² / (x_i + y_i) / (X·Y),
   // which equals Σ (O − E)²/E over both rows when N = X + Y, X and Y are not
   // 0; columns with x_i + y_i = 0 add nothing.
-  std::vector<double> totals(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    double sum = 0.0;
-    for (std::size_t d = 0; d < dims; ++d) sum = sum + items[i * dims + d];
-    totals[i] = sum;
-  }
-  const bool phi = measure == ProximityMeasure::ph2;
+  const double* items = prepared.items.data();
+  const std::size_t n = prepared.n;
+  const std::size_t dims = prepared.dims;
+  const std::vector<double>& totals = prepared.sums;
+  const bool phi = prepared.request->measure == ProximityMeasure::ph2;
   const auto value = [&](std::size_t i, std::size_t j) {
     const double X = totals[i], Y = totals[j], N = X + Y;
     if (X == 0.0 || Y == 0.0 || N == 0.0) return kNaN;
@@ -424,46 +472,54 @@ void countsMeasure(ProximityMeasure measure, const double* items, std::size_t n,
     const double chiSquare = sum / (X * Y);
     return phi ? std::sqrt(chiSquare / N) : std::sqrt(chiSquare);
   };
-  for (std::size_t i = 1; i < n; ++i) {
-    double* out = lower.row(static_cast<int>(i));
-    for (std::size_t j = 0; j < i; ++j) out[j] = value(i, j);
+  for (std::size_t i = std::max(block.firstRow, block.firstColumn + 1); i < block.endRow; ++i) {
+    double* out = output(i);
+    const std::size_t end = std::min(block.endColumn, i);
+    for (std::size_t j = block.firstColumn; j < end; ++j) out[j - block.firstColumn] = value(i, j);
   }
-  diagonal.resize(n);
-  for (std::size_t i = 0; i < n; ++i) diagonal[i] = value(i, i);
+  if (!diagonal) return;
+  diagonal->resize(n);
+  for (std::size_t i = 0; i < n; ++i) (*diagonal)[i] = value(i, i);
 }
 
-void binaryMeasure(const ProximitiesRequest& request, const double* items, std::size_t n, std::size_t dims,
-                   korvana::TriangularStorage& lower, std::vector<double>& diagonal) {
+void binaryCellsOf(const PreparedItems& prepared, const CellBlock& block, const RowOutput& output,
+                   std::vector<double>* diagonal) {
+  const ProximitiesRequest& request = *prepared.request;
   const std::size_t index = binaryIndex(request.measure);
   if (index >= kBinaryCount) throw EProximitiesError("PROXIMITIES: not a binary measure");
-  const std::size_t words = std::max<std::size_t>(1, (dims + 63) / 64);
-  std::vector<std::uint64_t> present(n * words, 0), absent(n * words, 0);
-  const double presentValue = request.presentValue;
-  const double absentValue = request.absentValue;
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t d = 0; d < dims; ++d) {
-      const double v = items[i * dims + d];
-      const std::uint64_t bit = std::uint64_t{1} << (d % 64);
-      if (v == presentValue) present[i * words + d / 64] |= bit;
-      else if (request.absentIsEveryOtherValue || v == absentValue) absent[i * words + d / 64] |= bit;
-    }
-
+  const std::size_t n = prepared.n;
+  const std::size_t words = prepared.words;
   static constexpr std::array<RowFormula, kBinaryCount> kRows = rowFormulas(std::make_index_sequence<kBinaryCount>());
   const RowFormula row = kRows[index];
   const auto countRow = hasPopcount() ? &countRowTablesPopcount : &countRowTablesBaseline;
-  Tables tables(std::max<std::size_t>(n, 1));
-  for (std::size_t i = 1; i < n; ++i) {
-    countRow(present.data(), absent.data(), words, i, i, tables);
-    row(tables, i, lower.row(static_cast<int>(i)));
+  const std::size_t c0 = block.firstColumn;
+  const std::size_t columns = std::min(block.endColumn, n) > c0 ? std::min(block.endColumn, n) - c0 : 0;
+  Tables tables(std::max<std::size_t>(columns, 1));
+  for (std::size_t i = std::max(block.firstRow, c0 + 1); i < block.endRow; ++i) {
+    const std::size_t count = std::min(block.endColumn, i) - c0;
+    countRow(prepared.present.data(), prepared.absent.data(), words, i, c0, count, tables);
+    row(tables, count, output(i));
   }
-  diagonal.resize(n);
+  if (!diagonal) return;
+  diagonal->resize(n);
   for (std::size_t i = 0; i < n; ++i) {
     std::int32_t a = 0, b = 0, d = 0;
     for (std::size_t w = 0; w < words; ++w) {
-      a += __builtin_popcountll(present[i * words + w]);
-      d += __builtin_popcountll(absent[i * words + w]);
+      a += __builtin_popcountll(prepared.present[i * words + w]);
+      d += __builtin_popcountll(prepared.absent[i * words + w]);
     }
-    diagonal[i] = binaryValue(request.measure, a, b, b, d);
+    (*diagonal)[i] = binaryValue(request.measure, a, b, b, d);
+  }
+}
+
+}  // namespace
+
+void pairCells(const PreparedItems& prepared, const CellBlock& block, const RowOutput& output,
+               std::vector<double>* diagonal) {
+  switch (prepared.request->family()) {
+    case MeasureFamily::interval: return intervalCellsOf(prepared, block, output, diagonal);
+    case MeasureFamily::counts: return countsCellsOf(prepared, block, output, diagonal);
+    case MeasureFamily::binary: return binaryCellsOf(prepared, block, output, diagonal);
   }
 }
 

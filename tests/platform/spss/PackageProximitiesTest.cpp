@@ -22,6 +22,8 @@
 #include "platform/spss/outputdoc/DocumentModel.h"
 #include "platform/spss/outputdoc/OutputDocument.h"
 #include "platform/host/MessageBoxes.h"
+#include "platform/spss/ProximitiesMatrixFile.h"
+#include "tests/common/TestFiles.h"
 
 namespace {
 
@@ -409,6 +411,23 @@ TEST_F(ProximitiesCommandTest, PsppReadsTheMatrixFile) {
     }
     EXPECT_EQ(row, expected[r]);
   }
+}
+
+// A matrix written into the temporary folder, the scratch file Korvana reads
+// and removes, is not synced to disk; one anywhere else, a user's file, is.
+TEST(ProximitiesMatrixFileSync, ScratchFilesAreThoseInTheTemporaryFolder) {
+  spsstest::TemporaryFolder folder;
+  const std::string temporary = folder.path().string();
+  std::filesystem::create_directory(folder.path() / "sub");
+  const korvana::test::ScopedVariable tmpdir("TMPDIR", temporary.c_str());
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {temporary + "/kvanaAB12CD", true},
+      {temporary + "/sub/../kvanaAB12CD", true},
+      {temporary + "/sub/matrix.sav", false},
+      {"/nonexistent-folder/matrix.sav", false},
+  };
+  for (const auto& [path, scratch] : cases)
+    EXPECT_EQ(korvana::spss::ProximitiesMatrixFile::isScratchFile(path), scratch) << path;
 }
 
 }  // namespace

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "ProximitiesTestSupport.h"
+#include "platform/spss/proximities/ProximitiesMatrix.h"
 #include "platform/spss/proximities/ProximityKernels.h"
 
 namespace korvana::spss::test {
@@ -98,6 +100,50 @@ TEST(ProximitiesInterval, TiledLoopsEqualPlainPairLoopsForEverySize) {
           }
       }
     }
+  }
+}
+
+// The rows computed a block at a time (as the matrix file is written) are the
+// whole matrix to the bit: the cells above the diagonal are those below it,
+// transformations included (RESCALE's range found without the matrix).
+TEST(ProximitiesMatrixRows, BlocksOfRowsEqualTheWholeMatrix) {
+  const Rows data = randomRows(23, 5, 91);
+  const Rows counts = randomRows(23, 5, 92, 6);
+  const Rows binary = randomRows(23, 70, 93, 2);
+  const std::vector<std::pair<const Rows*, std::string>> commands = {
+      {&data, "/MEASURE=SEUCLID"},
+      {&data, "/MEASURE=CORRELATION /STANDARDIZE=VARIABLE Z"},
+      {&data, "/VIEW=VARIABLE /MEASURE=COSINE ABSOLUTE"},
+      {&data, "/MEASURE=MINKOWSKI(3) REVERSE RESCALE"},
+      {&data, "/MEASURE=EUCLID RESCALE"},
+      {&counts, "/MEASURE=CHISQ REVERSE"},
+      {&binary, "/MEASURE=JACCARD RESCALE"},
+      {&binary, "/VIEW=VARIABLE /MEASURE=K1"}};
+  for (const auto& [rows, subcommands] : commands) {
+    const std::size_t k = rows->at(0).size();
+    std::string command = "PROXIMITIES ";
+    for (std::size_t v = 0; v < k; ++v) command += (v ? ",v" : "v") + std::to_string(v + 1);
+    const ProximitiesRequest request = ProximitiesParser::parse(command + " " + subcommands + ".", numberedDictionary(k));
+    const ProximitiesResult whole = computeProximities(request, dataOf(*rows));
+    const ProximitiesMatrix matrix(request, dataOf(*rows));
+    const std::size_t n = matrix.itemCount();
+    ASSERT_EQ(n, whole.itemCount()) << subcommands;
+    for (const std::size_t rowsAtOnce : {std::size_t{1}, std::size_t{6}, n}) {
+      std::vector<double> block(rowsAtOnce * n);
+      for (std::size_t first = 0; first < n; first += rowsAtOnce) {
+        const std::size_t end = std::min(n, first + rowsAtOnce);
+        matrix.rows(first, end, block.data());
+        for (std::size_t i = first; i < end; ++i)
+          for (std::size_t j = 0; j < n; ++j) {
+            const double expected = whole.value(i, j);
+            const double got = block[(i - first) * n + j];
+            EXPECT_TRUE(std::memcmp(&expected, &got, sizeof got) == 0)
+                << subcommands << " cell (" << i << "," << j << "): " << got << " is not " << expected;
+          }
+      }
+    }
+    EXPECT_GE(matrix.rowsPerBlock(1), 1u);
+    EXPECT_EQ(matrix.rowsPerBlock(2 * sizeof(double) * n * 7), 7u);
   }
 }
 
