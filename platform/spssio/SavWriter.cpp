@@ -255,7 +255,7 @@ int SavWriter::setString(std::size_t variable, const char* value) {
   if (!utf8::isWellFormed(kept)) return SAV_INVALID_TEXT;
   startCase();
   char* cell = current_.data() + layout_->offset(variable);
-  std::memcpy(cell, kept.data(), kept.size());
+  if (!kept.empty()) std::memcpy(cell, kept.data(), kept.size());  // a null value is empty
   std::memset(cell + kept.size(), ' ', SavCaseRecord::slotBytes(width) - kept.size());
   return SAV_OK;
 }
