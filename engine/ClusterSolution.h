@@ -103,6 +103,9 @@ class ClusterSolution {
 
   int getCluster1(int t) const { return cluster1_[static_cast<std::size_t>(t)]; }
   int getCluster2(int t) const { return cluster2_[static_cast<std::size_t>(t)]; }
+  /// Every stage's clusters at once (stage order).
+  const std::vector<int>& getClusters1() const { return cluster1_; }
+  const std::vector<int>& getClusters2() const { return cluster2_; }
   double getCoefficient(int t) const { return coefficient_[static_cast<std::size_t>(t)]; }
   /// The height the fit uses for the cluster stage t forms: the coefficient,
   /// or for a method that accumulates its coefficients the stage's own merge

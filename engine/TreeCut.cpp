@@ -9,10 +9,15 @@
 namespace korvana {
 
 TreeCut::TreeCut(const ClusterSolution& solution)
-    : solution_(solution),
-      clusters_(solution.getObjectCount()),
-      parent_(static_cast<std::size_t>(solution.getObjectCount())),
-      keys_(static_cast<std::size_t>(solution.getObjectCount())) {
+    : TreeCut(solution.getObjectCount(), solution.getClusters1(), solution.getClusters2()) {}
+
+TreeCut::TreeCut(int objectCount, const std::vector<int>& cluster1, const std::vector<int>& cluster2)
+    : cluster1_(cluster1),
+      cluster2_(cluster2),
+      objectCount_(objectCount),
+      clusters_(objectCount),
+      parent_(static_cast<std::size_t>(objectCount)),
+      keys_(static_cast<std::size_t>(objectCount)) {
   for (int o = 0; o < clusters_; ++o) {
     parent_[static_cast<std::size_t>(o)] = o;
     keys_[static_cast<std::size_t>(o)] = objectKey(o);
@@ -20,13 +25,13 @@ TreeCut::TreeCut(const ClusterSolution& solution)
 }
 
 void TreeCut::cutTo(int k) {
-  const int n = solution_.getObjectCount();
+  const int n = objectCount_;
   if (k < 1 || k > n || k > clusters_)
     throw EKorvanaError("A tree of " + std::to_string(n) + " objects cut into " + std::to_string(clusters_) +
                         " clusters cannot be cut into " + std::to_string(k));
   for (; clusters_ > k; --clusters_, ++merged_) {
-    const auto first = static_cast<std::size_t>(solution_.getCluster1(merged_));
-    const auto second = static_cast<std::size_t>(solution_.getCluster2(merged_));
+    const auto first = static_cast<std::size_t>(cluster1_.at(static_cast<std::size_t>(merged_)));
+    const auto second = static_cast<std::size_t>(cluster2_.at(static_cast<std::size_t>(merged_)));
     parent_[second] = static_cast<int>(first);
     keys_[first] += keys_[second];
   }
@@ -61,6 +66,13 @@ ClusterKey TreeCut::partitionKey() const {
 
 std::vector<int> clusterMembership(const ClusterSolution& solution, int k) {
   TreeCut cut(solution);
+  cut.cutTo(k);
+  return cut.memberships();
+}
+
+std::vector<int> clusterMembership(int objectCount, const std::vector<int>& cluster1, const std::vector<int>& cluster2,
+                                   int k) {
+  TreeCut cut(objectCount, cluster1, cluster2);
   cut.cutTo(k);
   return cut.memberships();
 }

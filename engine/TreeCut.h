@@ -21,6 +21,10 @@ class TreeCut {
  public:
   /// The n singletons of the solution's objects.
   explicit TreeCut(const ClusterSolution& solution);
+  /// The same for a schedule given as its merged clusters per stage (each
+  /// named by its lowest object, cluster1 < cluster2), which must outlive
+  /// the cut.
+  TreeCut(int objectCount, const std::vector<int>& cluster1, const std::vector<int>& cluster2);
 
   /// Applies the merges up to the one that leaves k clusters. Throws
   /// EKorvanaError when k is outside 1 … n or above the clusters left now.
@@ -33,7 +37,9 @@ class TreeCut {
   ClusterKey partitionKey() const;
 
  private:
-  const ClusterSolution& solution_;
+  const std::vector<int>& cluster1_;
+  const std::vector<int>& cluster2_;
+  int objectCount_;
   int clusters_;
   int merged_ = 0;
   /// Per object: the first object of the cluster its cluster joined, or
@@ -46,6 +52,9 @@ class TreeCut {
 
 /// The cluster (1 … k) of every object when the solution is cut into k.
 std::vector<int> clusterMembership(const ClusterSolution& solution, int k);
+/// The same for a schedule given by its merged clusters per stage.
+std::vector<int> clusterMembership(int objectCount, const std::vector<int>& cluster1, const std::vector<int>& cluster2,
+                                   int k);
 
 /// Whether the cut into k clusters depends on how a tie was broken: merge
 /// n − k and merge n − k + 1 have the same height to 13 significant digits.

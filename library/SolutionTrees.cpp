@@ -4,6 +4,9 @@
 
 #include "include/korvana/korvana.h"
 
+#include "common/EKorvanaError.h"
+#include "engine/TreeCut.h"
+
 namespace korvana::api {
 
 std::vector<std::array<double, 4>> Solution::linkage() const {
@@ -22,6 +25,14 @@ std::vector<std::array<double, 4>> Solution::linkage() const {
     size[a] = count;
   }
   return z;
+}
+
+std::vector<int> Solution::membership(int k) const {
+  const int n = static_cast<int>(cluster1.size()) + 1;
+  if (k < 1 || k > n)
+    throw InvalidInput("a tree of " + std::to_string(n) + " objects cannot be cut into " + std::to_string(k) +
+                       " clusters: k must lie from 1 to " + std::to_string(n));
+  return clusterMembership(n, cluster1, cluster2, k);
 }
 
 std::vector<int> Solution::leafOrder() const {

@@ -174,6 +174,11 @@ struct Solution {
   /// The leaves in the order a drawing places them: each merge's first
   /// cluster (the one with the lower object) before its second.
   std::vector<int> leafOrder() const;
+  /// The cluster (1 … k) of every object (matrix order) when the tree is cut
+  /// into k clusters: the partition its first n − k merges leave, the
+  /// clusters numbered by their first object, as korvana-batch's Cluster
+  /// Membership table gives it. Throws InvalidInput for k outside 1 … n.
+  std::vector<int> membership(int k) const;
 };
 
 /// How many different trees the permutations found (the Chao1 estimate of

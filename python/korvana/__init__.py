@@ -128,6 +128,14 @@ class Solution:
         self.hierarchy_newick: str = fields["hierarchy_newick"]
         self.others: list = fields["others"]
 
+    def membership(self, k: int) -> np.ndarray:
+        """The cluster (1 .. k) of every object, in the matrix's order, when
+        the tree is cut into k clusters: the partition its first n - k merges
+        leave, the clusters numbered by their first object, as korvana-batch's
+        Cluster Membership table and the results file's "membership" give it.
+        Raises ValueError for k outside 1 .. n."""
+        return _korvana.membership(self.schedule["cluster1"], self.schedule["cluster2"], int(k))
+
     def __repr__(self) -> str:
         return (f"Solution(id={self.id!r}, permutation={self.permutation}, seed={self.seed}, "
                 f"normalized_ssdif={self.normalized_ssdif!r})")

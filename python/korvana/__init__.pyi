@@ -41,6 +41,7 @@ class Solution:
     newick: str
     hierarchy_newick: str
     others: list[Other]
+    def membership(self, k: int) -> np.ndarray: ...
 
 class Result:
     method: str

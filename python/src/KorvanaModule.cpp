@@ -263,6 +263,16 @@ PYBIND11_MODULE(_korvana, m) {
       py::arg("data"), py::arg("measure"), py::arg("standardize"), py::arg("by"), py::arg("power"), py::arg("root"),
       py::arg("present"), py::arg("absent"), py::arg("absolute"), py::arg("reverse"), py::arg("rescale"),
       "The condensed proximities of the rows.");
+  m.def(
+      "membership",
+      [](std::vector<int> cluster1, std::vector<int> cluster2, int k) {
+        api::Solution solution;
+        solution.cluster1 = std::move(cluster1);
+        solution.cluster2 = std::move(cluster2);
+        return arrayOf(solution.membership(k));
+      },
+      py::arg("cluster1"), py::arg("cluster2"), py::arg("k"),
+      "The cluster (1 .. k) of every object when the schedule is cut into k clusters.");
   m.def("method_keywords", &api::methodKeywords);
   m.def("measure_keywords", &api::measureKeywords);
   m.def("is_similarity", &api::givesSimilarities, py::arg("measure"), py::arg("reverse") = false,

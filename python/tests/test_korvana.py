@@ -52,7 +52,8 @@ def same(ours, theirs):
 def test_results_equal_korvana_batch(tmp_path, method):
     X = tie_rich_data()
     names = [f"o{i + 1}" for i in range(len(X))]
-    expected = batch_results(tmp_path, X, names, method, 40, 1234, ("--measure", "SEUCLID", "--order-free"))
+    expected = batch_results(tmp_path, X, names, method, 40, 1234,
+                             ("--measure", "SEUCLID", "--order-free", "--membership", "2-5"))
     r = korvana.run(korvana.proximities(X, "SEUCLID"), method, 40, seed=1234, labels=names, support=True, jobs=2,
                     order_free=True)
 
@@ -77,6 +78,10 @@ def test_results_equal_korvana_batch(tmp_path, method):
         assert list(s.schedule["folded"]) == [m["folded"] for m in merges]
         assert all(same(a, m["supportAll"]) and same(b, m["supportBest"])
                    for a, b, m in zip(s.support["support_all"], s.support["support_best"], merges))
+    # Each kept solution's memberships are the Cluster Membership korvana-batch gives.
+    assert [m["solution"] for m in expected["membership"]["solutions"]] == [s.id for s in r.solutions]
+    for s, m in zip(r.solutions, expected["membership"]["solutions"]):
+        assert {str(k): list(s.membership(k)) for k in expected["membership"]["k"]} == m["clusters"]
     for ours, key in ((r.distinct_solutions, "distinctSolutions"), (r.distinct_hierarchies, "distinctHierarchies")):
         for subset in ("all", "best"):
             a, b = ours[subset], expected[key][subset]

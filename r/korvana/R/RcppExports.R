@@ -5,3 +5,6 @@ korvana_run <- function(values, similarity, labels, method, permutations, seed, 
     .Call(`_korvana_korvana_run`, values, similarity, labels, method, permutations, seed, identity, jobs, support, solutions, orderFree)
 }
 
+korvana_membership <- function(cluster1, cluster2, k) {
+    .Call(`_korvana_korvana_membership`, cluster1, cluster2, k)
+}

@@ -65,7 +65,30 @@ as.hclust.korvana <- function(x, which = 1, ...) {
 as.phylo.korvana <- function(x, which = 1, hierarchy = FALSE, ...) {
   if (which < 1 || which > length(x$solutions)) stop("which must be from 1 to ", length(x$solutions))
   s <- x$solutions[[which]]
-  ape::read.tree(text = if (hierarchy) s$hierarchy_newick else s$newick)
+  tree <- ape::read.tree(text = if (hierarchy) s$hierarchy_newick else s$newick)
+  # Leaf names with blanks or Newick's own characters are written as %XX.
+  tree$tip.label <- vapply(tree$tip.label, utils::URLdecode, "", USE.NAMES = FALSE)
+  tree
+}
+
+#' The cluster (1 ... k) of every object when kept solution `which` is cut
+#' into k clusters (the partition its first n - k merges leave, clusters
+#' numbered by their first object, as korvana-batch's Cluster Membership
+#' table gives it): like cutree, a vector named by the labels, or for several
+#' k a matrix with a column per k.
+membership <- function(x, k, which = 1) {
+  if (which < 1 || which > length(x$solutions)) stop("which must be from 1 to ", length(x$solutions))
+  s <- x$solutions[[which]]
+  one <- function(clusters) {
+    m <- korvana_membership(as.integer(s$cluster1 - 1L), as.integer(s$cluster2 - 1L), as.integer(clusters))
+    if (!is.null(x$labels)) names(m) <- x$labels
+    m
+  }
+  if (length(k) == 1) return(one(k))
+  m <- vapply(k, one, integer(x$objects))
+  colnames(m) <- as.character(k)
+  if (!is.null(x$labels)) rownames(m) <- x$labels
+  m
 }
 
 print.korvana <- function(x, ...) {

@@ -32,8 +32,23 @@ BEGIN_RCPP
 END_RCPP
 }
 
+// korvana_membership
+Rcpp::IntegerVector korvana_membership(Rcpp::IntegerVector cluster1, Rcpp::IntegerVector cluster2, int k);
+RcppExport SEXP _korvana_korvana_membership(SEXP cluster1SEXP, SEXP cluster2SEXP, SEXP kSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::RNGScope rcpp_rngScope_gen;
+    Rcpp::traits::input_parameter< Rcpp::IntegerVector >::type cluster1(cluster1SEXP);
+    Rcpp::traits::input_parameter< Rcpp::IntegerVector >::type cluster2(cluster2SEXP);
+    Rcpp::traits::input_parameter< int >::type k(kSEXP);
+    rcpp_result_gen = Rcpp::wrap(korvana_membership(cluster1, cluster2, k));
+    return rcpp_result_gen;
+END_RCPP
+}
+
 static const R_CallMethodDef CallEntries[] = {
     {"_korvana_korvana_run", (DL_FUNC) &_korvana_korvana_run, 11},
+    {"_korvana_korvana_membership", (DL_FUNC) &_korvana_korvana_membership, 3},
     {NULL, NULL, 0}
 };
 

@@ -124,3 +124,18 @@ Rcpp::List korvana_run(Rcpp::NumericVector values, bool similarity, Rcpp::Charac
     Rcpp::stop(error.what());
   }
 }
+
+// The cluster (1 … k) of every object when a schedule (clusters named by
+// their lowest object, from 0) is cut into k clusters.
+// [[Rcpp::export]]
+Rcpp::IntegerVector korvana_membership(Rcpp::IntegerVector cluster1, Rcpp::IntegerVector cluster2, int k) {
+  api::Solution solution;
+  solution.cluster1.assign(cluster1.begin(), cluster1.end());
+  solution.cluster2.assign(cluster2.begin(), cluster2.end());
+  try {
+    const std::vector<int> clusters = solution.membership(k);
+    return Rcpp::IntegerVector(clusters.begin(), clusters.end());
+  } catch (const api::InvalidInput& error) {
+    Rcpp::stop(error.what());
+  }
+}

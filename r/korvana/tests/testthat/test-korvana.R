@@ -52,7 +52,7 @@ test_that("the results are korvana-batch's", {
   stem <- file.path(folder, "likert")
   status <- system2(batch, c("--data", file.path(folder, "likert.csv"), "--variables", "'a TO c'", "--label", "name",
                              "--measure", "BLOCK", "--method", "average", "--permutations", "60", "--seed", "77",
-                             "--support", "--format", "results", "--quiet", "--output", stem))
+                             "--support", "--membership", "2-4", "--format", "results", "--quiet", "--output", stem))
   expect_equal(status, 0)
   expected <- jsonlite::fromJSON(paste0(stem, ".results.json"), simplifyVector = TRUE)
   d <- dist(x, "manhattan")
@@ -68,6 +68,13 @@ test_that("the results are korvana-batch's", {
   expect_identical(vapply(k$solutions, `[[`, "", "newick"), expected$solutions$newick)
   expect_identical(k$distinct_hierarchies$all$distinct, expected$distinctHierarchies$all$distinct)
   expect_identical(k$consensus$best$newick, expected$consensus$best$newick)
+  # membership() is cutree-shaped and holds korvana-batch's Cluster Membership.
+  cuts <- jsonlite::fromJSON(paste0(stem, ".results.json"), simplifyVector = FALSE)$membership$solutions[[1]]
+  for (clusters in 2:4)
+    expect_identical(membership(k, clusters), setNames(as.integer(unlist(cuts$clusters[[as.character(clusters)]])),
+                                                       sprintf("r%02d", 1:24)))
+  expect_identical(dim(membership(k, 2:4)), c(24L, 3L))
+  expect_error(membership(k, 25), "cannot be cut into 25")
 })
 
 test_that("an interrupt cancels a long run and leaves R usable", {
