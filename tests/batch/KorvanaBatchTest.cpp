@@ -1008,8 +1008,8 @@ TEST_F(KorvanaBatch, AnOutputNotSavedWholeNamesEveryFileAndWritesNoResults) {
 // is refused before it starts; what it cannot (the distinct trees it keeps
 // where many fit equally well) ends it saying so, never "Out of memory!".
 TEST_F(KorvanaBatch, ARunThatCannotFitInMemoryEndsWithWhatDidNotFit) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizer reserves more address space than the limit allows";
 #endif
   // The whole run is counted once the package has read the data, while its
   // reading thread may still hold tens of megabytes of address space: the
