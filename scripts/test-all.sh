@@ -20,7 +20,7 @@ for preset in release asan tsan; do
 done
 echo "== the Python module and the R package, installed"
 bash scripts/install-bindings.sh
-(cd /tmp && python3 -c 'import korvana; print("import korvana:", korvana.METHODS)')
+(cd /tmp && /usr/bin/python3 -c 'import korvana; print("import korvana:", korvana.METHODS)')
 Rscript -e 'library(korvana); print(class(korvana(dist(USArrests), "average", 10, seed = 1)))'
 echo "== fuzz: the matrix reader under libFuzzer"
 bash scripts/fuzz.sh 60
