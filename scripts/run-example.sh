@@ -18,7 +18,7 @@ echo
 echo "HTML output: $(pwd)/build/example/iris.html (open it in a browser)"
 echo
 echo "The same from Python and R:"
-(cd /tmp && python3 -c 'import korvana, numpy as np; from scipy.spatial.distance import pdist
+(cd /tmp && /usr/bin/python3 -c 'import korvana, numpy as np; from scipy.spatial.distance import pdist
 r = korvana.run(pdist(np.arange(40.0).reshape(20, 2) % 7), "average", 100, seed=1); print(r)')
 Rscript -e 'library(korvana); k <- korvana(dist(USArrests), "average", 100, seed = 1); print(k)'
 
