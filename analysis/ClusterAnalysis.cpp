@@ -572,8 +572,9 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
   check();
   const bool support = clusterSupport_ && support_;
   const bool byHierarchy = solutionsShown_ == SolutionsShown::hierarchies;
+  // The best fit's history, for the verdict and the Best Fit table.
+  const BestFitHistory history = bestFitHistoryOf(results_.records);
   if (verdictShown()) {
-    const BestFitHistory history = bestFitHistoryOf(results_.records);
     writeVerdict(document, verdictText(*support_, &history));
     check();
   }
@@ -603,7 +604,6 @@ void ClusterAnalysis::produceOutput(Spsswin_tlb::ISpssOutputDoc* document) {
                                                            &support_->hierarchiesAll.curve,
                                                            &support_->hierarchiesBest.curve));
     check();
-    const BestFitHistory history = bestFitHistoryOf(results_.records);
     writeBestFitTable(document, history);
     check();
     OutputGraphics::writeGraphic(document, "Best Fit", bestFitCurveSvg(history.curve));

@@ -26,18 +26,11 @@ import numpy as np
 from scipy.cluster.hierarchy import cut_tree, fcluster, is_monotonic, linkage
 from scipy.spatial.distance import pdist, squareform
 
+# Engine method index -> (name, scipy method or None, clustered on squared distances)
+from scipy_peer_test import METHODS
+
 SIZES = (6, 15, 40)
 SETS_PER_SIZE = 3
-# Engine method index -> (name, scipy method or None, clustered on squared distances)
-METHODS = {
-    0: ("between-groups", "average", False),
-    1: ("within-groups", None, False),
-    2: ("single", "single", False),
-    3: ("complete", "complete", False),
-    4: ("centroid", "centroid", True),
-    5: ("median", "median", True),
-    6: ("ward", "ward", True),
-}
 R_METHODS = {0: "average", 2: "single", 3: "complete"}
 
 
